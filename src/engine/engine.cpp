@@ -1,0 +1,82 @@
+// The engine loop and its progress text.
+#include "engine/engine.h"
+
+#include <ctime>
+#include <locale>
+#include <sstream>
+
+#include "engine/errors.h"
+#include "engine/window.h"
+
+namespace ardunex {
+
+std::string formatRemainingTime(double seconds) {
+  if (!(seconds > 0))
+    seconds = 0;
+  const auto whole = static_cast<long long>(seconds) % 86400;  // whole days are dropped
+  std::tm tm{};
+  tm.tm_hour = static_cast<int>(whole / 3600);
+  tm.tm_min = static_cast<int>(whole / 60 % 60);
+  tm.tm_sec = static_cast<int>(whole % 60);
+  tm.tm_mday = 1;
+  std::ostringstream out;
+  out.imbue(std::locale());
+  std::use_facet<std::time_put<char>>(out.getloc()).put(out, out, ' ', &tm, 'X');
+  return out.str();
+}
+
+Engine::Engine(Window& window, StreamSlotTable& slots)
+  : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {}
+
+void Engine::demux(Mode mode) {
+  m_window.setButtonEnabled(Button::Cancel, true);
+  // Cancel is only meaningful while the loop runs, whatever way it ends.
+  struct CancelOff {
+    Window& window;
+    ~CancelOff() { window.setButtonEnabled(Button::Cancel, false); }
+  } cancelOff{m_window};
+
+  m_run.CancelRequested = false;
+  m_run.Demuxing = mode == Mode::Demux;
+  m_walker.begin(mode);
+  const Clock::time_point start = m_now();
+  m_slots.Reset();
+
+  InputFile& input = *m_run.InputFile;
+  std::uint8_t* buffer = m_run.ReadBuffer.get();
+  for (;;) {
+    const std::int64_t size = input.size();
+    if (input.position() >= size || m_run.CancelRequested)
+      break;
+    const std::size_t length = input.read(buffer, READ_BUFFER_SIZE);
+    if (length == 0)
+      throw StreamReadError();  // the file ends before its size: a failing medium
+    const std::int64_t position = input.position();
+    if (position % PROGRESS_STEP == 0) {
+      reportProgress(mode, position, size, start);
+      if (mode == Mode::Scan && m_window.fastCheck())
+        m_run.CancelRequested = true;
+      m_window.processEvents();
+    }
+    if (position % REFRESH_STEP == 0)
+      m_window.repaint();
+    m_walker.walk(buffer, length);
+  }
+}
+
+void Engine::reportProgress(Mode mode, std::int64_t position, std::int64_t size, Clock::time_point start) {
+  const double elapsed = std::chrono::duration<double>(m_now() - start).count();
+  const long double ratio = static_cast<long double>(size) / static_cast<long double>(position);
+  const double remaining = static_cast<double>(elapsed * (ratio - 1));
+  std::string text = mode == Mode::Scan ? "Reading " : "Demuxing ";
+  text += fileNamePart(m_run.InputFile->path());
+  text += ' ';
+  text += std::to_string(position / MBYTE);
+  text += '/';
+  text += std::to_string(size / MBYTE);
+  text += " Mbytes, Remaining time: ";
+  text += formatRemainingTime(remaining);
+  m_window.slog(text, 1);
+}
+
+}  // namespace ardunex

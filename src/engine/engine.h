@@ -1,0 +1,60 @@
+// The engine loop: reads the input in 64 KiB blocks, walks them, reports progress every 4 MiB and obeys Cancel.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/file_io.h"
+#include "engine/stream_slot_table.h"
+#include "engine/walker.h"
+
+namespace ardunex {
+
+class Window;
+
+inline constexpr std::size_t READ_BUFFER_SIZE = 65536;
+inline constexpr std::int64_t PROGRESS_STEP = 4 * 1024 * 1024;
+inline constexpr std::int64_t REFRESH_STEP = 64 * 1024 * 1024;
+inline constexpr std::int64_t MBYTE = 1024 * 1024;
+
+/// State shared by the engine and the jobs for one run.
+struct RunState {
+  std::unique_ptr<ardunex::InputFile> InputFile;
+  std::unique_ptr<std::uint8_t[]> ReadBuffer = std::make_unique<std::uint8_t[]>(READ_BUFFER_SIZE);
+  SlotFiles SlotFile;
+  bool CancelRequested = false;
+  bool Demuxing = false;
+};
+
+/// Formats a remaining duration as a time of day in the global locale's time format (whole days dropped).
+std::string formatRemainingTime(double seconds);
+
+class Engine {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  Engine(Window& window, StreamSlotTable& slots);
+
+  /// Runs over InputFile from its position to its end (or to a stop), in scan or demux mode.
+  void demux(Mode mode);
+
+  RunState& run() { return m_run; }
+  const WalkerState& walkerState() const { return m_walker.state(); }
+
+  /// Replaces the clock (tests make the estimate predictable).
+  void setClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
+
+ private:
+  void reportProgress(Mode mode, std::int64_t position, std::int64_t size, Clock::time_point start);
+
+  Window& m_window;
+  StreamSlotTable& m_slots;
+  RunState m_run;
+  Walker m_walker;
+  std::function<Clock::time_point()> m_now = [] { return Clock::now(); };
+};
+
+}  // namespace ardunex

@@ -1,0 +1,25 @@
+// Messages of the core's failures.
+#include "engine/errors.h"
+
+#include <cstring>
+
+namespace ardunex {
+
+OpenError::OpenError(std::string_view path, std::string_view reason)
+  : Error("Cannot open file \"" + std::string(path) + "\". " + std::string(reason)) {}
+
+CreateError::CreateError(std::string_view path, std::string_view reason)
+  : Error("Cannot create file \"" + std::string(path) + "\". " + std::string(reason)) {}
+
+StreamWriteError::StreamWriteError() : Error("Stream write error") {}
+
+StreamReadError::StreamReadError() : Error("Stream read error") {}
+
+ConvertError::ConvertError(std::string_view text)
+  : Error("'" + std::string(text) + "' is not a valid integer value") {}
+
+std::string systemReason(int errorNumber) {
+  return std::strerror(errorNumber);
+}
+
+}  // namespace ardunex

@@ -1,0 +1,177 @@
+// POSIX files: unbuffered 64 KiB reads for the input, buffered appends for the outputs.
+#include "engine/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "engine/errors.h"
+
+#ifndef O_CLOEXEC
+#define O_CLOEXEC 0
+#endif
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
+namespace ardunex {
+namespace {
+
+class PosixInputFile : public InputFile {
+ public:
+  PosixInputFile(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+  ~PosixInputFile() override { ::close(m_fd); }
+  PosixInputFile(const PosixInputFile&) = delete;
+  PosixInputFile& operator=(const PosixInputFile&) = delete;
+
+  const std::string& path() const override { return m_path; }
+
+  std::int64_t size() const override {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+      throw StreamReadError();
+    return static_cast<std::int64_t>(st.st_size);
+  }
+
+  std::int64_t position() const override { return m_position; }
+
+  std::size_t read(std::uint8_t* buffer, std::size_t count) override {
+    for (;;) {
+      const ssize_t got = ::read(m_fd, buffer, count);
+      if (got >= 0) {
+        m_position += got;
+        return static_cast<std::size_t>(got);
+      }
+      if (errno != EINTR)
+        throw StreamReadError();
+    }
+  }
+
+ private:
+  std::string m_path;
+  int m_fd;
+  std::int64_t m_position = 0;
+};
+
+// Payload runs are short (a pack holds about 2 KiB), so appends are gathered and written in large pieces.
+constexpr std::size_t OUTPUT_BUFFER_SIZE = 1 << 20;
+
+class PosixOutputFile : public OutputFile {
+ public:
+  PosixOutputFile(std::string path, int fd) : m_path(std::move(path)), m_fd(fd) {}
+  ~PosixOutputFile() override {
+    if (m_fd >= 0)
+      ::close(m_fd);  // an unclosed file is abandoned after a failure that is already being reported
+  }
+  PosixOutputFile(const PosixOutputFile&) = delete;
+  PosixOutputFile& operator=(const PosixOutputFile&) = delete;
+
+  const std::string& path() const override { return m_path; }
+
+  void append(const std::uint8_t* data, std::size_t count) override {
+    if (m_fd < 0)
+      throw StreamWriteError();
+    if (m_used + count > OUTPUT_BUFFER_SIZE) {
+      flush();
+      if (count >= OUTPUT_BUFFER_SIZE) {
+        writeAll(data, count);
+        return;
+      }
+    }
+    if (m_buffer.empty())
+      m_buffer.resize(OUTPUT_BUFFER_SIZE);
+    std::memcpy(m_buffer.data() + m_used, data, count);
+    m_used += count;
+  }
+
+  void close() override {
+    if (m_fd < 0)
+      return;
+    bool failed = false;
+    try {
+      flush();
+    } catch (const StreamWriteError&) {
+      failed = true;
+    }
+    if (::close(m_fd) != 0)
+      failed = true;
+    m_fd = -1;
+    if (failed)
+      throw StreamWriteError();
+  }
+
+ private:
+  void flush() {
+    if (m_used == 0)
+      return;
+    const std::size_t used = m_used;
+    m_used = 0;
+    writeAll(m_buffer.data(), used);
+  }
+
+  void writeAll(const std::uint8_t* data, std::size_t count) {
+    while (count > 0) {
+      const ssize_t put = ::write(m_fd, data, count);
+      if (put < 0) {
+        if (errno == EINTR)
+          continue;
+        throw StreamWriteError();
+      }
+      if (put == 0)
+        throw StreamWriteError();
+      data += put;
+      count -= static_cast<std::size_t>(put);
+    }
+  }
+
+  std::string m_path;
+  int m_fd;
+  std::vector<std::uint8_t> m_buffer;
+  std::size_t m_used = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
+  if (fd < 0)
+    throw OpenError(path, systemReason(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw OpenError(path, systemReason(EISDIR));
+  }
+  return std::make_unique<PosixInputFile>(path, fd);
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0666);
+  if (fd < 0)
+    throw CreateError(path, systemReason(errno));
+  return std::make_unique<PosixOutputFile>(path, fd);
+}
+
+bool PosixFileSystem::exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+PosixFileSystem& PosixFileSystem::instance() {
+  static PosixFileSystem fileSystem;
+  return fileSystem;
+}
+
+std::string fileNamePart(const std::string& path) {
+  const auto at = path.find_last_of(PATH_SEPARATOR);
+  return at == std::string::npos ? path : path.substr(at + 1);
+}
+
+std::string folderPart(const std::string& path) {
+  const auto at = path.find_last_of(PATH_SEPARATOR);
+  return at == std::string::npos ? std::string() : path.substr(0, at + 1);
+}
+
+}  // namespace ardunex

@@ -1,0 +1,73 @@
+// Files as the core sees them: an input with a 64-bit size and position, appendable outputs, and the
+// file system that opens them (replaceable, so that tests can make any step fail).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ardunex {
+
+/// A file open for reading from its current position.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  /// The path the file was opened with.
+  virtual const std::string& path() const = 0;
+  /// The file's size in bytes, asked afresh.
+  virtual std::int64_t size() const = 0;
+  /// The current read position.
+  virtual std::int64_t position() const = 0;
+  /// Reads up to count bytes; returns the count read (0 only at the end). Throws StreamReadError.
+  virtual std::size_t read(std::uint8_t* buffer, std::size_t count) = 0;
+};
+
+/// A file open for appending. close() must be called to learn whether everything reached the file.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual const std::string& path() const = 0;
+  /// Appends count bytes. Throws StreamWriteError.
+  virtual void append(const std::uint8_t* data, std::size_t count) = 0;
+  /// Writes out what is buffered and closes the file. Throws StreamWriteError.
+  virtual void close() = 0;
+};
+
+/// Opens and creates files.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  /// Opens an existing file for reading. Throws OpenError.
+  virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
+  /// Creates a file, or empties an existing one. Throws CreateError.
+  virtual std::unique_ptr<OutputFile> create(const std::string& path) = 0;
+  /// Whether a file exists at the path.
+  virtual bool exists(const std::string& path) = 0;
+};
+
+/// The operating system's files.
+class PosixFileSystem : public FileSystem {
+ public:
+  std::unique_ptr<InputFile> openRead(const std::string& path) override;
+  std::unique_ptr<OutputFile> create(const std::string& path) override;
+  bool exists(const std::string& path) override;
+
+  /// The process-wide instance.
+  static PosixFileSystem& instance();
+};
+
+/// The name part of a path: everything after the last separator.
+std::string fileNamePart(const std::string& path);
+/// The folder part of a path: everything up to and including the last separator (empty if none).
+std::string folderPart(const std::string& path);
+
+/// The platform's path separator.
+#ifdef _WIN32
+inline constexpr char PATH_SEPARATOR = '\\';
+#else
+inline constexpr char PATH_SEPARATOR = '/';
+#endif
+
+}  // namespace ardunex

@@ -1,0 +1,50 @@
+// Bitstream constants of MPEG-2 program streams (ISO/IEC 13818-1) and of the HD DVD stream identifiers.
+#pragma once
+
+#include <cstdint>
+
+namespace ardunex::mpeg {
+
+// Start codes as they stand in the 32-bit window, most significant byte first (Table 2-18).
+inline constexpr std::uint32_t START_CODE_PREFIX = 0x000001;
+inline constexpr std::uint8_t PROGRAM_STREAM_MAP = 0xBC;
+inline constexpr std::uint8_t PRIVATE_STREAM_1 = 0xBD;
+inline constexpr std::uint8_t PADDING_STREAM = 0xBE;
+inline constexpr std::uint8_t PRIVATE_STREAM_2 = 0xBF;
+inline constexpr std::uint8_t MPEG_AUDIO_FIRST = 0xC0;
+inline constexpr std::uint8_t MPEG_AUDIO_LAST = 0xCF;
+inline constexpr std::uint8_t MPEG2_VIDEO_0 = 0xE0;
+inline constexpr std::uint8_t MPEG2_VIDEO_1 = 0xE1;
+inline constexpr std::uint8_t AVC_VIDEO_0 = 0xE2;
+inline constexpr std::uint8_t AVC_VIDEO_1 = 0xE3;
+inline constexpr std::uint8_t EXTENDED_STREAM_ID = 0xFD;
+
+// PES header fields (Table 2-21).
+inline constexpr std::uint8_t PTS_DTS_FLAGS_MASK = 0xC0;
+inline constexpr std::uint8_t PTS_ONLY = 0x80;
+inline constexpr std::uint8_t PTS_AND_DTS = 0xC0;
+inline constexpr std::uint8_t PES_EXTENSION_FLAG = 0x01;
+inline constexpr std::uint8_t P_STD_BUFFER_FLAG = 0x10;
+inline constexpr std::uint8_t PES_EXTENSION_FLAG_2 = 0x01;
+inline constexpr std::uint8_t STREAM_ID_EXTENSION_MASK = 0x7F;
+inline constexpr int PTS_BYTES = 5;
+inline constexpr int PTS_DTS_BYTES = 10;
+inline constexpr int FIXED_HEADER_BYTES = 3;  // '10' marker/flags, the flags byte, PES_header_data_length
+inline constexpr int P_STD_BYTES = 2;
+inline constexpr int EXTENSION_2_BYTES = 2;  // PES_extension_field_length, stream_id_extension
+
+// VC-1 elementary streams carried in extended stream 0xFD.
+inline constexpr std::uint8_t VC1_STREAM_0 = 0x55;
+inline constexpr std::uint8_t VC1_STREAM_1 = 0x56;
+
+// private_stream_1 sub-stream ids of HD DVD audio.
+inline constexpr std::uint8_t AC3_FIRST = 0x80;     // Dolby Digital 0x80-0x87
+inline constexpr std::uint8_t DTSHD_FIRST = 0x88;   // DTS-HD 0x88-0x8F
+inline constexpr std::uint8_t LPCM_FIRST = 0xA0;    // LPCM 0xA0-0xA7
+inline constexpr std::uint8_t MLP_FIRST = 0xB0;     // MLP 0xB0-0xB7
+inline constexpr std::uint8_t DDPLUS_FIRST = 0xC0;  // Dolby Digital Plus 0xC0-0xCF
+inline constexpr int SUB_STREAM_HEADER_BYTES = 4;   // sub-stream id and three more bytes
+inline constexpr int LPCM_EXTRA_HEADER_BYTES = 3;
+inline constexpr int MLP_EXTRA_HEADER_BYTES = 1;
+
+}  // namespace ardunex::mpeg

@@ -1,0 +1,356 @@
+// The walker's per-byte steps and payload routing.
+#include "engine/walker.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/errors.h"
+#include "engine/mpeg_ps.h"
+#include "engine/window.h"
+
+namespace ardunex {
+namespace {
+
+using namespace mpeg;
+
+// Class of the packet that a start code with this stream_id begins; None for ids that are not recognised.
+constexpr std::array<StreamClass, 256> makeStartCodeClasses() {
+  std::array<StreamClass, 256> classes{};
+  for (auto& c : classes)
+    c = StreamClass::None;
+  for (int id = MPEG2_VIDEO_0; id <= AVC_VIDEO_1; ++id)
+    classes[id] = StreamClass::Video;
+  classes[EXTENDED_STREAM_ID] = StreamClass::Video;
+  for (int id = MPEG_AUDIO_FIRST; id <= MPEG_AUDIO_LAST; ++id)
+    classes[id] = StreamClass::MpegAudio;
+  classes[PRIVATE_STREAM_1] = StreamClass::PrivateAudio;
+  classes[PROGRAM_STREAM_MAP] = StreamClass::SkipWhole;
+  classes[PADDING_STREAM] = StreamClass::SkipWhole;
+  classes[PRIVATE_STREAM_2] = StreamClass::SkipWhole;
+  return classes;
+}
+
+constexpr auto START_CODE_CLASSES = makeStartCodeClasses();
+
+constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+}  // namespace
+
+void SlotFiles::closeAll() {
+  bool failed = false;
+  auto closeOne = [&failed](std::unique_ptr<OutputFile>& file) {
+    if (!file)
+      return;
+    try {
+      file->close();
+    } catch (const StreamWriteError&) {
+      failed = true;
+    }
+    file.reset();
+  };
+  for (auto& file : video)
+    closeOne(file);
+  for (auto& file : audio)
+    closeOne(file);
+  if (failed)
+    throw StreamWriteError();
+}
+
+void SlotFiles::abandonAll() {
+  for (auto& file : video)
+    file.reset();
+  for (auto& file : audio)
+    file.reset();
+}
+
+Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
+  : m_window(window), m_slots(slots), m_files(files) {}
+
+void Walker::begin(Mode mode) {
+  m_mode = mode;
+  m_state = WalkerState{};
+}
+
+void Walker::walk(const std::uint8_t* block, std::size_t length) {
+  WalkerState& s = m_state;
+  std::size_t i = 0;
+  while (i < length) {
+    const std::uint8_t b = block[i];
+    s.StartCodeWindow = (s.StartCodeWindow << 8) | b;
+
+    if (s.InPayload) {
+      if (s.PacketRemaining > 0) {
+        // One run up to the end of the packet or of the block; only its first byte entered the window.
+        const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.PacketRemaining), length - i);
+        route(block + i, count);
+        s.PacketRemaining -= static_cast<std::int32_t>(count);
+        i += count;
+        if (s.PacketRemaining == 0)
+          s.InPayload = false;
+        continue;
+      }
+      // An empty (or overrun) payload: the byte is examined as an ordinary one.
+      s.InPayload = false;
+    }
+
+    if (s.SkipRemaining > 0) {
+      // Body of a padding, private_stream_2 or program_stream_map packet, passed over by its length.
+      const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.SkipRemaining), length - i);
+      const std::size_t last = i + count - 1;
+      if (count >= 4)
+        s.StartCodeWindow = loadBigEndian32(block + last - 3);
+      else
+        for (std::size_t k = i + 1; k <= last; ++k)
+          s.StartCodeWindow = (s.StartCodeWindow << 8) | block[k];
+      s.SkipRemaining -= static_cast<std::int32_t>(count);
+      s.PacketRemaining -= static_cast<std::int32_t>(count);
+      i += count;
+      continue;
+    }
+
+    if ((s.StartCodeWindow >> 8) == START_CODE_PREFIX && START_CODE_CLASSES[b] != StreamClass::None) {
+      startCode(b);
+      ++i;
+      continue;
+    }
+
+    counterStep(b);
+    ++i;
+  }
+}
+
+void Walker::startCode(std::uint8_t streamId) {
+  WalkerState& s = m_state;
+  s.streamClass = START_CODE_CLASSES[streamId];
+  s.PacketCode = streamId;
+  if (streamId >= MPEG2_VIDEO_0 && streamId <= AVC_VIDEO_1) {
+    s.VideoNumber = streamId & 1;
+    if (m_slots.Claim(StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber, streamId) && m_mode == Mode::Scan)
+      m_window.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
+  }
+  s.LengthPending = 2;
+}
+
+void Walker::countDown(std::uint8_t& counter, bool headerField) {
+  --counter;
+  --m_state.PacketRemaining;
+  if (headerField)
+    --m_state.HeaderRemaining;
+}
+
+void Walker::counterStep(std::uint8_t b) {
+  WalkerState& s = m_state;
+  if (s.LengthPending) {
+    // PES_packet_length, most significant byte first; it does not count itself.
+    if (--s.LengthPending == 0) {
+      s.PacketRemaining = static_cast<std::int32_t>(s.StartCodeWindow & 0xFFFF);
+      if (s.streamClass == StreamClass::SkipWhole)
+        s.SkipRemaining = s.PacketRemaining;
+      else
+        s.FixedHeaderPending = FIXED_HEADER_BYTES;
+    }
+  } else if (s.FixedHeaderPending) {
+    fixedHeaderStep(b);
+  } else if (s.PtsPending) {
+    countDown(s.PtsPending, true);  // PTS
+    if (s.PtsPending == 0)
+      timeStampEnd();
+  } else if (s.PtsDtsPending) {
+    countDown(s.PtsDtsPending, true);  // PTS and DTS
+    if (s.PtsDtsPending == 0)
+      timeStampEnd();
+  } else if (s.ExtFlagsPending) {
+    countDown(s.ExtFlagsPending, true);  // PES extension flags
+    extFlagsEnd(b);
+  } else if (s.PstdPending) {
+    countDown(s.PstdPending, true);  // P-STD buffer
+    if (s.PstdPending == 0) {
+      if (s.ExtFlags & PES_EXTENSION_FLAG_2)
+        s.Ext2Pending = EXTENSION_2_BYTES;
+      else if (s.HeaderRemaining == 0)
+        s.InPayload = true;
+    }
+  } else if (s.Ext2Pending) {
+    countDown(s.Ext2Pending, true);  // PES_extension_field_length, stream_id_extension
+    if (s.Ext2Pending == 0)
+      ext2End(b);
+  } else if (s.HeaderRemaining) {
+    // Header data no other counter reads: stuffing and fields of no interest here.
+    --s.HeaderRemaining;
+    --s.PacketRemaining;
+    if (s.HeaderRemaining == 0)
+      headerDataEnd();
+  } else if (s.SubHeaderPending) {
+    countDown(s.SubHeaderPending, false);  // private_stream_1 sub-stream header
+    if (s.SubHeaderPending == 0)
+      subStreamHeaderEnd();
+  } else if (s.LpcmHeaderPending) {
+    countDown(s.LpcmHeaderPending, false);  // further LPCM header bytes
+    if (s.LpcmHeaderPending == 0)
+      s.InPayload = true;
+  } else if (s.MlpHeaderPending) {
+    countDown(s.MlpHeaderPending, false);  // further MLP header byte
+    if (s.MlpHeaderPending == 0)
+      s.InPayload = true;
+  }
+}
+
+void Walker::fixedHeaderStep(std::uint8_t b) {
+  WalkerState& s = m_state;
+  countDown(s.FixedHeaderPending, false);
+  if (s.FixedHeaderPending == 1) {
+    s.HeaderFlags = b;  // PTS_DTS_flags ... PES_extension_flag
+  } else if (s.FixedHeaderPending == 0) {
+    s.HeaderRemaining = b;  // PES_header_data_length
+    const std::uint8_t timeStamps = s.HeaderFlags & PTS_DTS_FLAGS_MASK;
+    if (timeStamps == PTS_ONLY)
+      s.PtsPending = PTS_BYTES;
+    if (timeStamps == PTS_AND_DTS)
+      s.PtsDtsPending = PTS_DTS_BYTES;
+    if (timeStamps == 0 && (s.HeaderFlags & PES_EXTENSION_FLAG))
+      s.ExtFlagsPending = 1;
+    if (s.HeaderRemaining == 0) {
+      if (s.streamClass == StreamClass::PrivateAudio) {
+        if (s.PacketRemaining > SUB_STREAM_HEADER_BYTES) {
+          s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
+        } else {
+          if (m_mode == Mode::Scan)
+            m_window.log("short audio packet");
+          s.streamClass = StreamClass::Discard;
+          s.InPayload = true;
+        }
+      } else {
+        s.InPayload = true;
+      }
+    }
+  }
+}
+
+void Walker::timeStampEnd() {
+  WalkerState& s = m_state;
+  if (s.HeaderRemaining == 0)
+    headerDataEnd();
+  else if (s.streamClass == StreamClass::Video && (s.HeaderFlags & PES_EXTENSION_FLAG))
+    s.ExtFlagsPending = 1;
+}
+
+void Walker::extFlagsEnd(std::uint8_t b) {
+  WalkerState& s = m_state;
+  s.ExtFlags = b;
+  if (s.ExtFlags & P_STD_BUFFER_FLAG)
+    s.PstdPending = P_STD_BYTES;
+  else if (s.ExtFlags & PES_EXTENSION_FLAG_2)
+    s.Ext2Pending = EXTENSION_2_BYTES;
+  else if (s.HeaderRemaining == 0)
+    headerDataEnd();  // the flags byte was the last header byte: the payload follows it
+}
+
+void Walker::ext2End(std::uint8_t b) {
+  WalkerState& s = m_state;
+  const std::uint8_t id = b & STREAM_ID_EXTENSION_MASK;
+  if (id == VC1_STREAM_0 || id == VC1_STREAM_1) {
+    s.VideoNumber = id - VC1_STREAM_0;
+    s.PacketCode = id;
+    if (m_slots.Claim(StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber, id))
+      logFound("VC-1 video stream number ", s.VideoNumber, " found!");
+    s.streamClass = StreamClass::Video;
+  } else {
+    s.streamClass = StreamClass::Discard;
+  }
+  if (s.HeaderRemaining == 0)
+    s.InPayload = true;
+}
+
+void Walker::headerDataEnd() {
+  WalkerState& s = m_state;
+  if (s.streamClass == StreamClass::PrivateAudio)
+    s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
+  else
+    s.InPayload = true;
+}
+
+void Walker::subStreamHeaderEnd() {
+  WalkerState& s = m_state;
+  const auto m = static_cast<std::uint8_t>(s.StartCodeWindow >> 24);  // sub-stream id
+  s.AudioNumber = m & 15;
+  const char* name = nullptr;
+  if (m >= AC3_FIRST && m <= AC3_FIRST + 7) {
+    s.audioClass = AudioClass::DolbyDigital;
+    name = "Dolby Digital Audio Stream number ";
+  } else if (m >= DTSHD_FIRST && m <= DTSHD_FIRST + 7) {
+    s.audioClass = AudioClass::DtsHd;
+    name = "DTS HD Audio Stream number ";
+  } else if (m >= DDPLUS_FIRST && m <= DDPLUS_FIRST + 15) {
+    s.audioClass = AudioClass::DolbyDigitalPlus;
+    name = "DDplus Audio Stream number ";
+  } else if (m >= LPCM_FIRST && m <= LPCM_FIRST + 7) {
+    s.audioClass = AudioClass::Lpcm;
+    name = "LPCM Audio Stream number ";
+  } else if (m >= MLP_FIRST && m <= MLP_FIRST + 7) {
+    s.audioClass = AudioClass::Mlp;
+    name = "MLP Audio Stream number ";
+  }
+  s.PacketCode = m;
+  if (name) {
+    if (s.audioClass != AudioClass::DolbyDigitalPlus)
+      s.AudioNumber = m & 7;
+    s.LastSubStreamId = m;
+    if (m_slots.Claim(StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber, m))
+      logFound(name, s.AudioNumber, " found!");
+  }
+
+  // Acceptance: unrecognised ids pass only where they look like the last recognised codec's range.
+  const auto number = static_cast<std::uint8_t>(s.AudioNumber);
+  switch (s.audioClass) {
+    case AudioClass::Mlp:
+      if (m == (MLP_FIRST | number)) {
+        s.MlpHeaderPending = MLP_EXTRA_HEADER_BYTES;
+        return;
+      }
+      break;
+    case AudioClass::Lpcm:
+      if (m == (LPCM_FIRST | number)) {
+        s.LpcmHeaderPending = LPCM_EXTRA_HEADER_BYTES;
+        return;
+      }
+      break;
+    default:
+      if (m == (s.LastSubStreamId | number)) {
+        s.InPayload = true;
+        return;
+      }
+      break;
+  }
+  s.streamClass = StreamClass::Discard;
+  s.InPayload = true;
+}
+
+void Walker::logFound(const char* prefix, int number, const char* suffix) {
+  if (m_mode == Mode::Scan)
+    m_window.log(std::string(prefix) + std::to_string(number) + suffix);
+}
+
+void Walker::route(const std::uint8_t* data, std::size_t count) {
+  if (m_mode != Mode::Demux)
+    return;
+  const WalkerState& s = m_state;
+  OutputFile* file = nullptr;
+  int box = -1;
+  int slot = 0;
+  if (s.streamClass == StreamClass::Video && (s.VideoNumber == 0 || s.VideoNumber == 1)) {
+    file = m_files.video[s.VideoNumber].get();
+    box = videoBox(s.VideoNumber);
+    slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
+  } else if (s.streamClass == StreamClass::PrivateAudio && s.AudioNumber >= 0 && s.AudioNumber < 16) {
+    file = m_files.audio[s.AudioNumber].get();
+    box = audioBox(s.AudioNumber);
+    slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
+  }
+  // MPEG audio (0xC0-0xCF) claims no slot and is never written.
+  if (file && s.PacketCode == m_slots.Get(slot) && m_window.boxChecked(box))
+    file->append(data, count);
+}
+
+}  // namespace ardunex

@@ -1,0 +1,96 @@
+// The program stream walker: a byte-wise state machine with countdown counters that classifies PES
+// packets, claims stream slots and hands payload runs to routing.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "engine/file_io.h"
+#include "engine/stream_slot_table.h"
+
+namespace ardunex {
+
+class Window;
+
+/// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
+enum class Mode : std::uint8_t { Scan = 0, Demux = 1 };
+
+enum class StreamClass : std::uint8_t { None, Video, PrivateAudio, MpegAudio, Discard, SkipWhole };
+
+enum class AudioClass : std::uint8_t { DolbyDigital, DolbyDigitalPlus, DtsHd, Lpcm, Mlp };
+
+/// The output files of one demux run: video numbers 0-1 and audio numbers 0-15.
+struct SlotFiles {
+  std::array<std::unique_ptr<OutputFile>, 2> video;
+  std::array<std::unique_ptr<OutputFile>, 16> audio;
+
+  /// Closes every open file; throws StreamWriteError after closing all if any close failed.
+  void closeAll();
+  /// Drops every file without reporting (used when a failure is already on its way).
+  void abandonAll();
+};
+
+/// Walker state of one engine run; every field starts at its initial value.
+struct WalkerState {
+  std::uint32_t StartCodeWindow = 0;
+  StreamClass streamClass = StreamClass::None;
+  std::int32_t PacketRemaining = 0;
+  std::uint8_t LengthPending = 0;
+  std::int32_t SkipRemaining = 0;
+  std::uint8_t FixedHeaderPending = 0;
+  std::uint8_t HeaderFlags = 0;
+  std::uint8_t HeaderRemaining = 0;  // wraps from 0 to 255 like the 8-bit count it is
+  std::uint8_t PtsPending = 0;
+  std::uint8_t PtsDtsPending = 0;
+  std::uint8_t ExtFlagsPending = 0;
+  std::uint8_t ExtFlags = 0;
+  std::uint8_t PstdPending = 0;
+  std::uint8_t Ext2Pending = 0;
+  std::uint8_t SubHeaderPending = 0;
+  std::uint8_t LpcmHeaderPending = 0;
+  std::uint8_t MlpHeaderPending = 0;
+  bool InPayload = false;
+  int VideoNumber = -1;
+  int AudioNumber = -1;
+  AudioClass audioClass = AudioClass::DolbyDigital;
+  std::uint8_t LastSubStreamId = 0;
+  /// The current packet's own stream code (stream_id, stream_id_extension or sub-stream id); a payload
+  /// reaches a file only when this equals the code its slot holds, so codecs sharing a number never mix.
+  std::int32_t PacketCode = -1;
+};
+
+/// Walks blocks of a program stream, keeping its state from block to block.
+class Walker {
+ public:
+  Walker(Window& window, StreamSlotTable& slots, SlotFiles& files);
+
+  /// Sets the initial state for a run in the given mode.
+  void begin(Mode mode);
+  /// Examines every byte of the block, routing payload runs.
+  void walk(const std::uint8_t* block, std::size_t length);
+
+  const WalkerState& state() const { return m_state; }
+
+ private:
+  void startCode(std::uint8_t streamId);
+  void counterStep(std::uint8_t b);
+  void fixedHeaderStep(std::uint8_t b);
+  void timeStampEnd();
+  void extFlagsEnd(std::uint8_t b);
+  void ext2End(std::uint8_t b);
+  void headerDataEnd();
+  void subStreamHeaderEnd();
+  void route(const std::uint8_t* data, std::size_t count);
+  void countDown(std::uint8_t& counter, bool headerField);
+  void logFound(const char* prefix, int number, const char* suffix);
+
+  Window& m_window;
+  StreamSlotTable& m_slots;
+  SlotFiles& m_files;
+  Mode m_mode = Mode::Scan;
+  WalkerState m_state;
+};
+
+}  // namespace ardunex

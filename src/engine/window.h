@@ -1,0 +1,84 @@
+// The abstract window that the core drives: stream boxes, buttons, options, path fields, log and status bar.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ardunex {
+
+/// The 40 stream check boxes are addressed by one flat index: video 0-7, then audio 00-15, then subpicture 00-15.
+inline constexpr int VIDEO_BOX_COUNT = 8;
+inline constexpr int AUDIO_BOX_COUNT = 16;
+inline constexpr int SUB_BOX_COUNT = 16;
+inline constexpr int BOX_COUNT = VIDEO_BOX_COUNT + AUDIO_BOX_COUNT + SUB_BOX_COUNT;
+
+/// Flat index of video box k (cbVideo0 ... cbVideo7).
+constexpr int videoBox(int k) { return k; }
+/// Flat index of audio box k (cbAudio00 ... cbAudio15).
+constexpr int audioBox(int k) { return VIDEO_BOX_COUNT + k; }
+/// Flat index of subpicture box k (cbSub00 ... cbSub15).
+constexpr int subBox(int k) { return VIDEO_BOX_COUNT + AUDIO_BOX_COUNT + k; }
+
+enum class Button { ReadEvo, ReadXpl, Demux, Cancel, BrowseEvo, BrowseXpl };
+
+/// Pages of the window's page control, in tab order.
+enum class Page { Status = 0, Video, Audio, Subpicture, Xpl, Options };
+
+/// One entry of the playlist tree, with its children.
+struct TreeNode {
+  std::string text;
+  std::vector<TreeNode> children;
+};
+
+/// What the core needs from the window. The Qt window, the console front end and the tests implement it.
+///
+/// A change of a stream box's checked state, made through setBoxChecked or by the user, must run the
+/// selection rule (Session::cbVideoClick) at once; setting a box to the state it already has must not.
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  /// Appends a line to the log.
+  virtual void log(std::string_view text) = 0;
+  /// Sets status bar panel 0 or 1 (the panel shows a leading blank before text).
+  virtual void slog(std::string_view text, std::uint8_t panel) = 0;
+  /// Lets the window handle all pending user events (Cancel among them).
+  virtual void processEvents() = 0;
+  /// Repaints the whole window at once.
+  virtual void repaint() = 0;
+  /// Asks a yes/no question (the Cancel confirmation); true for Yes.
+  virtual bool confirm(std::string_view question) = 0;
+
+  virtual bool boxChecked(int box) const = 0;
+  virtual void setBoxChecked(int box, bool checked) = 0;
+  virtual bool boxEnabled(int box) const = 0;
+  virtual void setBoxEnabled(int box, bool enabled) = 0;
+  virtual std::string boxCaption(int box) const = 0;
+  virtual void setBoxCaption(int box, std::string_view caption) = 0;
+
+  virtual bool buttonEnabled(Button button) const = 0;
+  virtual void setButtonEnabled(Button button, bool enabled) = 0;
+  virtual void showPage(Page page) = 0;
+
+  /// Options page values, read when a job needs them.
+  virtual std::string workdir() const = 0;
+  virtual std::string videoExt() const = 0;
+  virtual std::string audioExt() const = 0;
+  virtual bool continueOnSecond() const = 0;
+  virtual bool fastCheck() const = 0;
+
+  /// The two path fields (eEVOfile, eXPLfile).
+  virtual std::string evoFileText() const = 0;
+  virtual void setEvoFileText(std::string_view text) = 0;
+  virtual std::string xplFileText() const = 0;
+  virtual void setXplFileText(std::string_view text) = 0;
+
+  /// The playlist page: the tag-line memo (mXPL) and the tree (tvXPL).
+  virtual void setXplMemoVisible(bool visible) = 0;
+  virtual void setXplMemo(const std::vector<std::string>& lines) = 0;
+  virtual void setXplTree(const std::vector<TreeNode>& roots) = 0;
+};
+
+}  // namespace ardunex

@@ -1,0 +1,294 @@
+// The scan and demux jobs, the selection rule, the box reset and path derivation.
+#include "jobs/session.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "engine/errors.h"
+#include "jobs/stream_names.h"
+
+namespace ardunex {
+namespace {
+
+constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", "No subpicture"};
+constexpr const char* FIRST_PART_ENDING = "_1.EVO";
+constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
+
+#ifdef _WIN32
+constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS\\";
+constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ\\";
+#else
+constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS/";
+constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ/";
+#endif
+
+bool endsWith(const std::string& text, std::string_view ending) {
+  return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == '/' || c == ':';
+#else
+  return c == PATH_SEPARATOR;
+#endif
+}
+
+std::string upper(std::string text) {
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+}  // namespace
+
+/// Keeps a second job from starting while one runs: the job commands and the file choosing are
+/// unavailable until the scope ends, then restored (the job itself decides about its own button).
+class Session::JobScope {
+ public:
+  explicit JobScope(Session& session) : m_session(session), m_window(session.m_window) {
+    m_readEvo = m_window.buttonEnabled(Button::ReadEvo);
+    m_readXpl = m_window.buttonEnabled(Button::ReadXpl);
+    m_session.m_jobRunning = true;
+    for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
+      m_window.setButtonEnabled(button, false);
+  }
+  ~JobScope() {
+    m_session.m_jobRunning = false;
+    m_window.setButtonEnabled(Button::BrowseEvo, true);
+    m_window.setButtonEnabled(Button::BrowseXpl, true);
+    m_window.setButtonEnabled(Button::ReadEvo, m_readEvo);
+    m_window.setButtonEnabled(Button::ReadXpl, m_readXpl);
+    if (m_demux == DemuxAfter::Rule)
+      m_session.cbVideoClick();
+    else
+      m_window.setButtonEnabled(Button::Demux, m_demux == DemuxAfter::Enabled);
+  }
+  JobScope(const JobScope&) = delete;
+  JobScope& operator=(const JobScope&) = delete;
+
+  enum class DemuxAfter { Rule, Enabled, Disabled };
+  void readEvoAfter(bool enabled) { m_readEvo = enabled; }
+  void readXplAfter(bool enabled) { m_readXpl = enabled; }
+  void demuxAfter(DemuxAfter after) { m_demux = after; }
+
+ private:
+  Session& m_session;
+  Window& m_window;
+  bool m_readEvo = false;
+  bool m_readXpl = false;
+  DemuxAfter m_demux = DemuxAfter::Rule;
+};
+
+Session::Session(Window& window, FileSystem& fileSystem)
+  : m_window(window), m_fileSystem(fileSystem), m_engine(window, m_slots) {}
+
+void Session::Resetcbs() {
+  for (int box = 0; box < BOX_COUNT; ++box) {
+    const int group = box < VIDEO_BOX_COUNT ? 0 : box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT ? 1 : 2;
+    m_window.setBoxEnabled(box, false);
+    m_window.setBoxCaption(box, RESET_CAPTIONS[group]);
+  }
+}
+
+bool Session::anyBoxTicked() const {
+  for (int box = 0; box < BOX_COUNT; ++box)
+    if (m_window.boxChecked(box))
+      return true;
+  return false;
+}
+
+void Session::cbVideoClick() {
+  // While a job runs "Demux" stays unavailable; the job's end applies the rule again.
+  if (m_jobRunning)
+    return;
+  m_window.setButtonEnabled(Button::Demux, anyBoxTicked());
+}
+
+void Session::bCancelClick() {
+  if (!m_engine.run().Demuxing) {
+    m_engine.run().CancelRequested = true;
+    return;
+  }
+  if (m_window.confirm("Are you sure to stop demuxing?"))
+    m_engine.run().CancelRequested = true;
+}
+
+void Session::bCheckClick() {
+  if (m_jobRunning)
+    return;
+  JobScope scope(*this);
+  scope.readEvoAfter(false);  // stays disabled after a failure until a file is chosen again
+
+  Resetcbs();
+  m_window.showPage(Page::Status);
+  m_window.log("Opening file " + m_paths.EVOname);
+  m_window.slog("Opening", 0);
+  RunState& run = m_engine.run();
+  run.InputFile = m_fileSystem.openRead(m_window.evoFileText());
+  struct Release {
+    RunState& run;
+    ~Release() { run.InputFile.reset(); }
+  } release{run};
+  m_window.slog("Reading", 0);
+  m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
+  m_engine.demux(Mode::Scan);
+  run.InputFile.reset();
+
+  for (int k = 0; k < 2; ++k) {
+    const int box = videoBox(k);
+    const bool present = m_slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + k);
+    m_window.setBoxEnabled(box, present);
+    m_window.setBoxChecked(box, present);
+    if (present)
+      m_window.setBoxCaption(box, scanLabel(VideoStreamName(m_slots.Get(StreamSlotTable::FIRST_VIDEO_SLOT + k)), k));
+  }
+  for (int k = 0; k < AUDIO_BOX_COUNT; ++k) {
+    const int box = audioBox(k);
+    const bool present = m_slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + k);
+    m_window.setBoxEnabled(box, present);
+    m_window.setBoxChecked(box, present);
+    if (present)
+      m_window.setBoxCaption(box, scanLabel(AudioStreamName(m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k)), k));
+  }
+
+  m_window.log("Done.");
+  m_window.slog("Ready", 0);
+  m_window.slog("", 1);
+  scope.readEvoAfter(true);
+}
+
+std::string Session::outputName(const std::string& outputBase, const std::string& caption,
+                                const std::string& ext) const {
+  // A caption may come from an untrusted playlist: it must not lead the file out of the output folder.
+  std::string safeCaption = caption;
+  std::replace_if(safeCaption.begin(), safeCaption.end(), isSeparator, '_');
+  return outputBase + "." + safeCaption + "." + ext;
+}
+
+void Session::bDemuxClick() {
+  if (m_jobRunning)
+    return;
+  JobScope scope(*this);
+  scope.demuxAfter(JobScope::DemuxAfter::Disabled);  // after a failure, until the next box change
+
+  m_window.showPage(Page::Status);
+  const std::string workdir = m_window.workdir();
+  std::string outputBase;
+  if (!workdir.empty()) {
+    outputBase = workdir;
+    if (!isSeparator(workdir.back()))
+      outputBase += PATH_SEPARATOR;
+  }
+  outputBase += m_paths.EVObase;
+  // Relative names (no output folder) land beside the EVO file, not wherever the process happens to be.
+  const std::string evoPath = m_window.evoFileText();
+  const std::string createBase = workdir.empty() ? folderPart(evoPath) : std::string();
+
+  const std::string secondEvo = evoPath.substr(0, evoPath.size() >= 5 ? evoPath.size() - 5 : 0) + "2.EVO";
+  const bool firstPart = m_window.continueOnSecond() && endsWith(m_paths.EVOname, FIRST_PART_ENDING);
+
+  m_window.log("Opening file " + m_paths.EVOname);
+  m_window.slog("Opening", 0);
+  RunState& run = m_engine.run();
+  struct Release {
+    RunState& run;
+    bool normal = false;
+    ~Release() {
+      run.InputFile.reset();
+      if (!normal) {
+        try {
+          run.SlotFile.closeAll();  // keep what was written; the failure on its way is what is reported
+        } catch (const Error&) {
+        }
+      }
+    }
+  } release{run};
+  run.InputFile = m_fileSystem.openRead(evoPath);
+  m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
+
+  const std::string videoExt = m_window.videoExt();
+  const std::string audioExt = m_window.audioExt();
+  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
+    if (!m_window.boxChecked(box))
+      return;
+    const std::string name = outputName(outputBase, m_window.boxCaption(box), ext);
+    file = m_fileSystem.create(createBase + name);
+    m_window.log("Creating " + name);
+  };
+  for (int k = 0; k < 2; ++k)
+    createFor(run.SlotFile.video[k], videoBox(k), videoExt);
+  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+    createFor(run.SlotFile.audio[k], audioBox(k), audioExt);
+
+  m_window.slog("Writing stream(s)", 0);
+  m_engine.demux(Mode::Demux);
+
+  if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
+    run.InputFile.reset();
+    run.InputFile = m_fileSystem.openRead(secondEvo);
+    m_window.log("Continue on " + fileNamePart(secondEvo));
+    m_engine.demux(Mode::Demux);
+  }
+
+  run.InputFile.reset();
+  release.normal = true;
+  run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
+
+  m_window.log("Done.");
+  m_window.slog("Ready", 0);
+  m_window.slog("", 1);
+  scope.demuxAfter(JobScope::DemuxAfter::Enabled);
+}
+
+void Session::EVOadj() {
+  const std::string path = m_window.evoFileText();
+  m_window.setButtonEnabled(Button::ReadEvo, !path.empty());
+  m_paths.EVOname = fileNamePart(path);
+  m_paths.EVObase = m_paths.EVOname.size() > 4 ? m_paths.EVOname.substr(0, m_paths.EVOname.size() - 4) : "";
+  m_paths.EVOdir = folderPart(path);
+  m_evoDialog.initialDir = m_paths.EVOdir;
+  m_window.setXplFileText(PLAYLIST_NAME);
+  if (endsWith(m_paths.EVOdir, DISC_VIDEO_FOLDER)) {
+    m_paths.XPLdir = m_paths.EVOdir.substr(0, m_paths.EVOdir.size() - std::string_view(DISC_VIDEO_FOLDER).size()) +
+                     DISC_PLAYLIST_FOLDER;
+    m_xplDialog.initialDir = m_paths.XPLdir;
+    m_paths.XPLname = PLAYLIST_NAME;
+    m_xplDialog.fileName = m_paths.XPLname;
+    m_window.setXplFileText(m_paths.XPLdir + m_paths.XPLname);
+  }
+  m_window.setButtonEnabled(Button::ReadXpl, !m_paths.XPLname.empty());
+}
+
+void Session::XPLadj() {
+  const std::string path = m_window.xplFileText();
+  m_paths.XPLname = fileNamePart(path);
+  m_paths.XPLdir = folderPart(path);
+  m_window.setButtonEnabled(Button::ReadXpl, !m_paths.XPLname.empty());
+}
+
+void Session::chooseEvoFile(const std::string& path) {
+  if (m_jobRunning)
+    return;
+  m_window.setEvoFileText(path);
+  EVOadj();
+}
+
+void Session::chooseXplFile(const std::string& path) {
+  if (m_jobRunning)
+    return;
+  m_window.setXplFileText(path);
+  XPLadj();
+}
+
+void Session::dropFile(const std::string& path) {
+  const std::string name = fileNamePart(path);
+  const auto dot = name.find_last_of('.');
+  const std::string ext = dot == std::string::npos ? std::string() : upper(name.substr(dot));
+  if (ext == ".EVO")
+    chooseEvoFile(path);
+  else if (ext == ".XPL")
+    chooseXplFile(path);
+}
+
+}  // namespace ardunex

@@ -1,0 +1,46 @@
+// Code-to-name tables of the scan labels.
+#include "jobs/stream_names.h"
+
+#include "engine/mpeg_ps.h"
+
+namespace ardunex {
+
+using namespace mpeg;
+
+std::string VideoStreamName(std::int32_t code) {
+  if (code == -1)
+    return "No video stream";
+  if (code == VC1_STREAM_0 || code == VC1_STREAM_1)
+    return "VC-1.stream";
+  if (code == MPEG2_VIDEO_0 || code == MPEG2_VIDEO_1)
+    return "MPEG-2.stream";
+  if (code == AVC_VIDEO_0 || code == AVC_VIDEO_1)
+    return "AVC.stream";
+  return {};
+}
+
+std::string AudioStreamName(std::int32_t code) {
+  if (code == -1)
+    return "No audio stream";
+  if (code >= AC3_FIRST && code <= AC3_FIRST + 7)
+    return "DD.stream";
+  if (code >= DTSHD_FIRST && code <= DTSHD_FIRST + 7)
+    return "DTSHD.stream";
+  if (code >= LPCM_FIRST && code <= LPCM_FIRST + 7)
+    return "LPCM.stream";
+  if (code >= MLP_FIRST && code <= MLP_FIRST + 7)
+    return "MLP.stream";
+  if (code >= DDPLUS_FIRST && code <= DDPLUS_FIRST + 15)
+    return "DD+.stream";
+  return {};
+}
+
+std::string scanLabel(const std::string& streamName, int index) {
+  std::string label = streamName;
+  label += '.';
+  label += static_cast<char>('0' + index / 10);
+  label += static_cast<char>('0' + index % 10);
+  return label;
+}
+
+}  // namespace ardunex
