@@ -22,4 +22,11 @@ std::string systemReason(int errorNumber) {
   return std::strerror(errorNumber);
 }
 
+std::string reportText(std::string_view message) {
+  std::string text(message);
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.'))
+    text += '.';
+  return text;
+}
+
 }  // namespace ardunex

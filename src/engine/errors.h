@@ -46,4 +46,7 @@ class ConvertError : public Error {
 /// The system's text for an errno value.
 std::string systemReason(int errorNumber);
 
+/// The text an error report shows: the message, with a full stop added when its last character sorts after ".".
+std::string reportText(std::string_view message);
+
 }  // namespace ardunex
