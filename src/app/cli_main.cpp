@@ -1,0 +1,244 @@
+// ardunex-cli: scans and demuxes EVO files from the command line, through the same jobs as the window.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include "app/console_window.h"
+#include "engine/errors.h"
+#include "jobs/session.h"
+
+namespace {
+
+using namespace ardunex;
+
+constexpr const char* USAGE =
+  "Usage: ardunex-cli [options] FILE.EVO\n"
+  "Try 'ardunex-cli --help' for more information.\n";
+
+constexpr const char* HELP =
+  "Usage: ardunex-cli [options] FILE.EVO\n"
+  "\n"
+  "Splits an HD DVD video object (.EVO) into raw elementary-stream files.\n"
+  "The file is scanned first (\"Read EVO\"); every stream found gets a box, and\n"
+  "the ticked boxes are then demuxed (\"Demux\"), one output file per box:\n"
+  "  OUTPUT/BASE.LABEL.EXT   e.g. FEATURE_1.VC-1.stream.00.mpv\n"
+  "A feature stored as NAME_1.EVO and NAME_2.EVO is demuxed into one set of files.\n"
+  "\n"
+  "Options:\n"
+  "  -s, --scan            only scan: print the log and the boxes, write nothing\n"
+  "      --video LIST      demux these video boxes only (e.g. 0 or 0,1)\n"
+  "      --audio LIST      demux these audio boxes only (e.g. 0,3)\n"
+  "                        without --video/--audio every stream found is demuxed;\n"
+  "                        with either, only the listed boxes are\n"
+  "  -o, --output DIR      output folder (default: the folder of the EVO file)\n"
+  "      --video-ext EXT   video file extension (default mpv)\n"
+  "      --audio-ext EXT   audio file extension, at most 5 characters (default mpa)\n"
+  "      --no-continue     do not continue on the second part (NAME_2.EVO)\n"
+  "      --full-scan       scan the whole file, not only its first 4 MiB\n"
+  "      --xpl FILE        read this playlist (VPLST000.XPL) after the scan: boxes and\n"
+  "                        output names take the playlist's labels\n"
+  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
+  "  -h, --help            show this help\n"
+  "\n"
+  "The log lines go to standard output, progress to standard error when it is a\n"
+  "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
+  "\n"
+  "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
+  "2 on a usage error, 130 when stopped by Ctrl-C.\n";
+
+struct Arguments {
+  std::string evoFile;
+  std::string xplFile;
+  bool scanOnly = false;
+  bool printXpl = false;
+  bool fullScan = false;
+  bool noContinue = false;
+  std::optional<std::string> output;
+  std::optional<std::string> videoExt;
+  std::optional<std::string> audioExt;
+  std::optional<std::set<int>> video;
+  std::optional<std::set<int>> audio;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+std::set<int> parseList(const std::string& option, const std::string& text, int count) {
+  std::set<int> numbers;
+  std::size_t at = 0;
+  while (at <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', at), text.size());
+    const std::string item = text.substr(at, comma - at);
+    if (item.empty() || item.size() > 2 || item.find_first_not_of("0123456789") != std::string::npos)
+      throw UsageError{"invalid box number '" + item + "' for " + option};
+    const int number = std::stoi(item);
+    if (number >= count)
+      throw UsageError{option + " takes box numbers 0 to " + std::to_string(count - 1)};
+    numbers.insert(number);
+    at = comma + 1;
+  }
+  return numbers;
+}
+
+Arguments parseArguments(int argc, char** argv, bool& help) {
+  Arguments args;
+  std::vector<std::string> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc)
+        throw UsageError{"option " + arg + " needs a value"};
+      return argv[++i];
+    };
+    if (arg == "-h" || arg == "--help")
+      help = true;
+    else if (arg == "-s" || arg == "--scan")
+      args.scanOnly = true;
+    else if (arg == "--video")
+      args.video = parseList(arg, value(), 2);
+    else if (arg == "--audio")
+      args.audio = parseList(arg, value(), AUDIO_BOX_COUNT);
+    else if (arg == "-o" || arg == "--output")
+      args.output = value();
+    else if (arg == "--video-ext")
+      args.videoExt = value();
+    else if (arg == "--audio-ext") {
+      args.audioExt = value();
+      if (args.audioExt->size() > 5)
+        throw UsageError{"the audio file extension has at most 5 characters"};
+    } else if (arg == "--no-continue")
+      args.noContinue = true;
+    else if (arg == "--full-scan")
+      args.fullScan = true;
+    else if (arg == "--xpl")
+      args.xplFile = value();
+    else if (arg == "--print-xpl")
+      args.printXpl = true;
+    else if (arg == "--")
+      for (++i; i < argc; ++i)
+        files.emplace_back(argv[i]);
+    else if (arg.size() > 1 && arg[0] == '-')
+      throw UsageError{"unknown option " + arg};
+    else
+      files.push_back(arg);
+  }
+  if (help)
+    return args;
+  if (files.size() != 1)
+    throw UsageError{files.empty() ? "no EVO file given" : "only one EVO file can be given"};
+  args.evoFile = files.front();
+  if (args.printXpl && args.xplFile.empty())
+    throw UsageError{"--print-xpl needs --xpl FILE"};
+  return args;
+}
+
+void printTree(std::FILE* out, const std::vector<TreeNode>& nodes, int depth) {
+  for (const TreeNode& node : nodes) {
+    std::fprintf(out, "%*s%s\n", depth * 2, "", node.text.c_str());
+    printTree(out, node.children, depth + 1);
+  }
+}
+
+void printBoxes(std::FILE* out, const ConsoleWindow& window) {
+  for (int box = 0; box < BOX_COUNT; ++box) {
+    const bool scanBox = box < 2 || (box >= audioBox(0) && box < subBox(0));
+    if (!scanBox && !window.boxEnabled(box) && !window.boxChecked(box))
+      continue;
+    std::fprintf(out, "%-10s %-8s %-9s %s\n", boxName(box).c_str(), window.boxEnabled(box) ? "enabled" : "disabled",
+                 window.boxChecked(box) ? "ticked" : "unticked", window.boxCaption(box).c_str());
+  }
+}
+
+// Ticks exactly the listed boxes of the demuxable ones; a listed box must stand for a stream found.
+void applySelection(ConsoleWindow& window, const Arguments& args) {
+  if (!args.video && !args.audio)
+    return;
+  auto select = [&](int box, bool wanted) {
+    if (wanted && !window.boxEnabled(box))
+      throw Error("No stream for " + boxName(box));
+    window.setBoxChecked(box, wanted);
+  };
+  for (int k = 0; k < VIDEO_BOX_COUNT; ++k)
+    select(videoBox(k), args.video && args.video->count(k));
+  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+    select(audioBox(k), args.audio && args.audio->count(k));
+  for (int k = 0; k < SUB_BOX_COUNT; ++k)
+    window.setBoxChecked(subBox(k), false);
+}
+
+extern "C" void onInterrupt(int) {
+  ConsoleWindow::interrupted = true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Arguments args;
+  bool help = false;
+  try {
+    args = parseArguments(argc, argv, help);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "ardunex-cli: %s\n%s", error.message.c_str(), USAGE);
+    return 2;
+  }
+  if (help) {
+    std::fputs(HELP, stdout);
+    return 0;
+  }
+
+  ConsoleWindow window(stdout, stderr, isatty(fileno(stderr)) != 0);
+  Session session(window);
+  window.session = &session;
+  window.fastCheckChecked = !args.fullScan;
+  window.continueChecked = !args.noContinue;
+  if (args.output)
+    window.workdirText = *args.output;
+  if (args.videoExt)
+    window.videoExtText = *args.videoExt;
+  if (args.audioExt)
+    window.audioExtText = *args.audioExt;
+  std::signal(SIGINT, onInterrupt);
+
+  try {
+    session.Resetcbs();
+    session.chooseEvoFile(args.evoFile);
+    session.bCheckClick();
+    if (!args.xplFile.empty()) {
+      session.chooseXplFile(args.xplFile);
+      session.bReadXPLClick();
+      if (args.printXpl) {
+        for (const std::string& line : window.xplMemo)
+          std::printf("%s\n", line.c_str());
+        printTree(stdout, window.xplTree, 0);
+      }
+    }
+    printBoxes(stdout, window);
+    if (!args.scanOnly && !ConsoleWindow::interrupted) {
+      applySelection(window, args);
+      session.bDemuxClick();
+    }
+  } catch (const Error& error) {
+    window.endProgress();
+    std::fprintf(stderr, "%s\n", reportText(error.what()).c_str());
+    return 1;
+  } catch (const std::exception& error) {
+    window.endProgress();
+    std::fprintf(stderr, "%s\n", reportText(error.what()).c_str());
+    return 1;
+  }
+  window.endProgress();
+  return ConsoleWindow::interrupted ? 130 : 0;
+}

@@ -1,0 +1,63 @@
+// The console window's output and its answer to Ctrl-C.
+#include "app/console_window.h"
+
+#include "jobs/session.h"
+
+namespace ardunex {
+
+std::atomic<bool> ConsoleWindow::interrupted{false};
+
+ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress)
+  : m_out(out), m_err(err), m_showProgress(showProgress) {}
+
+void ConsoleWindow::log(std::string_view text) {
+  endProgress();
+  std::fwrite(text.data(), 1, text.size(), m_out);
+  std::fputc('\n', m_out);
+  std::fflush(m_out);
+}
+
+void ConsoleWindow::slog(std::string_view text, std::uint8_t panel) {
+  // Panel 1 carries the progress of a running job; it is only worth showing on a terminal.
+  if (panel != 1 || !m_showProgress || text.empty())
+    return;
+  std::fprintf(m_err, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());
+  std::fflush(m_err);
+  m_progressShown = true;
+}
+
+void ConsoleWindow::endProgress() {
+  if (m_progressShown) {
+    std::fputc('\n', m_err);
+    m_progressShown = false;
+  }
+}
+
+void ConsoleWindow::processEvents() {
+  if (interrupted.load() && session)
+    session->run().CancelRequested = true;
+}
+
+void ConsoleWindow::setBoxChecked(int box, bool checked) {
+  if (m_boxes[box].checked == checked)
+    return;
+  m_boxes[box].checked = checked;
+  if (session)
+    session->cbVideoClick();
+}
+
+bool ConsoleWindow::buttonEnabled(Button button) const {
+  const auto it = m_buttons.find(button);
+  return it != m_buttons.end() && it->second;
+}
+
+std::string boxName(int box) {
+  auto twoDigits = [](int k) { return std::string(1, static_cast<char>('0' + k / 10)) + static_cast<char>('0' + k % 10); };
+  if (box < VIDEO_BOX_COUNT)
+    return "cbVideo" + std::to_string(box);
+  if (box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT)
+    return "cbAudio" + twoDigits(box - VIDEO_BOX_COUNT);
+  return "cbSub" + twoDigits(box - VIDEO_BOX_COUNT - AUDIO_BOX_COUNT);
+}
+
+}  // namespace ardunex
