@@ -1,11 +1,102 @@
-// "Read XPL": placeholder until the playlist reader lands.
+// "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
+#include <string>
+
 #include "engine/errors.h"
 #include "jobs/session.h"
+#include "xpl/xpl_reader.h"
+#include "xpl/xpl_title_view.h"
 
 namespace ardunex {
+namespace {
+
+/// Holds the session busy while the playlist is read, and on every way out, a failure included, closes the
+/// input, shows the memo again with the lines read so far and leaves the window usable.
+class ReadScope {
+ public:
+  ReadScope(bool& jobRunning, Session& session)
+    : m_jobRunning(jobRunning), m_session(session), m_window(session.window()) {
+    m_readEvo = m_window.buttonEnabled(Button::ReadEvo);
+    m_jobRunning = true;
+    for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
+      m_window.setButtonEnabled(button, false);
+  }
+  ~ReadScope() {
+    m_session.run().InputFile.reset();
+    if (m_memoHidden) {
+      m_window.setXplMemo(m_session.xplLines());
+      m_window.setXplMemoVisible(true);
+    }
+    m_jobRunning = false;
+    m_window.setButtonEnabled(Button::BrowseEvo, true);
+    m_window.setButtonEnabled(Button::BrowseXpl, true);
+    m_window.setButtonEnabled(Button::ReadEvo, m_readEvo);
+    m_window.setButtonEnabled(Button::ReadXpl, true);
+    // Boxes ticked while the read ran decide about "Demux" now.
+    m_session.cbVideoClick();
+  }
+  ReadScope(const ReadScope&) = delete;
+  ReadScope& operator=(const ReadScope&) = delete;
+
+  /// The memo is hidden while its lines are replaced; the scope shows it again at the end.
+  void hideMemo() {
+    m_session.xplLines().clear();
+    m_window.setXplMemo(m_session.xplLines());
+    m_window.setXplMemoVisible(false);
+    m_memoHidden = true;
+  }
+
+  /// Shows the memo with its final lines (the normal end does so before logging "Done.").
+  void showMemo() {
+    m_window.setXplMemo(m_session.xplLines());
+    m_window.setXplMemoVisible(true);
+    m_memoHidden = false;
+  }
+
+ private:
+  bool& m_jobRunning;
+  Session& m_session;
+  Window& m_window;
+  bool m_readEvo = false;
+  bool m_memoHidden = false;
+};
+
+}  // namespace
 
 void Session::bReadXPLClick() {
-  throw Error("Reading playlists is not available yet");
+  // The input file and read buffer belong to a running scan or demux.
+  if (m_jobRunning)
+    return;
+  ReadScope scope(m_jobRunning, *this);
+
+  Resetcbs();
+  m_window.setButtonEnabled(Button::ReadXpl, false);
+  m_window.showPage(Page::Xpl);
+  RunState& run = m_engine.run();
+  run.InputFile = m_fileSystem.openRead(m_window.xplFileText());
+  m_window.log("Open " + m_paths.XPLname);
+  m_window.log("Filesize: " + std::to_string(run.InputFile->size()) + " bytes");
+
+  scope.hideMemo();
+  XplReader reader(m_xplLines, m_codecs);
+  for (;;) {
+    const std::int64_t size = run.InputFile->size();
+    if (run.InputFile->position() >= size)
+      break;
+    const std::size_t got = run.InputFile->read(run.ReadBuffer.get(), READ_BUFFER_SIZE);
+    if (got == 0)
+      throw StreamReadError();  // the medium gives nothing although the file goes on
+    m_window.slog(std::to_string(run.InputFile->position()) + "/" + std::to_string(size) + " bytes", 1);
+    reader.feed(run.ReadBuffer.get(), got);
+  }
+  run.InputFile.reset();
+
+  XplTitleView(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
+
+  scope.showMemo();
+  m_window.log("Done.");
+  m_window.slog("Ready", 0);
+  m_window.slog("", 1);
+  m_window.setButtonEnabled(Button::ReadXpl, true);
 }
 
 }  // namespace ardunex

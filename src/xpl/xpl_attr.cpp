@@ -1,0 +1,87 @@
+// Attribute extraction from playlist tag lines and the integer conversion of attribute values.
+#include "xpl/xpl_attr.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "engine/errors.h"
+
+namespace ardunex {
+namespace {
+
+// Only the 26 ASCII letters are folded; bytes of 128 and above stay as they are, whatever the locale.
+std::string asciiUpper(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return folded;
+}
+
+int digitValue(char c) {
+  if (c >= '0' && c <= '9')
+    return c - '0';
+  if (c >= 'a' && c <= 'f')
+    return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F')
+    return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::string XPLattr(std::string_view tag, std::string_view name) {
+  const std::string foldedTag = asciiUpper(tag);
+  const std::string foldedName = asciiUpper(name);
+  const auto at = foldedTag.find(foldedName);
+  if (at == std::string::npos)
+    return {};
+  std::string_view rest = tag.substr(at + name.size(), XPL_ATTR_WINDOW);
+  if (const auto equals = rest.find('='); equals != std::string_view::npos)
+    rest.remove_prefix(equals + 1);
+  if (const auto open = rest.find('"'); open != std::string_view::npos)
+    rest.remove_prefix(open + 1);
+  const auto close = rest.find('"');
+  if (close == std::string_view::npos)
+    return {};
+  return std::string(rest.substr(0, close));
+}
+
+std::int32_t StrToInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ')
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == text.size())
+    throw ConvertError(text);
+
+  // The magnitude may reach one more than the largest positive value, for the most negative one.
+  constexpr std::int64_t LIMIT = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const int digit = digitValue(text[i]);
+    if (digit < 0 || digit >= base)
+      throw ConvertError(text);
+    magnitude = magnitude * base + digit;
+    if (magnitude > LIMIT)
+      throw ConvertError(text);
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  if (value > std::numeric_limits<std::int32_t>::max())
+    throw ConvertError(text);
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace ardunex

@@ -1,0 +1,22 @@
+// Attribute values of playlist tag lines, found by plain text search, and the number conversion used on them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ardunex {
+
+/// The reach of an attribute search: the characters after the attribute name that are looked at.
+inline constexpr std::size_t XPL_ATTR_WINDOW = 255;
+
+/// The double-quoted value that follows the first occurrence of name in tag (ASCII letters matched
+/// without regard to case), taken byte for byte; empty when the name or a closing quote is not found
+/// within XPL_ATTR_WINDOW characters after it.
+std::string XPLattr(std::string_view tag, std::string_view name);
+
+/// Reads text as a signed 32-bit integer: optional leading spaces, an optional sign, then decimal digits
+/// or hexadecimal digits after "$" or "0x". Throws ConvertError for anything else, out-of-range values included.
+std::int32_t StrToInt(std::string_view text);
+
+}  // namespace ardunex

@@ -1,0 +1,48 @@
+// Turns the bytes of a playlist into indented tag lines and collects the codec of every media attribute item.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "xpl/codec_tables.h"
+
+namespace ardunex {
+
+/// The indentation of one nesting level.
+inline constexpr const char* XPL_INDENT_UNIT = "  ";
+/// Indentation stops deepening here, so that malformed input (a run of unclosed tags) cannot make every
+/// following line grow without bound; well-formed playlists nest far less deeply.
+inline constexpr std::int64_t XPL_MAX_INDENT_DEPTH = 64;
+
+/// Cuts playlist text at "<" and ">" into one line per tag, indented by nesting depth. Fed the file in
+/// blocks of any size: a tag may span blocks. Not an XML parser: element content is dropped, control
+/// bytes inside a tag become a space, and no character set is decoded.
+class XplReader {
+ public:
+  /// Appends tag lines to lines and stores attribute item codecs in codecs (entries 1 to 8).
+  XplReader(std::vector<std::string>& lines, CodecTables& codecs);
+
+  /// Processes count bytes in file order. Throws ConvertError for an attribute item whose index is not
+  /// an integer; the item's line is then already appended.
+  void feed(const std::uint8_t* data, std::size_t count);
+
+  /// The nesting depth after the bytes fed so far (negative on malformed input).
+  std::int64_t depth() const { return m_depth; }
+
+ private:
+  void endTag();
+  void collectCodec(const char* itemName, std::array<std::string, 8>& table);
+
+  std::vector<std::string>& m_lines;
+  CodecTables& m_codecs;
+  std::string m_tag;
+  std::int64_t m_depth = 0;
+  bool m_insideTag = false;
+  std::uint8_t m_previous = 0;
+  std::uint8_t m_beforePrevious = 0;
+};
+
+}  // namespace ardunex

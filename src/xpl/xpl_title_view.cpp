@@ -1,0 +1,166 @@
+// The title view: anchor by the EVO file's base name, trim to the title, list its tracks and chapters.
+#include "xpl/xpl_title_view.h"
+
+#include <cstdint>
+
+#include "xpl/xpl_attr.h"
+
+namespace ardunex {
+namespace {
+
+enum Root { INFO, VIDEO, AUDIO, SUBTITLE, CHAPTER };
+
+constexpr int TRACK_COUNT = 16;  // slots per group of the stream slot table
+
+std::string asciiUpper(const std::string& text) {
+  std::string folded = text;
+  for (char& c : folded)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return folded;
+}
+
+bool contains(const std::string& text, const char* part) {
+  return text.find(part) != std::string::npos;
+}
+
+/// Entry index (1 to 8) of a codec table; an index outside the table reads as an unfilled entry.
+std::string codecOf(const std::array<std::string, 8>& table, std::int32_t index) {
+  if (index < 1 || index > static_cast<std::int32_t>(table.size()))
+    return {};
+  return table[static_cast<std::size_t>(index - 1)];
+}
+
+/// Marks the slot of track number (1 to 16) in the group starting at firstSlot; false when the number
+/// lies outside the group or the track is already listed.
+bool claimTrack(StreamSlotTable& slots, int firstSlot, std::int32_t number) {
+  if (number < 1 || number > TRACK_COUNT)
+    return false;
+  return slots.Claim(firstSlot + number - 1, StreamSlotTable::PRESENT);
+}
+
+class TitleView {
+ public:
+  TitleView(std::vector<std::string>& lines, const CodecTables& codecs, StreamSlotTable& slots, Window& window)
+    : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window) {
+    for (const char* root : XPL_TREE_ROOTS)
+      m_tree.push_back({root, {}});
+  }
+  // The tree shows what was listed on every way out, a failed conversion included.
+  ~TitleView() { m_window.setXplTree(m_tree); }
+  TitleView(const TitleView&) = delete;
+  TitleView& operator=(const TitleView&) = delete;
+
+  void list() {
+    for (const std::string& line : m_lines) {
+      const std::string upper = asciiUpper(line);
+      if (contains(upper, "<TITLE "))
+        title(line);
+      if (contains(upper, "<VIDEO "))
+        video(line);
+      if (contains(upper, "<AUDIO "))
+        audio(line);
+      if (contains(upper, "<SUBTITLE "))
+        subtitle(line);
+      if (contains(upper, "<CHAPTER "))
+        chapter(line);
+    }
+  }
+
+ private:
+  void add(Root root, std::string text) { m_tree[root].children.push_back({std::move(text), {}}); }
+
+  void title(const std::string& line) {
+    add(INFO, "Name: " + XPLattr(line, "displayName"));
+    add(INFO, "Duration: " + XPLattr(line, "titleDuration"));
+  }
+
+  void video(const std::string& line) {
+    const std::int32_t track = StrToInt(XPLattr(line, "track"));
+    if (!claimTrack(m_slots, StreamSlotTable::FIRST_VIDEO_SLOT, track))
+      return;
+    const std::string label = codecOf(m_codecs.VideoCodecTable, StrToInt(XPLattr(line, "mediaAttr"))) + ".stream.0";
+    add(VIDEO, label);
+    m_window.log(label);
+    if (track == 1)
+      showBox(videoBox(0), label);
+  }
+
+  void audio(const std::string& line) {
+    const std::int32_t stream = StrToInt(XPLattr(line, "streamNumber"));
+    if (!claimTrack(m_slots, StreamSlotTable::FIRST_AUDIO_SLOT, stream))
+      return;
+    const std::string codec = codecOf(m_codecs.AudioCodecTable, StrToInt(XPLattr(line, "mediaAttr")));
+    const std::string description = XPLattr(line, "description");
+    const std::string number = std::to_string(stream - 1);
+    const std::string caption = codec + ".stream." + number + "." + description;
+    add(AUDIO, "Stream " + number + ": " + description + "." + codec);
+    m_window.log(caption);
+    showBox(audioBox(stream - 1), caption);
+  }
+
+  void subtitle(const std::string& line) {
+    const std::int32_t stream = StrToInt(XPLattr(line, "streamNumber"));
+    if (!claimTrack(m_slots, StreamSlotTable::FIRST_SUB_SLOT, stream))
+      return;
+    const std::string codec = codecOf(m_codecs.SubpictureCodecTable, StrToInt(XPLattr(line, "mediaAttr")));
+    const std::string label =
+      "Stream " + std::to_string(stream - 1) + ": " + XPLattr(line, "description") + "." + codec;
+    add(SUBTITLE, label);
+    m_window.log(label);
+    showBox(subBox(stream - 1), label);
+  }
+
+  void chapter(const std::string& line) {
+    add(CHAPTER, XPLattr(line, "titleTimeBegin") + ": " + XPLattr(line, "displayName"));
+  }
+
+  void showBox(int box, const std::string& caption) {
+    m_window.setBoxEnabled(box, true);
+    m_window.setBoxChecked(box, true);
+    m_window.setBoxCaption(box, caption);
+  }
+
+  std::vector<std::string>& m_lines;
+  const CodecTables& m_codecs;
+  StreamSlotTable& m_slots;
+  Window& m_window;
+  std::vector<TreeNode> m_tree;
+};
+
+}  // namespace
+
+void XplTitleView(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
+                  StreamSlotTable& slots, Window& window) {
+  slots.Reset();
+
+  // The anchor: the first line naming the EVO file. Found on line 0 or not at all, there is no title to show.
+  std::size_t anchor = 0;
+  if (!evoBase.empty()) {
+    while (anchor < lines.size() && lines[anchor].find(evoBase) == std::string::npos)
+      ++anchor;
+  }
+  if (evoBase.empty() || anchor == lines.size() || anchor == 0)
+    return;
+
+  // The nearest title start tag above the anchor becomes line 0.
+  for (std::size_t k = anchor; k-- > 0;) {
+    if (contains(asciiUpper(lines[k]), "<TITLE ")) {
+      lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(k));
+      break;
+    }
+  }
+  // The first end tag below ends the memo; it may be that of the enclosing title set.
+  for (std::size_t m = 0; m < lines.size(); ++m) {
+    if (contains(asciiUpper(lines[m]), "</TITLE")) {
+      if (m > 0)
+        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(m) + 1, lines.end());
+      break;
+    }
+  }
+
+  TitleView view(lines, codecs, slots, window);
+  view.list();
+}
+
+}  // namespace ardunex

@@ -1,0 +1,23 @@
+// The title of the playlist that plays the current EVO file: narrowed tag lines, a tree and labelled boxes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/stream_slot_table.h"
+#include "engine/window.h"
+#include "xpl/codec_tables.h"
+
+namespace ardunex {
+
+/// Roots of the title tree, in their order.
+inline constexpr const char* XPL_TREE_ROOTS[] = {"Info", "Video", "Audio", "Subtitle", "Chapter"};
+
+/// Finds the title whose start tag stands nearest above the first line containing evoBase, cuts lines to
+/// that title, shows it in the window's tree and enables, ticks and labels the boxes of its tracks; slots
+/// end up marked for the listed tracks only. Without such a line only slots is emptied. Throws ConvertError
+/// for a track number or media attribute that is not an integer; what was done until then stays.
+void XplTitleView(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
+                  StreamSlotTable& slots, Window& window);
+
+}  // namespace ardunex
