@@ -44,7 +44,11 @@ class PsBuilder {
   std::size_t size() const { return m_bytes.size(); }
 
  private:
+  Bytes pesHeaderBytes(const PesHeader& header);
+
   Bytes m_bytes;
+  std::uint64_t m_clock = 90000;  // PTS of the next packet, 90 kHz
+  std::uint64_t m_scr = 0;        // SCR of the next pack
 };
 
 /// Deterministic pseudo-random payload bytes that never contain 00 00 01 (so no start code is emulated).

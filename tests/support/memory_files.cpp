@@ -1,0 +1,99 @@
+// In-memory files for tests: fault injection on read, append, close, open and create.
+#include "support/memory_files.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "engine/errors.h"
+
+namespace ardunex::test {
+
+MemoryInputFile::MemoryInputFile(std::string path, Bytes data, std::int64_t size)
+  : m_path(std::move(path)), m_data(std::move(data)) {
+  m_size = size >= 0 ? size : static_cast<std::int64_t>(m_data.size());
+  if (m_data.empty())
+    m_size = 0;
+}
+
+std::size_t MemoryInputFile::read(std::uint8_t* buffer, std::size_t count) {
+  ++reads;
+  if (m_position == throwReadAt)
+    throw StreamReadError();
+  if (m_position == zeroReadAt || m_position >= m_size)
+    return 0;
+  const auto total = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count),
+                                                                      m_size - m_position));
+  std::size_t done = 0;
+  while (done < total) {
+    const auto at = static_cast<std::size_t>((m_position + static_cast<std::int64_t>(done)) %
+                                             static_cast<std::int64_t>(m_data.size()));
+    const std::size_t piece = std::min(total - done, m_data.size() - at);
+    std::memcpy(buffer + done, m_data.data() + at, piece);
+    done += piece;
+  }
+  m_position += static_cast<std::int64_t>(total);
+  return total;
+}
+
+MemoryOutputFile::MemoryOutputFile(std::string path, Bytes& sink, int* openCount)
+  : m_path(std::move(path)), m_sink(sink), m_openCount(openCount) {
+  if (m_openCount)
+    ++*m_openCount;
+}
+
+MemoryOutputFile::~MemoryOutputFile() {
+  if (m_open && m_openCount)
+    --*m_openCount;
+}
+
+void MemoryOutputFile::append(const std::uint8_t* data, std::size_t count) {
+  ++appends;
+  if (!m_open)
+    throw StreamWriteError();
+  if (failAfter >= 0 && static_cast<std::int64_t>(m_sink.size() + count) > failAfter) {
+    const auto fits = static_cast<std::size_t>(std::max<std::int64_t>(0, failAfter - static_cast<std::int64_t>(m_sink.size())));
+    m_sink.insert(m_sink.end(), data, data + fits);
+    throw StreamWriteError();
+  }
+  m_sink.insert(m_sink.end(), data, data + count);
+}
+
+void MemoryOutputFile::close() {
+  if (!m_open)
+    return;
+  m_open = false;
+  if (m_openCount)
+    --*m_openCount;
+  if (failClose)
+    throw StreamWriteError();
+}
+
+std::unique_ptr<InputFile> MemoryFileSystem::openRead(const std::string& path) {
+  opened.push_back(path);
+  if (const auto fault = failOpen.find(path); fault != failOpen.end())
+    throw OpenError(path, systemReason(fault->second));
+  const auto file = files.find(path);
+  if (file == files.end())
+    throw OpenError(path, systemReason(ENOENT));
+  const auto size = sizeOf.find(path);
+  auto input = std::make_unique<MemoryInputFile>(path, file->second, size == sizeOf.end() ? -1 : size->second);
+  if (const auto fault = zeroReadAt.find(path); fault != zeroReadAt.end())
+    input->zeroReadAt = fault->second;
+  return input;
+}
+
+std::unique_ptr<OutputFile> MemoryFileSystem::create(const std::string& path) {
+  created.push_back(path);
+  if (const auto fault = failCreate.find(path); fault != failCreate.end())
+    throw CreateError(path, systemReason(fault->second));
+  Bytes& sink = files[path];
+  sink.clear();
+  auto output = std::make_unique<MemoryOutputFile>(path, sink, &openOutputs);
+  if (const auto fault = failWriteAfter.find(path); fault != failWriteAfter.end())
+    output->failAfter = fault->second;
+  output->failClose = failClose.count(path) != 0;
+  return output;
+}
+
+}  // namespace ardunex::test
