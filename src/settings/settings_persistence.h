@@ -1,0 +1,42 @@
+// Saving the window's placement, options and last folders at close and applying them at start-up.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "jobs/session.h"
+#include "settings/settings_store.h"
+#include "settings/settings_target.h"
+
+namespace ardunex {
+
+/// The window never gets smaller than its design size, frame included.
+inline constexpr int MIN_WINDOW_WIDTH = 370;
+inline constexpr int MIN_WINDOW_HEIGHT = 380;
+
+/// The local date and time as an OLE Automation date: days since 30 December 1899 00:00, the time of
+/// day as the fraction, to the millisecond.
+double currentOleDate();
+
+/// Applies every saved value that exists, in a fixed order; values missing leave the current ones.
+/// Nothing happens when the key does not exist. A value of the wrong type throws SettingsError and
+/// ends the read there, the values applied before it staying in effect. Texts stored as expandable
+/// strings are taken as they are: %VAR% references are not expanded.
+void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths);
+
+/// Saves all values, creating the key; the placement is left as an earlier save stored it while the
+/// window is maximised, and "Install" is written by the first save only. Nothing happens when the key
+/// cannot be created. Throws SettingsError "Failed to set data for 'name'" when a value cannot be
+/// stored; when the store keeps its values until the key closes and that fails, the name is that of
+/// the first value of this save, since none of them was kept.
+void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathState& paths,
+              const std::function<double()>& now = currentOleDate);
+
+/// An OLE Automation date from a local calendar date and time.
+double oleDate(int year, unsigned month, unsigned day, int hour, int minute, int second, int millisecond);
+
+/// The 8 little-endian bytes of an IEEE-754 double, as "Install" holds them.
+std::vector<std::uint8_t> doubleBytes(double value);
+
+}  // namespace ardunex

@@ -1,0 +1,47 @@
+// What the settings read from and apply to: the window's placement, the playlist tree and the options.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace ardunex {
+
+/// The window's state as the settings store it.
+enum class WindowState : int { Normal = 0, Minimised = 1, Maximised = 2 };
+
+/// Implemented by the window. Every setter applies its value at once, so that values applied before a
+/// failed read stay in effect. Placement is the outer frame on the screen, in pixels; while the window
+/// is maximised or minimised the placement getters give its normal (restored) bounds.
+class SettingsTarget {
+ public:
+  virtual ~SettingsTarget() = default;
+
+  virtual int windowLeft() const = 0;
+  virtual void setWindowLeft(int left) = 0;
+  virtual int windowTop() const = 0;
+  virtual void setWindowTop(int top) = 0;
+  virtual int windowWidth() const = 0;
+  virtual void setWindowWidth(int width) = 0;
+  virtual int windowHeight() const = 0;
+  virtual void setWindowHeight(int height) = 0;
+  virtual WindowState windowState() const = 0;
+  virtual void setWindowState(WindowState state) = 0;
+
+  /// Width of the playlist tree.
+  virtual int treeWidth() const = 0;
+  virtual void setTreeWidth(int width) = 0;
+
+  /// The Options page (eAudioExt, eVideoExt, eWorkdir, cbContinue, cbFastCheck).
+  virtual std::string audioExt() const = 0;
+  virtual void setAudioExt(std::string_view text) = 0;
+  virtual std::string videoExt() const = 0;
+  virtual void setVideoExt(std::string_view text) = 0;
+  virtual std::string workdir() const = 0;
+  virtual void setWorkdir(std::string_view text) = 0;
+  virtual bool continueOnSecond() const = 0;
+  virtual void setContinueOnSecond(bool ticked) = 0;
+  virtual bool fastCheck() const = 0;
+  virtual void setFastCheck(bool ticked) = 0;
+};
+
+}  // namespace ardunex
