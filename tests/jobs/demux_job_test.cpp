@@ -1,0 +1,480 @@
+// The demux job: output names and contents, two-part features, Cancel, one job at a time, and failures.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/errors.h"
+#include "jobs/session.h"
+#include "support/fake_window.h"
+#include "support/memory_files.h"
+#include "support/ps_builder.h"
+
+namespace ardunex {
+namespace {
+
+using test::Bytes;
+using test::PsBuilder;
+using test::payload;
+
+constexpr std::size_t MIB = 1024 * 1024;
+constexpr const char* VIDEO = "AVC.stream.00";
+constexpr const char* AUDIO = "DD+.stream.01";
+constexpr const char* LPCM = "LPCM.stream.00";
+
+/// A program stream with AVC video 0, Dolby Digital Plus audio 1 and LPCM audio 0, and the payload of each.
+struct Feature {
+  Bytes file;
+  Bytes video;
+  Bytes audio;
+  Bytes lpcm;
+};
+
+void append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
+
+Feature makeFeature(std::size_t minSize, std::uint32_t seed) {
+  Feature feature;
+  PsBuilder builder;
+  builder.pack(true);
+  while (builder.size() < minSize) {
+    const Bytes video = payload(1200 + seed % 700, seed);
+    const Bytes audio = payload(300 + seed % 200, seed + 1);
+    const Bytes lpcm = payload(200 + seed % 100, seed + 2);
+    builder.pack().pes(0xE2, video).privateStream1(0xC1, audio).privateStream1(0xA0, lpcm);
+    append(feature.video, video);
+    append(feature.audio, audio);
+    append(feature.lpcm, lpcm);
+    seed += 3;
+  }
+  feature.file = builder.bytes();
+  return feature;
+}
+
+bool isPrefix(const Bytes& part, const Bytes& whole) {
+  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
+}
+
+std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& start) {
+  std::vector<std::string> found;
+  for (const std::string& line : lines)
+    if (line.rfind(start, 0) == 0)
+      found.push_back(line);
+  return found;
+}
+
+class DemuxJob : public testing::Test {
+ protected:
+  DemuxJob() {
+    fake.session = &session;
+    std::filesystem::create_directory(out);
+    fake.workdirText = out;
+  }
+
+  /// Writes the EVO file, chooses it, reads it, and unticks the LPCM box so two streams stay selected.
+  std::string prepare(const std::string& name, const Feature& feature) {
+    const std::string path = dir.file(name);
+    test::writeFile(path, feature.file);
+    session.chooseEvoFile(path);
+    session.bCheckClick();
+    fake.click(audioBox(0));
+    fake.logLines.clear();
+    fake.panelHistory.clear();
+    return path;
+  }
+
+  std::string outFile(const std::string& base, const std::string& caption, const std::string& ext) const {
+    return out + "/" + base + "." + caption + "." + ext;
+  }
+
+  std::size_t filesIn(const std::string& folder) const {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+  }
+
+  std::string demuxFailure() {
+    try {
+      session.bDemuxClick();
+    } catch (const Error& error) {
+      return error.what();
+    }
+    return "no failure";
+  }
+
+  FakeWindow fake;
+  Session session{fake};
+  test::TempDir dir;
+  std::string out = dir.file("out");
+};
+
+TEST_F(DemuxJob, WritesTheTickedStreamsPayloads) {
+  const Feature feature = makeFeature(200'000, 1);
+  prepare("FEATURE.EVO", feature);
+  fake.page = Page::Options;
+
+  session.bDemuxClick();
+
+  const std::string video = outFile("FEATURE", VIDEO, "mpv");
+  const std::string audio = outFile("FEATURE", AUDIO, "mpa");
+  EXPECT_EQ(fake.logLines, (std::vector<std::string>{"Opening file FEATURE.EVO", "File size: 0 Mbytes.",
+                                                     "Creating " + video, "Creating " + audio, "Done."}));
+  EXPECT_EQ(test::readFile(video), feature.video);
+  EXPECT_EQ(test::readFile(audio), feature.audio);
+  EXPECT_EQ(filesIn(out), 2u);  // nothing for the unticked LPCM box
+  EXPECT_EQ(fake.page, Page::Status);
+  ASSERT_EQ(fake.panelHistory.size(), 4u);
+  EXPECT_EQ(fake.panelHistory[0][0], " Opening");
+  EXPECT_EQ(fake.panelHistory[1][0], " Writing stream(s)");
+  EXPECT_EQ(fake.panels[0], " Ready");
+  EXPECT_EQ(fake.panels[1], " ");
+  EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
+  EXPECT_TRUE(fake.buttonEnabled(Button::ReadEvo));
+  EXPECT_FALSE(fake.buttonEnabled(Button::Cancel));
+}
+
+TEST_F(DemuxJob, OutputNames) {
+  const Feature feature = makeFeature(20'000, 2);
+  const struct {
+    std::string workdir;
+    std::string videoExt;
+    std::string audioExt;
+    std::string audioCaption;
+    std::string videoName;  // as logged
+    std::string audioName;
+  } cases[] = {
+    {out, "mpv", "mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1.DD+.stream.01.mpa"},
+    {out + "/", "m2v", "ac3", AUDIO, out + "/FEATURE_1.AVC.stream.00.m2v", out + "/FEATURE_1.DD+.stream.01.ac3"},
+    {out, "", ".mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.", out + "/FEATURE_1.DD+.stream.01..mpa"},
+    {out, "mpv", "mpa", "English/Commentary", out + "/FEATURE_1.AVC.stream.00.mpv",
+     out + "/FEATURE_1.English_Commentary.mpa"},
+    {out, "mpv", "mpa", "../../escape", out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1..._.._escape.mpa"},
+  };
+  prepare("FEATURE_1.EVO", feature);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.audioName);
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    fake.workdirText = c.workdir;
+    fake.videoExtText = c.videoExt;
+    fake.audioExtText = c.audioExt;
+    fake.boxes[audioBox(1)].caption = c.audioCaption;
+    fake.logLines.clear();
+
+    session.bDemuxClick();
+
+    EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
+              (std::vector<std::string>{"Creating " + c.videoName, "Creating " + c.audioName}));
+    EXPECT_EQ(test::readFile(c.videoName), feature.video);
+    EXPECT_EQ(test::readFile(c.audioName), feature.audio);
+    EXPECT_EQ(filesIn(out), 2u);  // no folder made from a caption
+    EXPECT_EQ(fake.boxes[audioBox(1)].caption, c.audioCaption);
+  }
+}
+
+TEST_F(DemuxJob, EmptyOutputFolderWritesBesideTheEvoFile) {
+  const Feature feature = makeFeature(20'000, 3);
+  prepare("FEATURE_1.EVO", feature);
+  fake.workdirText.clear();
+  const std::string cwd = std::filesystem::current_path().string();
+
+  session.bDemuxClick();
+
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
+            (std::vector<std::string>{"Creating FEATURE_1.AVC.stream.00.mpv", "Creating FEATURE_1.DD+.stream.01.mpa"}));
+  EXPECT_EQ(test::readFile(dir.file("FEATURE_1.AVC.stream.00.mpv")), feature.video);
+  EXPECT_EQ(test::readFile(dir.file("FEATURE_1.DD+.stream.01.mpa")), feature.audio);
+  EXPECT_FALSE(test::fileExists(cwd + "/FEATURE_1.AVC.stream.00.mpv"));
+}
+
+TEST_F(DemuxJob, TwoPartFeatures) {
+  const Feature first = makeFeature(60'000, 10);
+  const Feature second = makeFeature(40'000, 20);
+  const struct {
+    const char* firstName;
+    const char* secondName;  // empty: no second file is written
+    bool option;
+    const char* continueLine;  // empty: no continuation
+  } cases[] = {
+    {"FEATURE_1.EVO", "FEATURE_2.EVO", true, "Continue on FEATURE_2.EVO"},
+    {"MOVIE_1.EVO", "MOVIE_2.EVO", true, "Continue on MOVIE_2.EVO"},
+    {"feature_1.evo", "feature_2.EVO", true, ""},  // only the exact ending "_1.EVO" counts
+    {"FEATURE_2.EVO", "", true, ""},               // its own "second part" is itself
+    {"FEATURE_1.EVO", "", true, ""},
+    {"FEATURE_1.EVO", "FEATURE_2.EVO", false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.firstName) + " option " + (c.option ? "on" : "off"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+      std::filesystem::remove_all(entry.path());
+    std::filesystem::create_directory(out);
+    if (*c.secondName)
+      test::writeFile(dir.file(c.secondName), second.file);
+    prepare(c.firstName, first);
+    fake.continueChecked = c.option;
+
+    session.bDemuxClick();
+
+    const std::string base = std::string(c.firstName).substr(0, std::string(c.firstName).size() - 4);
+    Bytes video = first.video;
+    Bytes audio = first.audio;
+    if (*c.continueLine) {
+      append(video, second.video);
+      append(audio, second.audio);
+      EXPECT_EQ(linesStartingWith(fake.logLines, "Continue on "), std::vector<std::string>{c.continueLine});
+      ASSERT_GE(fake.logLines.size(), 2u);
+      EXPECT_EQ(fake.logLines[fake.logLines.size() - 2], c.continueLine);
+    } else {
+      EXPECT_TRUE(linesStartingWith(fake.logLines, "Continue on ").empty());
+    }
+    EXPECT_EQ(test::readFile(outFile(base, VIDEO, "mpv")), video);
+    EXPECT_EQ(test::readFile(outFile(base, AUDIO, "mpa")), audio);
+    EXPECT_EQ(linesStartingWith(fake.logLines, "Opening file ").size(), 1u);
+    EXPECT_EQ(fake.logLines.back(), "Done.");
+  }
+}
+
+TEST_F(DemuxJob, RepeatedDemuxRewritesTheSameNames) {
+  const Feature first = makeFeature(30'000, 30);
+  const Feature second = makeFeature(30'000, 40);
+  test::writeFile(dir.file("FEATURE_2.EVO"), second.file);
+  prepare("FEATURE_1.EVO", first);
+
+  session.bDemuxClick();
+  const std::vector<std::string> created = linesStartingWith(fake.logLines, "Creating ");
+  fake.logLines.clear();
+  session.bDemuxClick();
+
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "), created);
+  EXPECT_EQ(session.paths().EVObase, "FEATURE_1");
+  Bytes video = first.video;
+  append(video, second.video);
+  EXPECT_EQ(test::readFile(outFile("FEATURE_1", VIDEO, "mpv")), video);  // emptied, not appended to
+  EXPECT_EQ(filesIn(out), 2u);
+}
+
+TEST_F(DemuxJob, OptionChangedDuringTheFirstPass) {
+  const Feature first = makeFeature(4 * MIB + 100'000, 50);
+  const Feature second = makeFeature(30'000, 60);
+  test::writeFile(dir.file("FEATURE_2.EVO"), second.file);
+  const struct {
+    bool atStart;
+    bool duringFirstPass;
+    bool continues;
+  } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  prepare("FEATURE_1.EVO", first);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.atStart) + " then " + std::to_string(c.duringFirstPass));
+    fake.continueChecked = c.atStart;
+    fake.logLines.clear();
+    int calls = 0;
+    fake.onProcessEvents = [&] {
+      ++calls;
+      fake.continueChecked = c.duringFirstPass;
+    };
+    session.bDemuxClick();
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(linesStartingWith(fake.logLines, "Continue on ").size(), c.continues ? 1u : 0u);
+    const std::size_t expected = first.video.size() + (c.continues ? second.video.size() : 0);
+    EXPECT_EQ(test::readFile(outFile("FEATURE_1", VIDEO, "mpv")).size(), expected);
+  }
+}
+
+TEST_F(DemuxJob, CancelDuringTheFirstPass) {
+  const Feature first = makeFeature(6 * MIB, 70);
+  const Feature second = makeFeature(30'000, 80);
+  test::writeFile(dir.file("FEATURE_2.EVO"), second.file);
+  prepare("FEATURE_1.EVO", first);
+  for (const bool confirmed : {true, false}) {
+    SCOPED_TRACE(confirmed ? "confirmed" : "declined");
+    fake.logLines.clear();
+    fake.confirmCalls = 0;
+    fake.confirmAnswer = confirmed;
+    fake.onProcessEvents = [&] { session.bCancelClick(); };
+
+    session.bDemuxClick();
+
+    EXPECT_EQ(fake.confirmCalls, 1);
+    EXPECT_EQ(fake.logLines.back(), "Done.");
+    EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
+    const Bytes video = test::readFile(outFile("FEATURE_1", VIDEO, "mpv"));
+    if (confirmed) {
+      EXPECT_TRUE(linesStartingWith(fake.logLines, "Continue on ").empty());
+      EXPECT_TRUE(isPrefix(video, first.video));
+      EXPECT_GT(video.size(), 2 * MIB);  // about two thirds of the first 4 MiB are video
+      EXPECT_LT(video.size(), first.video.size());
+    } else {
+      EXPECT_EQ(linesStartingWith(fake.logLines, "Continue on ").size(), 1u);
+      Bytes whole = first.video;
+      append(whole, second.video);
+      EXPECT_EQ(video, whole);
+    }
+  }
+}
+
+TEST_F(DemuxJob, OnlyOneJobAtATime) {
+  const Feature first = makeFeature(4 * MIB + 100'000, 90);
+  const std::string path = prepare("FEATURE.EVO", first);
+  fake.buttons[Button::ReadXpl] = true;
+  fake.xplFile = "/disc/ADV_OBJ/VPLST000.XPL";
+
+  int calls = 0;
+  fake.onProcessEvents = [&] {
+    ++calls;
+    EXPECT_TRUE(session.jobRunning());
+    for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
+      EXPECT_FALSE(fake.buttonEnabled(button)) << static_cast<int>(button);
+    const std::size_t lines = fake.logLines.size();
+    session.bCheckClick();
+    session.bDemuxClick();
+    session.chooseEvoFile(dir.file("OTHER.EVO"));
+    session.dropFile(dir.file("DROPPED.EVO"));
+    session.dropFile("/disc/ADV_OBJ/OTHER.XPL");
+    EXPECT_EQ(fake.logLines.size(), lines);
+    EXPECT_EQ(fake.evoFile, path);
+    EXPECT_EQ(fake.xplFile, "/disc/ADV_OBJ/VPLST000.XPL");
+    EXPECT_EQ(session.paths().EVOname, "FEATURE.EVO");
+    fake.click(audioBox(0));  // ticked during the run: no file, and "Demux" stays unavailable
+    EXPECT_TRUE(fake.boxes[audioBox(0)].checked);
+    EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
+  };
+  session.bDemuxClick();
+
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(fake.logLines.back(), "Done.");
+  EXPECT_FALSE(test::fileExists(outFile("FEATURE", LPCM, "mpa")));
+  EXPECT_EQ(filesIn(out), 2u);
+  for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
+    EXPECT_TRUE(fake.buttonEnabled(button)) << static_cast<int>(button);
+}
+
+TEST_F(DemuxJob, OnlySubpictureTickedCreatesNothing) {
+  const Feature feature = makeFeature(20'000, 100);
+  prepare("FEATURE.EVO", feature);
+  fake.click(videoBox(0));
+  fake.click(audioBox(1));
+  ASSERT_FALSE(fake.buttonEnabled(Button::Demux));
+  fake.boxes[subBox(3)].enabled = true;
+  fake.click(subBox(3));
+  ASSERT_TRUE(fake.buttonEnabled(Button::Demux));
+
+  session.bDemuxClick();
+
+  EXPECT_EQ(fake.logLines, (std::vector<std::string>{"Opening file FEATURE.EVO", "File size: 0 Mbytes.", "Done."}));
+  EXPECT_EQ(filesIn(out), 0u);
+  EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
+}
+
+TEST_F(DemuxJob, EvoFileCannotBeOpened) {
+  const std::string missing = dir.file("GONE_1.EVO");
+  session.chooseEvoFile(missing);
+  fake.boxes[videoBox(0)] = {true, true, VIDEO};
+  fake.buttons[Button::Demux] = true;
+
+  EXPECT_EQ(demuxFailure(), "Cannot open file \"" + missing + "\". No such file or directory");
+  EXPECT_EQ(fake.logLines, std::vector<std::string>{"Opening file GONE_1.EVO"});
+  EXPECT_EQ(filesIn(out), 0u);
+  EXPECT_EQ(fake.panels[0], " Opening");
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
+  EXPECT_FALSE(session.jobRunning());
+  EXPECT_TRUE(fake.buttonEnabled(Button::ReadEvo));
+  fake.click(videoBox(0));
+  fake.click(videoBox(0));
+  EXPECT_TRUE(fake.buttonEnabled(Button::Demux));  // the next change of a box applies the rule again
+}
+
+TEST_F(DemuxJob, OutputFileCannotBeCreated) {
+  const Feature feature = makeFeature(20'000, 110);
+  prepare("FEATURE.EVO", feature);
+
+  fake.workdirText = dir.file("missing");
+  const std::string firstName = dir.file("missing") + "/FEATURE." + VIDEO + ".mpv";
+  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + firstName + "\". No such file or directory");
+  EXPECT_TRUE(linesStartingWith(fake.logLines, "Creating ").empty());
+  EXPECT_NE(fake.logLines.back(), "Done.");
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
+
+  // A later file fails: the ones created before it stay, empty.
+  fake.workdirText = out;
+  fake.logLines.clear();
+  const std::string audio = outFile("FEATURE", AUDIO, "mpa");
+  std::filesystem::create_directory(audio);
+  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + audio + "\". Is a directory");
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
+            std::vector<std::string>{"Creating " + outFile("FEATURE", VIDEO, "mpv")});
+  EXPECT_TRUE(test::fileExists(outFile("FEATURE", VIDEO, "mpv")));
+  EXPECT_TRUE(test::readFile(outFile("FEATURE", VIDEO, "mpv")).empty());
+  EXPECT_NE(fake.logLines.back(), "Done.");
+}
+
+/// Failures injected through an in-memory file system.
+class DemuxJobInMemory : public testing::Test {
+ protected:
+  DemuxJobInMemory() {
+    fake.session = &session;
+    fake.workdirText = "/out";
+    feature = makeFeature(4 * MIB + 100'000, 120);
+    files.files[evo] = feature.file;
+    session.chooseEvoFile(evo);
+    session.bCheckClick();
+    fake.click(audioBox(0));
+    fake.logLines.clear();
+  }
+
+  std::string demuxFailure() {
+    try {
+      session.bDemuxClick();
+    } catch (const Error& error) {
+      return error.what();
+    }
+    return "no failure";
+  }
+
+  FakeWindow fake;
+  test::MemoryFileSystem files;
+  Session session{fake, files};
+  Feature feature;
+  const std::string evo = "/disc/HVDVD_TS/FEATURE.EVO";
+  const std::string video = "/out/FEATURE.AVC.stream.00.mpv";
+  const std::string audio = "/out/FEATURE.DD+.stream.01.mpa";
+};
+
+TEST_F(DemuxJobInMemory, WriteFailureClosesEverythingAndKeepsWhatWasWritten) {
+  files.failWriteAfter[audio] = 1000;
+  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(files.openOutputs, 0);
+  EXPECT_EQ(files.files[audio].size(), 1000u);
+  EXPECT_TRUE(isPrefix(files.files[audio], feature.audio));
+  EXPECT_TRUE(isPrefix(files.files[video], feature.video));
+  EXPECT_NE(fake.logLines.back(), "Done.");
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
+  EXPECT_FALSE(session.jobRunning());
+}
+
+TEST_F(DemuxJobInMemory, FailedCloseIsAWriteError) {
+  files.failClose.insert(video);
+  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(files.openOutputs, 0);
+  EXPECT_EQ(files.files[audio], feature.audio);  // the other file is still closed and complete
+  EXPECT_NE(fake.logLines.back(), "Done.");
+}
+
+TEST_F(DemuxJobInMemory, FailedCreateClosesTheFilesBefore) {
+  files.failCreate[audio] = EACCES;
+  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + audio + "\". Permission denied");
+  EXPECT_EQ(files.created, (std::vector<std::string>{video, audio}));
+  EXPECT_EQ(files.openOutputs, 0);
+  EXPECT_TRUE(files.files[video].empty());
+}
+
+TEST_F(DemuxJobInMemory, EmptyOutputFolderResolvesAgainstTheEvoFolder) {
+  fake.workdirText.clear();
+  session.bDemuxClick();
+  EXPECT_EQ(files.created, (std::vector<std::string>{"/disc/HVDVD_TS/FEATURE.AVC.stream.00.mpv",
+                                                     "/disc/HVDVD_TS/FEATURE.DD+.stream.01.mpa"}));
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
+            (std::vector<std::string>{"Creating FEATURE.AVC.stream.00.mpv", "Creating FEATURE.DD+.stream.01.mpa"}));
+  EXPECT_EQ(files.files["/disc/HVDVD_TS/FEATURE.DD+.stream.01.mpa"], feature.audio);
+}
+
+}  // namespace
+}  // namespace ardunex
