@@ -1,0 +1,199 @@
+// The program's one window: every control, the status bar, the command handlers and start-up and shutdown.
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/window.h"
+#include "jobs/session.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTabWidget;
+class QToolButton;
+class QTreeWidget;
+
+namespace ardunex {
+
+class StatusPanels;
+
+/// The main window: the controls the user sees, bound to one Session that holds the run's state.
+class TfMain : public QWidget, public Window {
+  Q_OBJECT
+
+ public:
+  /// Window state as the settings keep it.
+  enum class WindowState { Normal = 0, Minimised = 1, Maximised = 2 };
+
+  /// The window's outer bounds (frame included) in normal state, and its state.
+  struct Placement {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    WindowState state = WindowState::Normal;
+  };
+
+  explicit TfMain(QWidget* parent = nullptr);
+  ~TfMain() override;
+
+  Session& session() { return m_session; }
+
+  /// Settings hooks: onRegRead runs at the first activation, onRegWrite at every close. Either may throw
+  /// Error; a failing read leaves the stream boxes unreset, a failing write keeps the window open.
+  std::function<void()> onRegRead;
+  std::function<void()> onRegWrite;
+
+  /// Shows a failure to the user; by default a modal error box. Tests replace it to capture the text.
+  using ErrorReporter = std::function<void(const QString& text)>;
+  void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
+  /// Shows the error box with the report text of a message (a full stop added where needed).
+  void reportError(const std::string& message);
+
+  /// Placement: the outer bounds of the normal (not maximised or minimised) window, and its state.
+  Placement windowPlacement() const;
+  /// Sets the outer bounds of the normal window; sizes below the minimum give the minimum.
+  void setWindowBounds(int left, int top, int width, int height);
+  void setWindowStateValue(WindowState state);
+
+  /// Width of the playlist tree, in pixels.
+  int treeWidth() const;
+  void setTreeWidth(int width);
+
+  /// Options page values besides the getters of Window.
+  void setWorkdir(const std::string& text);
+  void setVideoExt(const std::string& text);
+  void setAudioExt(const std::string& text);
+  void setContinueOnSecond(bool checked);
+  void setFastCheck(bool checked);
+
+  /// Status bar panel text (with its leading blank) and width.
+  QString panelText(int panel) const;
+  int panelWidth(int panel) const;
+
+  /// Design pixels at 96 dpi converted to this screen's pixels.
+  int scaled(int designPixels) const;
+
+  // Event handlers named after their control and event.
+  void bCheckClick();
+  void bDemuxClick();
+  void bReadXPLClick();
+  void bCancelClick();
+  void bbEVOClick();
+  void bbXPLClick();
+  void cbVideoClick();
+  void WMDropFiles(const QList<QUrl>& urls);
+  void FormShow();
+  void FormActivate();
+  /// Saves the settings; false (after reporting) when that failed and the close is to be refused.
+  bool FormClose();
+
+  // Window
+  void log(std::string_view text) override;
+  void slog(std::string_view text, std::uint8_t panel) override;
+  void processEvents() override;
+  void repaint() override;
+  bool confirm(std::string_view question) override;
+
+  bool boxChecked(int box) const override;
+  void setBoxChecked(int box, bool checked) override;
+  bool boxEnabled(int box) const override;
+  void setBoxEnabled(int box, bool enabled) override;
+  std::string boxCaption(int box) const override;
+  void setBoxCaption(int box, std::string_view caption) override;
+
+  bool buttonEnabled(Button button) const override;
+  void setButtonEnabled(Button button, bool enabled) override;
+  void showPage(Page page) override;
+
+  std::string workdir() const override;
+  std::string videoExt() const override;
+  std::string audioExt() const override;
+  bool continueOnSecond() const override;
+  bool fastCheck() const override;
+
+  std::string evoFileText() const override;
+  void setEvoFileText(std::string_view text) override;
+  std::string xplFileText() const override;
+  void setXplFileText(std::string_view text) override;
+
+  void setXplMemoVisible(bool visible) override;
+  void setXplMemo(const std::vector<std::string>& lines) override;
+  void setXplTree(const std::vector<TreeNode>& roots) override;
+
+ protected:
+  bool event(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  /// Edges a control keeps its distance to when the window is resized.
+  enum Anchor { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8 };
+  struct Anchored {
+    QWidget* widget;
+    QRect design;  // in screen pixels, relative to the design client size
+    int anchors;
+  };
+
+  void createControls();
+  void createPages();
+  void createOptionsPage(QWidget* page);
+  void place(QWidget* widget, int left, int top, int width, int height, int anchors);
+  QRect designRect(int left, int top, int width, int height) const;
+  /// Runs a command; any failure is shown in the error box and goes no further.
+  void command(const std::function<void()>& handler);
+  void closeIfPending();
+  bool showOpenDialog(DialogMemory& memory, const QString& title, const QString& filter, bool mustExist,
+                      const QString& defaultSuffix, QString& chosen);
+
+  Session m_session;
+  double m_scale = 1.0;
+  QSize m_designClient;
+  std::vector<Anchored> m_anchored;
+
+  QLineEdit* m_eEVOfile = nullptr;
+  QToolButton* m_bbEVO = nullptr;
+  QPushButton* m_bCheck = nullptr;
+  QLineEdit* m_eXPLfile = nullptr;
+  QToolButton* m_bbXPL = nullptr;
+  QPushButton* m_bReadXPL = nullptr;
+  QTabWidget* m_pageControl = nullptr;
+  QPushButton* m_bDemux = nullptr;
+  QLabel* m_imLogo = nullptr;
+  QPushButton* m_bCancel = nullptr;
+  StatusPanels* m_statusBar = nullptr;
+  QPlainTextEdit* m_mMessage = nullptr;
+  std::array<QCheckBox*, BOX_COUNT> m_boxes{};
+  std::array<std::string, BOX_COUNT> m_captions;
+  QTreeWidget* m_tvXPL = nullptr;
+  QSplitter* m_splXPL = nullptr;
+  QPlainTextEdit* m_mXPL = nullptr;
+  QLineEdit* m_eVideoExt = nullptr;
+  QLineEdit* m_eAudioExt = nullptr;
+  QLineEdit* m_eWorkdir = nullptr;
+  QCheckBox* m_cbContinue = nullptr;
+  QCheckBox* m_cbFastCheck = nullptr;
+  int m_treeWidth = 0;
+
+  ErrorReporter m_reportError;
+  bool m_shown = false;
+  bool m_activated = false;
+  bool m_settingsSaved = false;  // saved by a close that waits for the running job
+  bool m_closePending = false;
+};
+
+}  // namespace ardunex
