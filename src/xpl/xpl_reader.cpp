@@ -2,6 +2,7 @@
 #include "xpl/xpl_reader.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "xpl/xpl_attr.h"
 
@@ -28,9 +29,11 @@ void XplReader::feed(const std::uint8_t* data, std::size_t count) {
         m_tag.push_back(' ');  // line breaks and tabs inside a tag collapse to one space
     }
     if (b == '/' && m_previous == '<') {
-      // A closing tag: undo the level just opened and the one it closes, and stand at the opening tag's indentation.
+      // A closing tag: undo the level just opened and the one it closes, and stand at the opening tag's
+      // indentation. Only indentation is taken away: at the margin (malformed input) the "</" stays.
       m_depth -= 2;
-      m_tag.erase(0, std::min<std::size_t>(2, m_tag.size()));
+      if (m_tag.starts_with(XPL_INDENT_UNIT))
+        m_tag.erase(0, std::string_view(XPL_INDENT_UNIT).size());
     }
     if (b == '>') {
       // endTag reads the two bytes before this one, so they are recorded only afterwards.
