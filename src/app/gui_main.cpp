@@ -1,7 +1,12 @@
-// The ardunex program: the toolkit, the main window, and the event loop.
+// The ardunex program: the toolkit, the main window with its saved settings, and the event loop.
 #include <QApplication>
 
+#include <memory>
+
+#include "settings/settings_persistence.h"
+#include "settings/settings_store.h"
 #include "ui/main_window.h"
+#include "ui/window_settings.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -9,6 +14,11 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationDisplayName(QStringLiteral("HD DVD Ardunex"));
 
   ardunex::TfMain fMain;
+  ardunex::WindowSettings settings(fMain);
+  const std::unique_ptr<ardunex::SettingsStore> store = ardunex::makeUserSettingsStore();
+  fMain.onRegRead = [&] { ardunex::RegRead(*store, settings, fMain.session().paths()); };
+  fMain.onRegWrite = [&] { ardunex::RegWrite(*store, settings, fMain.session().paths()); };
+
   fMain.move(0, 0);
   fMain.show();
   return QApplication::exec();

@@ -11,6 +11,7 @@
 
 #include "engine/window.h"
 #include "jobs/session.h"
+#include "settings/settings_target.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -33,9 +34,6 @@ class TfMain : public QWidget, public Window {
   Q_OBJECT
 
  public:
-  /// Window state as the settings keep it.
-  enum class WindowState { Normal = 0, Minimised = 1, Maximised = 2 };
-
   /// The window's outer bounds (frame included) in normal state, and its state.
   struct Placement {
     int left = 0;
