@@ -1,0 +1,82 @@
+// An engine wired to a fake window, in-memory input and in-memory outputs for every stream number.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "engine/stream_slot_table.h"
+#include "engine/walker.h"
+#include "support/fake_window.h"
+#include "support/memory_files.h"
+#include "support/ps_builder.h"
+
+namespace ardunex::test {
+
+/// A fake window that also records every change of a button's enabled state.
+class RecordingWindow : public FakeWindow {
+ public:
+  std::vector<std::pair<Button, bool>> buttonChanges;
+  void setButtonEnabled(Button button, bool enabled) override {
+    buttonChanges.emplace_back(button, enabled);
+    FakeWindow::setButtonEnabled(button, enabled);
+  }
+};
+
+struct EngineHarness {
+  RecordingWindow window;
+  StreamSlotTable slots;
+  Engine engine{window, slots};
+  std::array<Bytes, 2> video;
+  std::array<Bytes, 16> audio;
+  std::array<MemoryOutputFile*, 2> videoFile{};
+  std::array<MemoryOutputFile*, 16> audioFile{};
+  MemoryInputFile* input = nullptr;
+
+  /// Makes the bytes the engine's input file (size -1: the bytes' own size).
+  MemoryInputFile& setInput(const Bytes& data, const std::string& path = "/disc/HVDVD_TS/FEATURE_1.EVO",
+                            std::int64_t size = -1) {
+    auto file = std::make_unique<MemoryInputFile>(path, data, size);
+    input = file.get();
+    engine.run().InputFile = std::move(file);
+    return *input;
+  }
+
+  /// Opens an output file for every video and audio number and ticks its box.
+  void openAllOutputs() {
+    for (int n = 0; n < 2; ++n) {
+      auto file = std::make_unique<MemoryOutputFile>("video" + std::to_string(n), video[n]);
+      videoFile[n] = file.get();
+      engine.run().SlotFile.video[n] = std::move(file);
+      window.boxes[videoBox(n)].checked = true;
+    }
+    for (int n = 0; n < 16; ++n) {
+      auto file = std::make_unique<MemoryOutputFile>("audio" + std::to_string(n), audio[n]);
+      audioFile[n] = file.get();
+      engine.run().SlotFile.audio[n] = std::move(file);
+      window.boxes[audioBox(n)].checked = true;
+    }
+  }
+
+  void scan() { engine.demux(Mode::Scan); }
+  void demux() { engine.demux(Mode::Demux); }
+
+  /// Scan, then demux with every output open and ticked.
+  void scanAndDemuxAll(const Bytes& data) {
+    setInput(data);
+    scan();
+    setInput(data);
+    openAllOutputs();
+    demux();
+  }
+};
+
+inline Bytes concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts)
+    out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+}  // namespace ardunex::test
