@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace ardunex {
@@ -43,7 +43,7 @@ enum class ReadResult { Read, Missing, Failed };
 
 ReadResult readWholeFile(const std::string& path, std::string& text) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
   std::vector<char> chunk(READ_CHUNK);
   text.clear();
   while (true) {
@@ -60,12 +60,18 @@ ReadResult readWholeFile(const std::string& path, std::string& text) {
   return ReadResult::Read;
 }
 
-/// The file a save must replace: the target of a symbolic link rather than the link itself.
+/// The file a save must replace: the file a symbolic link points to (even one not there yet) rather
+/// than the link itself.
 std::string resolveLink(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+  constexpr int MAX_LINKS = 40;
+  std::filesystem::path resolved(path);
+  std::error_code error;
+  for (int i = 0; i < MAX_LINKS && std::filesystem::is_symlink(resolved, error); ++i) {
+    const std::filesystem::path target = std::filesystem::read_symlink(resolved, error);
+    if (error) break;
+    resolved = target.is_absolute() ? target : resolved.parent_path() / target;
+  }
+  return resolved.string();
 }
 
 }  // namespace
