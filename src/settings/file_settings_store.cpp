@@ -22,6 +22,8 @@ constexpr std::string_view SETTINGS_FOLDER = "ardunex";
 constexpr std::string_view SETTINGS_FILE = "settings.reg";
 constexpr mode_t PRIVATE_FOLDER_MODE = 0700;
 constexpr std::size_t READ_CHUNK = 64 * 1024;
+/// Far beyond any settings file; a larger one (or a link to a device) is treated as unreadable.
+constexpr std::size_t MAX_FILE_SIZE = 16 * 1024 * 1024;
 
 std::string parentFolder(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -54,6 +56,10 @@ ReadResult readWholeFile(const std::string& path, std::string& text) {
       return ReadResult::Failed;
     }
     if (got == 0) break;
+    if (text.size() + static_cast<std::size_t>(got) > MAX_FILE_SIZE) {
+      ::close(fd);
+      return ReadResult::Failed;
+    }
     text.append(chunk.data(), static_cast<std::size_t>(got));
   }
   ::close(fd);
