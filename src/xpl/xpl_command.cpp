@@ -1,4 +1,5 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
+#include <cstdint>
 #include <string>
 
 #include "engine/errors.h"

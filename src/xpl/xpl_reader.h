@@ -29,9 +29,6 @@ class XplReader {
   /// an integer; the item's line is then already appended.
   void feed(const std::uint8_t* data, std::size_t count);
 
-  /// The nesting depth after the bytes fed so far (negative on malformed input).
-  std::int64_t depth() const { return m_depth; }
-
  private:
   void endTag();
   void collectCodec(const char* itemName, std::array<std::string, 8>& table);

@@ -1,6 +1,7 @@
 // The title view: anchor by the EVO file's base name, trim to the title, list its tracks and chapters.
 #include "xpl/xpl_title_view.h"
 
+#include <array>
 #include <cstdint>
 
 #include "xpl/xpl_attr.h"
