@@ -1,0 +1,188 @@
+// ardunex-cli run as a user runs it: arguments in, log and files out, exit status checked.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support/ps_builder.h"
+
+namespace ardunex::test {
+namespace {
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string readText(const std::string& path) {
+  const Bytes bytes = readFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+std::string quoted(const std::string& text) {
+  std::string result = "'";
+  for (char c : text)
+    result += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return result + "'";
+}
+
+CliResult runCli(const TempDir& dir, const std::vector<std::string>& args) {
+  std::string command = quoted(ARDUNEX_CLI_PATH);
+  for (const std::string& arg : args)
+    command += " " + quoted(arg);
+  command += " >" + quoted(dir.file("stdout.txt")) + " 2>" + quoted(dir.file("stderr.txt")) + " </dev/null";
+  CliResult result;
+  const int raw = std::system(command.c_str());
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = readText(dir.file("stdout.txt"));
+  result.err = readText(dir.file("stderr.txt"));
+  return result;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find('\n', at);
+    result.push_back(text.substr(at, end - at));
+    if (end == std::string::npos)
+      break;
+    at = end + 1;
+  }
+  return result;
+}
+
+Bytes concat(const Bytes& a, const Bytes& b) {
+  Bytes joined = a;
+  joined.insert(joined.end(), b.begin(), b.end());
+  return joined;
+}
+
+// One part of a feature: MPEG-2 video, Dolby Digital 0x80, DTS-HD 0x88 (sharing audio number 0 with it)
+// and Dolby Digital Plus 0xC9, in packs.
+struct FeaturePart {
+  Bytes video, dolby, dts, ddplus;
+  Bytes file;
+};
+
+FeaturePart makePart(std::uint32_t seed) {
+  FeaturePart part;
+  PsBuilder ps;
+  for (int i = 0; i < 6; ++i) {
+    const Bytes v = payload(1500 + i, seed + i);
+    const Bytes a = payload(700 + i, seed + 100 + i);
+    const Bytes d = payload(600 + i, seed + 200 + i);
+    const Bytes p = payload(500 + i, seed + 300 + i);
+    ps.pack(i == 0).pes(0xE0, v, {.ptsDts = true});
+    ps.pack().privateStream1(0x80, a);
+    ps.pack().privateStream1(0x88, d);
+    ps.pack().privateStream1(0xC9, p).padding(64);
+    part.video.insert(part.video.end(), v.begin(), v.end());
+    part.dolby.insert(part.dolby.end(), a.begin(), a.end());
+    part.dts.insert(part.dts.end(), d.begin(), d.end());
+    part.ddplus.insert(part.ddplus.end(), p.begin(), p.end());
+  }
+  part.file = ps.bytes();
+  return part;
+}
+
+TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {
+  TempDir dir;
+  const FeaturePart first = makePart(1);
+  const FeaturePart second = makePart(50);
+  writeFile(dir.file("FEATURE_1.EVO"), first.file);
+  writeFile(dir.file("FEATURE_2.EVO"), second.file);
+  const std::string out = dir.file("out");
+  ASSERT_EQ(0, std::system(("mkdir " + quoted(out)).c_str()));
+
+  const CliResult result = runCli(dir, {"-o", out, dir.file("FEATURE_1.EVO")});
+  ASSERT_EQ(0, result.status) << result.err;
+  EXPECT_EQ("", result.err);  // no progress when stderr is not a terminal
+
+  const std::vector<std::string> expectedLog = {
+    "Opening file FEATURE_1.EVO",
+    "File size: 0 Mbytes.",
+    "MPEG-2 Video Stream found!",
+    "Dolby Digital Audio Stream number 0 found!",
+    "DDplus Audio Stream number 9 found!",
+    "Done.",
+  };
+  const std::vector<std::string> printed = lines(result.out);
+  ASSERT_GE(printed.size(), expectedLog.size());
+  EXPECT_EQ(expectedLog, std::vector<std::string>(printed.begin(), printed.begin() + expectedLog.size()));
+  EXPECT_NE(result.out.find("cbVideo0   enabled  ticked    MPEG-2.stream.00\n"), std::string::npos);
+  EXPECT_NE(result.out.find("cbAudio09  enabled  ticked    DD+.stream.09\n"), std::string::npos);
+  EXPECT_NE(result.out.find("cbAudio01  disabled unticked  No audio stream\n"), std::string::npos);
+  const std::string tail =
+    "Opening file FEATURE_1.EVO\n"
+    "File size: 0 Mbytes.\n"
+    "Creating " + out + "/FEATURE_1.MPEG-2.stream.00.mpv\n"
+    "Creating " + out + "/FEATURE_1.DD.stream.00.mpa\n"
+    "Creating " + out + "/FEATURE_1.DD+.stream.09.mpa\n"
+    "Continue on FEATURE_2.EVO\n"
+    "Done.\n";
+  ASSERT_GE(result.out.size(), tail.size());
+  EXPECT_EQ(tail, result.out.substr(result.out.size() - tail.size()));
+
+  EXPECT_EQ(concat(first.video, second.video), readFile(out + "/FEATURE_1.MPEG-2.stream.00.mpv"));
+  // The DTS-HD sub-stream shares audio number 0 but not the codec: it must not leak into the file.
+  EXPECT_EQ(concat(first.dolby, second.dolby), readFile(out + "/FEATURE_1.DD.stream.00.mpa"));
+  EXPECT_EQ(concat(first.ddplus, second.ddplus), readFile(out + "/FEATURE_1.DD+.stream.09.mpa"));
+}
+
+TEST(Cli, ScanOnlyWritesNothingAndSelectionPicksBoxes) {
+  TempDir dir;
+  const FeaturePart part = makePart(7);
+  writeFile(dir.file("MOVIE.EVO"), part.file);
+
+  const CliResult scan = runCli(dir, {"--scan", dir.file("MOVIE.EVO")});
+  ASSERT_EQ(0, scan.status) << scan.err;
+  EXPECT_EQ(std::string::npos, scan.out.find("Creating"));
+  EXPECT_FALSE(fileExists(dir.file("MOVIE.MPEG-2.stream.00.mpv")));
+
+  // No output folder: the files land beside the EVO file, under the names the log shows.
+  const CliResult chosen = runCli(dir, {"--audio", "9", "--audio-ext", "eac3", dir.file("MOVIE.EVO")});
+  ASSERT_EQ(0, chosen.status) << chosen.err;
+  EXPECT_NE(chosen.out.find("Creating MOVIE.DD+.stream.09.eac3\n"), std::string::npos);
+  EXPECT_EQ(part.ddplus, readFile(dir.file("MOVIE.DD+.stream.09.eac3")));
+  EXPECT_FALSE(fileExists(dir.file("MOVIE.MPEG-2.stream.00.mpv")));
+  EXPECT_FALSE(fileExists(dir.file("MOVIE.DD.stream.00.mpa")));
+
+  const CliResult absent = runCli(dir, {"--audio", "3", dir.file("MOVIE.EVO")});
+  EXPECT_EQ(1, absent.status);
+  EXPECT_EQ("No stream for cbAudio03.\n", absent.err);
+}
+
+TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
+  TempDir dir;
+  const std::string missing = dir.file("NOPE_1.EVO");
+  const CliResult open = runCli(dir, {missing});
+  EXPECT_EQ(1, open.status);
+  EXPECT_EQ("Cannot open file \"" + missing + "\". No such file or directory.\n", open.err);
+
+  writeFile(dir.file("A.EVO"), makePart(3).file);
+  const CliResult create = runCli(dir, {"-o", dir.file("no/such/folder"), dir.file("A.EVO")});
+  EXPECT_EQ(1, create.status);
+  EXPECT_EQ("Cannot create file \"" + dir.file("no/such/folder") + "/A.MPEG-2.stream.00.mpv\". No such file or directory.\n",
+            create.err);
+  EXPECT_EQ(std::string::npos, create.out.find("Creating"));
+
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+         {}, {"--audio", "16", "A.EVO"}, {"--video", "2", "A.EVO"}, {"--audio", "1,,2", "A.EVO"},
+         {"--bogus", "A.EVO"}, {"A.EVO", "B.EVO"}, {"--audio-ext", "toolong", "A.EVO"}, {"-o"}}) {
+    const CliResult usage = runCli(dir, args);
+    EXPECT_EQ(2, usage.status) << (args.empty() ? "" : args.front());
+    EXPECT_NE(usage.err.find("Usage: ardunex-cli"), std::string::npos);
+  }
+
+  const CliResult help = runCli(dir, {"--help"});
+  EXPECT_EQ(0, help.status);
+  EXPECT_NE(help.out.find("--video LIST"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ardunex::test
