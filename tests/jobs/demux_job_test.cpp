@@ -175,15 +175,18 @@ TEST_F(DemuxJob, EmptyOutputFolderWritesBesideTheEvoFile) {
   const Feature feature = makeFeature(20'000, 3);
   prepare("FEATURE_1.EVO", feature);
   fake.workdirText.clear();
-  const std::string cwd = std::filesystem::current_path().string();
-
+  // The process works elsewhere; nothing may land there.
+  test::TempDir elsewhere;
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(elsewhere.path());
   session.bDemuxClick();
+  std::filesystem::current_path(before);
 
   EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
             (std::vector<std::string>{"Creating FEATURE_1.AVC.stream.00.mpv", "Creating FEATURE_1.DD+.stream.01.mpa"}));
   EXPECT_EQ(test::readFile(dir.file("FEATURE_1.AVC.stream.00.mpv")), feature.video);
   EXPECT_EQ(test::readFile(dir.file("FEATURE_1.DD+.stream.01.mpa")), feature.audio);
-  EXPECT_FALSE(test::fileExists(cwd + "/FEATURE_1.AVC.stream.00.mpv"));
+  EXPECT_EQ(filesIn(elsewhere.path()), 0u);
 }
 
 TEST_F(DemuxJob, TwoPartFeatures) {
@@ -404,6 +407,22 @@ TEST_F(DemuxJob, OutputFileCannotBeCreated) {
   EXPECT_TRUE(test::fileExists(outFile("FEATURE", VIDEO, "mpv")));
   EXPECT_TRUE(test::readFile(outFile("FEATURE", VIDEO, "mpv")).empty());
   EXPECT_NE(fake.logLines.back(), "Done.");
+}
+
+TEST_F(DemuxJob, WriteFailureOnDiskKeepsWhatTheOtherFilesWere) {
+  // The video output is the full device: its first write-out fails inside the engine while the audio
+  // output still holds its bytes in memory; closing after the failure must still write them out.
+  const Feature feature = makeFeature(2 * MIB, 130);
+  prepare("FEATURE.EVO", feature);
+  std::filesystem::create_symlink("/dev/full", outFile("FEATURE", VIDEO, "mpv"));
+
+  EXPECT_EQ(demuxFailure(), "Stream write error");
+  const Bytes audio = test::readFile(outFile("FEATURE", AUDIO, "mpa"));
+  EXPECT_TRUE(isPrefix(audio, feature.audio));
+  EXPECT_GT(audio.size(), 100'000u);
+  EXPECT_LT(audio.size(), feature.audio.size());
+  EXPECT_NE(fake.logLines.back(), "Done.");
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
 }
 
 /// Failures injected through an in-memory file system.
