@@ -1,0 +1,169 @@
+// Fuzz target: arbitrary bytes, cut into arbitrary blocks, through the walker and routing in both modes.
+//
+// The first four input bytes choose the block sizes (1 to 766 bytes, in turn). Appends must come from inside
+// the current block and never be empty; scan and demux must walk the same way.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine/stream_slot_table.h"
+#include "engine/walker.h"
+#include "engine/window.h"
+
+namespace {
+
+using namespace ardunex;
+using Bytes = std::vector<std::uint8_t>;
+
+[[noreturn]] void crash(const char* what) {
+  std::fprintf(stderr, "walker_fuzz: %s\n", what);
+  std::abort();
+}
+
+// A window with every box ticked that keeps the log.
+class FuzzWindow : public Window {
+ public:
+  std::vector<std::string> lines;
+  void log(std::string_view text) override { lines.emplace_back(text); }
+  void slog(std::string_view, std::uint8_t) override {}
+  void processEvents() override {}
+  void repaint() override {}
+  bool confirm(std::string_view) override { return false; }
+  bool boxChecked(int) const override { return true; }
+  void setBoxChecked(int, bool) override {}
+  bool boxEnabled(int) const override { return true; }
+  void setBoxEnabled(int, bool) override {}
+  std::string boxCaption(int) const override { return {}; }
+  void setBoxCaption(int, std::string_view) override {}
+  bool buttonEnabled(Button) const override { return true; }
+  void setButtonEnabled(Button, bool) override {}
+  void showPage(Page) override {}
+  std::string workdir() const override { return {}; }
+  std::string videoExt() const override { return {}; }
+  std::string audioExt() const override { return {}; }
+  bool continueOnSecond() const override { return false; }
+  bool fastCheck() const override { return false; }
+  std::string evoFileText() const override { return {}; }
+  void setEvoFileText(std::string_view) override {}
+  std::string xplFileText() const override { return {}; }
+  void setXplFileText(std::string_view) override {}
+  void setXplMemoVisible(bool) override {}
+  void setXplMemo(const std::vector<std::string>&) override {}
+  void setXplTree(const std::vector<TreeNode>&) override {}
+};
+
+// The block being walked: every append must come from inside it.
+const std::uint8_t* g_blockBegin = nullptr;
+const std::uint8_t* g_blockEnd = nullptr;
+
+class CheckingOutput : public OutputFile {
+ public:
+  explicit CheckingOutput(Bytes& sink) : m_sink(sink) {}
+  const std::string& path() const override { return m_path; }
+  void append(const std::uint8_t* data, std::size_t count) override {
+    if (count == 0 || count > static_cast<std::size_t>(g_blockEnd - g_blockBegin))
+      crash("empty or oversized append");
+    if (data < g_blockBegin || data + count > g_blockEnd)
+      crash("append outside the block");
+    m_sink.insert(m_sink.end(), data, data + count);
+  }
+  void close() override {}
+
+ private:
+  std::string m_path = "fuzz";
+  Bytes& m_sink;
+};
+
+struct Outcome {
+  std::vector<Bytes> outputs = std::vector<Bytes>(18);
+  std::vector<std::string> log;
+  std::vector<std::int32_t> slots;
+  WalkerState state;
+};
+
+Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes) {
+  Outcome outcome;
+  FuzzWindow window;
+  StreamSlotTable table;
+  SlotFiles files;
+  for (int n = 0; n < 2; ++n)
+    files.video[n] = std::make_unique<CheckingOutput>(outcome.outputs[n]);
+  for (int n = 0; n < 16; ++n)
+    files.audio[n] = std::make_unique<CheckingOutput>(outcome.outputs[2 + n]);
+  Walker walker(window, table, files);
+  walker.begin(mode);
+  // Copies of each block, so that a read beyond it is caught by the address sanitizer.
+  for (std::size_t at = 0, k = 0; at < size; ++k) {
+    std::size_t length = sizes ? 1 + sizes[k % 4] * 3u : 1;
+    if (length > size - at)
+      length = size - at;
+    const Bytes block(data + at, data + at + length);
+    g_blockBegin = block.data();
+    g_blockEnd = block.data() + block.size();
+    walker.walk(block.data(), block.size());
+    const WalkerState& s = walker.state();
+    if (s.VideoNumber < -1 || s.VideoNumber > 1 || s.AudioNumber < -1 || s.AudioNumber > 15)
+      crash("stream number out of range");
+    at += length;
+  }
+  outcome.log = window.lines;
+  for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
+    outcome.slots.push_back(table.Get(slot));
+  outcome.state = walker.state();
+  return outcome;
+}
+
+bool sameState(const WalkerState& a, const WalkerState& b) {
+  return a.StartCodeWindow == b.StartCodeWindow && a.streamClass == b.streamClass &&
+         a.PacketRemaining == b.PacketRemaining && a.LengthPending == b.LengthPending &&
+         a.SkipRemaining == b.SkipRemaining && a.FixedHeaderPending == b.FixedHeaderPending &&
+         a.HeaderFlags == b.HeaderFlags && a.HeaderRemaining == b.HeaderRemaining &&
+         a.PtsPending == b.PtsPending && a.PtsDtsPending == b.PtsDtsPending &&
+         a.ExtFlagsPending == b.ExtFlagsPending && a.ExtFlags == b.ExtFlags && a.PstdPending == b.PstdPending &&
+         a.Ext2Pending == b.Ext2Pending && a.SubHeaderPending == b.SubHeaderPending &&
+         a.LpcmHeaderPending == b.LpcmHeaderPending && a.MlpHeaderPending == b.MlpHeaderPending &&
+         a.InPayload == b.InPayload && a.VideoNumber == b.VideoNumber && a.AudioNumber == b.AudioNumber &&
+         a.audioClass == b.audioClass && a.LastSubStreamId == b.LastSubStreamId && a.PacketCode == b.PacketCode;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4)
+    return 0;
+  const std::uint8_t* sizes = data;
+  data += 4;
+  size -= 4;
+  const Outcome scan = walkAll(data, size, Mode::Scan, sizes);
+  const Outcome demux = walkAll(data, size, Mode::Demux, sizes);
+  // The mode decides only what is logged and written, never how the bytes are walked.
+  if (scan.slots != demux.slots || !sameState(scan.state, demux.state))
+    crash("scan and demux walked differently");
+  if (!demux.log.empty())
+    crash("demux mode logged");
+  for (const Bytes& output : scan.outputs)
+    if (!output.empty())
+      crash("scan mode wrote a file");
+  return 0;
+}
+
+#ifdef ARDUNEX_FUZZ_REPLAY_MAIN
+// Replays the files named on the command line (crash inputs, the seed corpus).
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    std::ifstream in(argv[i], std::ios::binary);
+    if (!in) {
+      std::fprintf(stderr, "walker_fuzz: cannot read %s\n", argv[i]);
+      return 1;
+    }
+    const Bytes input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(input.data(), input.size());
+    std::printf("%s: ok\n", argv[i]);
+  }
+  return 0;
+}
+#endif
