@@ -2,6 +2,7 @@
 #include "engine/walker.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "engine/errors.h"
@@ -36,6 +37,25 @@ constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
+// Shifts block[from..to) into the window, as examining those bytes one by one would.
+void shiftIntoWindow(std::uint32_t& window, const std::uint8_t* block, std::size_t from, std::size_t to) {
+  if (to - from >= 4) {
+    window = loadBigEndian32(block + to - 4);
+    return;
+  }
+  for (std::size_t k = from; k < to; ++k)
+    window = (window << 8) | block[k];
+}
+
+// Whether no header counter is running, so that a byte outside payloads and skipped bodies has no effect
+// unless it completes a start code.
+bool betweenPackets(const WalkerState& s) {
+  return (s.LengthPending | s.FixedHeaderPending | s.PtsPending | s.PtsDtsPending | s.ExtFlagsPending |
+          s.PstdPending | s.Ext2Pending | s.HeaderRemaining | s.SubHeaderPending | s.LpcmHeaderPending |
+          s.MlpHeaderPending) == 0 &&
+         !s.InPayload && s.SkipRemaining <= 0;
+}
+
 }  // namespace
 
 void SlotFiles::closeAll() {
@@ -54,6 +74,8 @@ void SlotFiles::closeAll() {
     closeOne(file);
   for (auto& file : audio)
     closeOne(file);
+  videoCode.fill(-1);
+  audioCode.fill(-1);
   if (failed)
     throw StreamWriteError();
 }
@@ -63,6 +85,8 @@ void SlotFiles::abandonAll() {
     file.reset();
   for (auto& file : audio)
     file.reset();
+  videoCode.fill(-1);
+  audioCode.fill(-1);
 }
 
 Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
@@ -77,6 +101,15 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
   WalkerState& s = m_state;
   std::size_t i = 0;
   while (i < length) {
+    if ((s.StartCodeWindow & 0xFF) != 0x01 && betweenPackets(s)) {
+      // Between packets a start code can complete only right after a 0x01 byte, and no byte before that
+      // has any effect but on the window: pass over everything up to and including the next 0x01.
+      const auto* next = static_cast<const std::uint8_t*>(std::memchr(block + i, 0x01, length - i));
+      const std::size_t end = next ? static_cast<std::size_t>(next - block) + 1 : length;
+      shiftIntoWindow(s.StartCodeWindow, block, i, end);
+      i = end;
+      continue;
+    }
     const std::uint8_t b = block[i];
     s.StartCodeWindow = (s.StartCodeWindow << 8) | b;
 
@@ -98,12 +131,7 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
     if (s.SkipRemaining > 0) {
       // Body of a padding, private_stream_2 or program_stream_map packet, passed over by its length.
       const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.SkipRemaining), length - i);
-      const std::size_t last = i + count - 1;
-      if (count >= 4)
-        s.StartCodeWindow = loadBigEndian32(block + last - 3);
-      else
-        for (std::size_t k = i + 1; k <= last; ++k)
-          s.StartCodeWindow = (s.StartCodeWindow << 8) | block[k];
+      shiftIntoWindow(s.StartCodeWindow, block, i + 1, i + count);  // block[i] is in already
       s.SkipRemaining -= static_cast<std::int32_t>(count);
       s.PacketRemaining -= static_cast<std::int32_t>(count);
       i += count;
@@ -337,20 +365,30 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
     return;
   const WalkerState& s = m_state;
   OutputFile* file = nullptr;
+  int* fileCode = nullptr;
   int box = -1;
   int slot = 0;
   if (s.streamClass == StreamClass::Video && (s.VideoNumber == 0 || s.VideoNumber == 1)) {
     file = m_files.video[s.VideoNumber].get();
+    fileCode = &m_files.videoCode[s.VideoNumber];
     box = videoBox(s.VideoNumber);
     slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
   } else if (s.streamClass == StreamClass::PrivateAudio && s.AudioNumber >= 0 && s.AudioNumber < 16) {
     file = m_files.audio[s.AudioNumber].get();
+    fileCode = &m_files.audioCode[s.AudioNumber];
     box = audioBox(s.AudioNumber);
     slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
   }
   // MPEG audio (0xC0-0xCF) claims no slot and is never written.
-  if (file && s.PacketCode == m_slots.Get(slot) && m_window.boxChecked(box))
-    file->append(data, count);
+  if (!file || !m_window.boxChecked(box))
+    return;
+  // The first write ties the file to the stream that claimed the slot; a second part that meets another
+  // codec of the same number first must not switch the file over to it.
+  const int code = *fileCode >= 0 ? *fileCode : m_slots.Get(slot);
+  if (s.PacketCode != code)
+    return;
+  *fileCode = code;
+  file->append(data, count);
 }
 
 }  // namespace ardunex

@@ -25,6 +25,10 @@ enum class AudioClass : std::uint8_t { DolbyDigital, DolbyDigitalPlus, DtsHd, Lp
 struct SlotFiles {
   std::array<std::unique_ptr<OutputFile>, 2> video;
   std::array<std::unique_ptr<OutputFile>, 16> audio;
+  /// Stream code that each file takes, set at its first write (-1: none yet). It outlasts the engine run,
+  /// so a continuation onto a second part keeps writing the same stream to the file.
+  std::array<int, 2> videoCode{-1, -1};
+  std::array<int, 16> audioCode{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 
   /// Closes every open file; throws StreamWriteError after closing all if any close failed.
   void closeAll();

@@ -257,3 +257,38 @@ TEST(Routing, AudioPayloadStartsAfterItsCodecHeader) {
 
 }  // namespace
 }  // namespace ardunex::test
+
+namespace ardunex::test {
+namespace {
+
+// Bytes between packets only matter where they complete a recognised start code.
+TEST(Routing, JunkBetweenPacketsChangesNothing) {
+  const Bytes junk{0xFF, 0x01, 0x01, 0x00, 0x00, 0x01, 0xBA, 0x44, 0x01, 0x00, 0x00, 0x01, 0xB9, 0x00, 0x00,
+                   0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0xB3, 0x12, 0x00, 0x01, 0xE0, 0x01, 0x00, 0x00};
+  PsBuilder b;
+  Bytes expected;
+  for (std::uint32_t k = 0; k < 40; ++k) {
+    b.raw(Bytes(junk.begin(), junk.begin() + 1 + k % junk.size()));
+    const Bytes p = payload(50 + k, k);
+    b.privateStream1(0x83, p);
+    expected.insert(expected.end(), p.begin(), p.end());
+  }
+  for (const std::size_t blockSize : {1u, 2u, 3u, 5u, 17u, 65536u}) {
+    SCOPED_TRACE(blockSize);
+    FakeWindow window;
+    StreamSlotTable slots;
+    SlotFiles files;
+    Bytes audio;
+    files.audio[3] = std::make_unique<MemoryOutputFile>("a", audio);
+    window.boxes[audioBox(3)].checked = true;
+    Walker walker(window, slots, files);
+    walker.begin(Mode::Demux);
+    for (std::size_t at = 0; at < b.size(); at += blockSize)
+      walker.walk(b.bytes().data() + at, std::min(blockSize, b.size() - at));
+    EXPECT_EQ(audio, expected);
+    EXPECT_EQ(slots.Get(20), 0x83);
+  }
+}
+
+}  // namespace
+}  // namespace ardunex::test
