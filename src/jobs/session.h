@@ -74,7 +74,7 @@ class Session {
   std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;
 
  private:
-  class JobScope;
+  friend class JobScope;
   bool anyBoxTicked() const;
 
   Window& m_window;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/errors.h"
+#include "jobs/job_scope.h"
 #include "jobs/session.h"
 #include "xpl/xpl_reader.h"
 #include "xpl/xpl_title_view.h"
@@ -14,12 +15,8 @@ namespace {
 /// input, shows the memo again with the lines read so far and leaves the window usable.
 class ReadScope {
  public:
-  ReadScope(bool& jobRunning, Session& session)
-    : m_jobRunning(jobRunning), m_session(session), m_window(session.window()) {
-    m_readEvo = m_window.buttonEnabled(Button::ReadEvo);
-    m_jobRunning = true;
-    for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
-      m_window.setButtonEnabled(button, false);
+  explicit ReadScope(Session& session) : m_jobs(session), m_session(session), m_window(session.window()) {
+    m_jobs.readXplAfter(true);
   }
   ~ReadScope() {
     m_session.run().InputFile.reset();
@@ -27,13 +24,6 @@ class ReadScope {
       m_window.setXplMemo(m_session.xplLines());
       m_window.setXplMemoVisible(true);
     }
-    m_jobRunning = false;
-    m_window.setButtonEnabled(Button::BrowseEvo, true);
-    m_window.setButtonEnabled(Button::BrowseXpl, true);
-    m_window.setButtonEnabled(Button::ReadEvo, m_readEvo);
-    m_window.setButtonEnabled(Button::ReadXpl, true);
-    // Boxes ticked while the read ran decide about "Demux" now.
-    m_session.cbVideoClick();
   }
   ReadScope(const ReadScope&) = delete;
   ReadScope& operator=(const ReadScope&) = delete;
@@ -54,10 +44,9 @@ class ReadScope {
   }
 
  private:
-  bool& m_jobRunning;
+  JobScope m_jobs;  // destroyed last: buttons come back after the input is closed and the memo shown
   Session& m_session;
   Window& m_window;
-  bool m_readEvo = false;
   bool m_memoHidden = false;
 };
 
@@ -67,7 +56,7 @@ void Session::bReadXPLClick() {
   // The input file and read buffer belong to a running scan or demux.
   if (m_jobRunning)
     return;
-  ReadScope scope(m_jobRunning, *this);
+  ReadScope scope(*this);
 
   Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
