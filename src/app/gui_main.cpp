@@ -1,6 +1,5 @@
 // The ardunex program: the toolkit, the main window with its saved settings, and the event loop.
 #include <QApplication>
-
 #include <memory>
 
 #include "settings/settings_persistence.h"

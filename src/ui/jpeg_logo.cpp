@@ -1,10 +1,10 @@
 // Decoding of the window's JPEG logo with libjpeg, straight from memory into an RGB image.
 #include "ui/jpeg_logo.h"
 
+#include <jpeglib.h>
+
 #include <csetjmp>
 #include <cstdio>
-
-#include <jpeglib.h>
 
 namespace ardunex {
 namespace {
@@ -18,9 +18,7 @@ struct ErrorManager {
 };
 
 /// libjpeg's default would end the process; jump back to the decoder instead.
-[[noreturn]] void errorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
+[[noreturn]] void errorExit(j_common_ptr cinfo) { std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1); }
 
 void silentMessage(j_common_ptr) {}
 
@@ -47,8 +45,8 @@ bool decodeInto(Decoder& d, const unsigned char* data, std::size_t size) {
     return false;
   d.cinfo.out_color_space = JCS_RGB;
   jpeg_start_decompress(&d.cinfo);
-  d.image = QImage(static_cast<int>(d.cinfo.output_width), static_cast<int>(d.cinfo.output_height),
-                   QImage::Format_RGB888);
+  d.image =
+      QImage(static_cast<int>(d.cinfo.output_width), static_cast<int>(d.cinfo.output_height), QImage::Format_RGB888);
   if (d.image.isNull())
     return false;
   while (d.cinfo.output_scanline < d.cinfo.output_height) {

@@ -24,10 +24,10 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QUrl>
-
 #include <exception>
 
 #include "engine/errors.h"
@@ -46,7 +46,7 @@ constexpr int TREE_WIDTH = 96;
 constexpr int TREE_MIN_WIDTH = 50;
 constexpr int TREE_INDENT = 19;
 constexpr int SPLITTER_WIDTH = 3;
-constexpr int FONT_POINTS = 8;
+constexpr int FONT_PIXELS = 11;
 constexpr int AUDIO_EXT_MAX_LENGTH = 5;
 constexpr int BOX_WIDTH = 140;
 constexpr int BOX_HEIGHT = 17;
@@ -60,26 +60,20 @@ const char* const EVO_DIALOG_TITLE = "Choose the EVO file to demux";
 const char* const UNEXPECTED_FAILURE = "Unexpected failure";
 
 /// The part of a hint that is shown: everything before a "|".
-QString shownHint(const QString& hint) {
-  return hint.section(QLatin1Char('|'), 0, 0);
-}
+QString shownHint(const QString& hint) { return hint.section(QLatin1Char('|'), 0, 0); }
 
-void setHint(QWidget* widget, const QString& hint) {
-  widget->setToolTip(shownHint(hint));
-}
+void setHint(QWidget* widget, const QString& hint) { widget->setToolTip(shownHint(hint)); }
 
 QString pathText(std::string_view path) {
   return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
 }
 
-std::string pathString(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
+std::string pathString(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 /// Checks box captions may come from a playlist: an "&" must show as itself, not as an access key.
 QString plainCaption(std::string_view caption) {
-  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())).replace(QLatin1Char('&'),
-                                                                                          QLatin1String("&&"));
+  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))
+      .replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 /// A file pattern matching the name in every case of its letters, for file systems that tell them apart.
@@ -101,9 +95,7 @@ QString anyCasePatterns(const QString& pattern) {
   return patterns.join(QLatin1Char(' '));
 }
 
-QIcon folderIcon() {
-  return QIcon(QPixmap(QStringLiteral(":/ardunex/folder.png")));
-}
+QIcon folderIcon() { return QIcon(QPixmap(QStringLiteral(":/ardunex/folder.png"))); }
 
 }  // namespace
 
@@ -160,8 +152,14 @@ TfMain::TfMain(QWidget* parent) : QWidget(parent), m_session(*this) {
 
   setWindowTitle(QString::fromLatin1(WINDOW_CAPTION));
   setWindowIcon(QIcon(QPixmap(QStringLiteral(":/ardunex/cog.png"))));
+  // Where the design fonts are missing, compact look-alikes keep the captions within their controls.
+  QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("Verdana"), QStringLiteral("Liberation Sans"),
+                                                        QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")});
+  QFont::insertSubstitutions(QStringLiteral("Courier New"),
+                             {QStringLiteral("Liberation Mono"), QStringLiteral("Nimbus Mono PS")});
   QFont font(QStringLiteral("Tahoma"));
-  font.setPointSize(FONT_POINTS);
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(scaled(FONT_PIXELS));
   setFont(font);
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
@@ -174,9 +172,7 @@ TfMain::TfMain(QWidget* parent) : QWidget(parent), m_session(*this) {
 
 TfMain::~TfMain() = default;
 
-int TfMain::scaled(int designPixels) const {
-  return qRound(designPixels * m_scale);
-}
+int TfMain::scaled(int designPixels) const { return qRound(designPixels * m_scale); }
 
 QRect TfMain::designRect(int left, int top, int width, int height) const {
   return QRect(scaled(left), scaled(top), scaled(width), scaled(height));
@@ -280,7 +276,8 @@ void TfMain::createControls() {
   connect(m_bbEVO, &QToolButton::clicked, this, [this] { bbEVOClick(); });
   connect(m_bbXPL, &QToolButton::clicked, this, [this] { bbXPLClick(); });
 
-  QWidget* order[] = {m_eEVOfile, m_bCheck, m_eXPLfile, m_bDemux, m_pageControl, m_bReadXPL, m_bCancel, m_bbEVO, m_bbXPL};
+  QWidget* order[] = {m_eEVOfile, m_bCheck,  m_eXPLfile, m_bDemux, m_pageControl,
+                      m_bReadXPL, m_bCancel, m_bbEVO,    m_bbXPL};
   for (std::size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
 }
@@ -316,7 +313,8 @@ void TfMain::createPages() {
     const char* hint;
   };
   const Group groups[] = {
-      {"tsVideo", "Video", "cbVideo%1", 1, videoBox(0), VIDEO_BOX_COUNT, "Video stream", "Check the desired video stream"},
+      {"tsVideo", "Video", "cbVideo%1", 1, videoBox(0), VIDEO_BOX_COUNT, "Video stream",
+       "Check the desired video stream"},
       {"tsAudio", "Audio", "cbAudio%1", 2, audioBox(0), AUDIO_BOX_COUNT, "Audio stream",
        "Check the desired audio streams"},
       {"tsSubpicture", "Subpicture", "cbSub%1", 2, subBox(0), SUB_BOX_COUNT, "Subpicture",
@@ -359,7 +357,7 @@ void TfMain::createPages() {
   QFont fixed(QStringLiteral("Courier New"));
   fixed.setStyleHint(QFont::TypeWriter);
   fixed.setFixedPitch(true);
-  fixed.setPointSize(FONT_POINTS);
+  fixed.setPixelSize(scaled(FONT_PIXELS));
   m_mXPL->setFont(fixed);
   m_mXPL->setLineWrapMode(QPlainTextEdit::NoWrap);
   m_mXPL->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -462,7 +460,9 @@ TfMain::Placement TfMain::windowPlacement() const {
   placement.top = normal.top();
   placement.width = normal.width();
   placement.height = normal.height();
-  placement.state = isMinimized() ? WindowState::Minimised : isMaximized() ? WindowState::Maximised : WindowState::Normal;
+  placement.state = isMinimized()   ? WindowState::Minimised
+                    : isMaximized() ? WindowState::Maximised
+                                    : WindowState::Normal;
   return placement;
 }
 
@@ -474,7 +474,8 @@ void TfMain::setWindowBounds(int left, int top, int width, int height) {
   const int clientWidth = std::max(width - extraWidth, minimumWidth());
   const int clientHeight = std::max(height - extraHeight, minimumHeight());
   if (isMaximized() || isMinimized()) {
-    setGeometry(QRect(left + client.left() - frame.left(), top + client.top() - frame.top(), clientWidth, clientHeight));
+    setGeometry(
+        QRect(left + client.left() - frame.left(), top + client.top() - frame.top(), clientWidth, clientHeight));
     return;
   }
   move(left, top);
@@ -495,9 +496,7 @@ void TfMain::setWindowStateValue(WindowState state) {
   }
 }
 
-int TfMain::treeWidth() const {
-  return m_treeWidth;
-}
+int TfMain::treeWidth() const { return m_treeWidth; }
 
 void TfMain::setTreeWidth(int width) {
   m_treeWidth = std::max(width, scaled(TREE_MIN_WIDTH));
@@ -517,9 +516,7 @@ int TfMain::panelWidth(int panel) const { return m_statusBar->panelWidth(panel);
 
 // ---- Commands -----------------------------------------------------------------------------------------------
 
-void TfMain::reportError(const std::string& message) {
-  m_reportError(QString::fromStdString(reportText(message)));
-}
+void TfMain::reportError(const std::string& message) { m_reportError(QString::fromStdString(reportText(message))); }
 
 void TfMain::command(const std::function<void()>& handler) {
   try {
@@ -630,9 +627,7 @@ void TfMain::dropEvent(QDropEvent* event) {
 
 // ---- Start-up and shutdown -----------------------------------------------------------------------------------
 
-void TfMain::FormShow() {
-  setAcceptDrops(true);
-}
+void TfMain::FormShow() { setAcceptDrops(true); }
 
 void TfMain::FormActivate() {
   command([this] {
@@ -660,17 +655,25 @@ void TfMain::showEvent(QShowEvent* event) {
   if (!m_shown) {
     m_shown = true;
     FormShow();
+    // A window system may decline to activate a new window (focus-stealing prevention); the settings must
+    // still be applied then, or the next close would overwrite them with the design values.
+    QTimer::singleShot(0, this, [this] { firstActivation(); });
   }
 }
 
 bool TfMain::event(QEvent* event) {
   const bool handled = QWidget::event(event);
-  // Settings are applied and the boxes reset once, when the window first becomes active.
-  if (event->type() == QEvent::WindowActivate && !m_activated) {
-    m_activated = true;
-    FormActivate();
-  }
+  if (event->type() == QEvent::WindowActivate)
+    firstActivation();
   return handled;
+}
+
+void TfMain::firstActivation() {
+  // Settings are applied and the boxes reset once per run, when the window first becomes active.
+  if (m_activated)
+    return;
+  m_activated = true;
+  FormActivate();
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
@@ -713,13 +716,9 @@ void TfMain::slog(std::string_view text, std::uint8_t panel) {
   m_statusBar->repaint();
 }
 
-void TfMain::processEvents() {
-  QCoreApplication::processEvents();
-}
+void TfMain::processEvents() { QCoreApplication::processEvents(); }
 
-void TfMain::repaint() {
-  QWidget::repaint();
-}
+void TfMain::repaint() { QWidget::repaint(); }
 
 bool TfMain::confirm(std::string_view question) {
   QMessageBox box(QMessageBox::Question, QString::fromLatin1(CONFIRM_CAPTION),
@@ -760,9 +759,7 @@ void TfMain::setButtonEnabled(Button button, bool enabled) {
   buttonOf(buttons, button)->setEnabled(enabled);
 }
 
-void TfMain::showPage(Page page) {
-  m_pageControl->setCurrentIndex(static_cast<int>(page));
-}
+void TfMain::showPage(Page page) { m_pageControl->setCurrentIndex(static_cast<int>(page)); }
 
 std::string TfMain::workdir() const { return pathString(m_eWorkdir->text()); }
 std::string TfMain::videoExt() const { return m_eVideoExt->text().toStdString(); }
@@ -775,9 +772,7 @@ void TfMain::setEvoFileText(std::string_view text) { m_eEVOfile->setText(pathTex
 std::string TfMain::xplFileText() const { return pathString(m_eXPLfile->text()); }
 void TfMain::setXplFileText(std::string_view text) { m_eXPLfile->setText(pathText(text)); }
 
-void TfMain::setXplMemoVisible(bool visible) {
-  m_mXPL->setVisible(visible);
-}
+void TfMain::setXplMemoVisible(bool visible) { m_mXPL->setVisible(visible); }
 
 void TfMain::setXplMemo(const std::vector<std::string>& lines) {
   QStringList texts;

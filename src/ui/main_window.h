@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QWidget>
-
 #include <array>
 #include <functional>
 #include <map>
@@ -155,6 +154,7 @@ class TfMain : public QWidget, public Window {
   /// Runs a command; any failure is shown in the error box and goes no further.
   void command(const std::function<void()>& handler);
   void closeIfPending();
+  void firstActivation();
   bool showOpenDialog(DialogMemory& memory, const QString& title, const QString& filter, bool mustExist,
                       const QString& defaultSuffix, QString& chosen);
 

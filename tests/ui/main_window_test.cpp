@@ -1,0 +1,425 @@
+// The main window driven through real widgets and events, offscreen: design state, anchoring, status bar,
+// a scan and demux by clicks, Cancel with its question, error boxes, drops, dialogs, close and settings hooks.
+#include "ui/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <functional>
+#include <memory>
+
+#include "engine/errors.h"
+#include "support/ps_builder.h"
+#include "ui/jpeg_logo.h"
+
+using ardunex::TfMain;
+using ardunex::test::Bytes;
+using ardunex::test::PsBuilder;
+
+namespace {
+
+constexpr std::size_t MIB = 1024 * 1024;
+constexpr std::uint8_t AVC_VIDEO_0 = 0xE2;
+constexpr std::uint8_t DD_PLUS_1 = 0xC1;
+constexpr std::uint8_t DD_5 = 0x85;
+
+struct Feature {
+  Bytes file;
+  Bytes video;
+  Bytes audio;
+};
+
+/// AVC video 0 and DD+ audio 1 throughout, at least minSize bytes; lateAudio adds DD audio 5 at the very end.
+Feature makeFeature(std::size_t minSize, bool lateAudio = false) {
+  Feature feature;
+  PsBuilder builder;
+  builder.pack(true);
+  std::uint32_t seed = 1;
+  while (builder.size() < minSize) {
+    const Bytes video = ardunex::test::payload(1500, seed++);
+    const Bytes audio = ardunex::test::payload(400, seed++);
+    builder.pack().pes(AVC_VIDEO_0, video).privateStream1(DD_PLUS_1, audio);
+    feature.video.insert(feature.video.end(), video.begin(), video.end());
+    feature.audio.insert(feature.audio.end(), audio.begin(), audio.end());
+  }
+  if (lateAudio)
+    builder.pack().privateStream1(DD_5, ardunex::test::payload(400, seed));
+  feature.file = builder.bytes();
+  return feature;
+}
+
+/// Runs action once, as soon as the application shows a modal widget of type T (a dialog opened by a
+/// click); stops watching when it goes out of scope.
+template <class T>
+class WhenModal {
+ public:
+  explicit WhenModal(std::function<void(T*)> action) : m_action(std::move(action)) {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+      if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        m_timer.stop();
+        m_action(modal);
+      }
+    });
+    m_timer.start(20);
+  }
+
+ private:
+  std::function<void(T*)> m_action;
+  QTimer m_timer;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TfMain> window;
+  QStringList errors;
+  ardunex::test::TempDir dir;
+
+  template <class T>
+  T* child(const char* name) const {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr)
+      qFatal("no control %s", name);
+    return found;
+  }
+  void drop(const QList<QUrl>& urls) {
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &event);
+  }
+
+  std::string writeEvo(const char* name, const Bytes& bytes) {
+    const std::string path = dir.file(name);
+    ardunex::test::writeFile(path, bytes);
+    return path;
+  }
+
+  /// Chooses the file by dropping it and presses "Read EVO".
+  void scan(const std::string& path) {
+    drop({QUrl::fromLocalFile(QString::fromStdString(path))});
+    QTest::mouseClick(child<QPushButton>("bCheck"), Qt::LeftButton);
+  }
+
+ private Q_SLOTS:
+  void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
+
+  void init() {
+    window = std::make_unique<TfMain>();
+    errors.clear();
+    window->setErrorReporter([this](const QString& text) { errors << text; });
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+  }
+
+  void cleanup() { window.reset(); }
+
+  void designStateAfterFirstActivation() {
+    QCOMPARE(window->screen()->logicalDotsPerInchX(), 96.0);
+    QCOMPARE(window->objectName(), QString("fMain"));
+    QVERIFY(window->windowTitle().startsWith("Ardunex 0.41 ("));
+    QCOMPARE(window->pos(), QPoint(0, 0));
+    QCOMPARE(window->size(), QSize(362, 346));
+    QCOMPARE(window->minimumSize(), QSize(362, 346));
+
+    QCOMPARE(window->findChildren<QCheckBox*>(QRegularExpression("^cb(Video|Audio|Sub)\\d+$")).size(), 40);
+    for (int i = 0; i < 40; ++i) {
+      const QString name = i < 8    ? QString("cbVideo%1").arg(i)
+                           : i < 24 ? QString("cbAudio%1").arg(i - 8, 2, 10, QChar('0'))
+                                    : QString("cbSub%1").arg(i - 24, 2, 10, QChar('0'));
+      const char* expected = i < 8 ? "No video stream" : i < 24 ? "No audio stream" : "No subpicture";
+      const QCheckBox* box = child<QCheckBox>(name.toLatin1().constData());
+      QVERIFY(!box->isEnabled());
+      QCOMPARE(box->text(), QString(expected));
+    }
+    QCOMPARE(child<QCheckBox>("cbAudio15")->geometry(), QRect(165, 165, 140, 17));
+    QCOMPARE(child<QCheckBox>("cbSub04")->geometry(), QRect(9, 98, 140, 17));
+
+    for (const char* name : {"bCheck", "bReadXPL", "bDemux", "bCancel"})
+      QVERIFY2(!child<QPushButton>(name)->isEnabled(), name);
+    QVERIFY(child<QToolButton>("bbEVO")->isEnabled());
+    QVERIFY(child<QPushButton>("bDemux")->font().bold());
+    QCOMPARE(child<QLineEdit>("eEVOfile")->toolTip(), QString("Drop here the source EVO file"));
+    QCOMPARE(child<QLineEdit>("eAudioExt")->maxLength(), 5);
+    QCOMPARE(child<QLineEdit>("eVideoExt")->text(), QString("mpv"));
+    QVERIFY(child<QCheckBox>("cbContinue")->isChecked() && child<QCheckBox>("cbFastCheck")->isChecked());
+    QVERIFY(child<QPlainTextEdit>("mMessage")->toPlainText().isEmpty());
+    QVERIFY(!child<QLabel>("imLogo")->pixmap().isNull());
+
+    auto* pages = child<QTabWidget>("PageControl");
+    const QStringList captions{"Status", "Video", "Audio", "Subpicture", "XPL", "Options"};
+    QCOMPARE(pages->count(), 6);
+    for (int i = 0; i < 6; ++i)
+      QCOMPARE(pages->tabText(i), captions[i]);
+    QCOMPARE(pages->currentIndex(), 0);
+    auto* tree = child<QTreeWidget>("tvXPL");
+    QCOMPARE(tree->topLevelItemCount(), 4);
+    QCOMPARE(tree->topLevelItem(3)->text(0), QString("Chapter"));
+    QCOMPARE(window->treeWidth(), 96);
+
+    QCOMPARE(window->panelText(0), QString(" Ready"));
+    QCOMPARE(window->panelWidth(0), 40);
+    QCOMPARE(window->panelText(1), QString(" Select or drop an EVO file to demux"));
+    QCOMPARE(window->panelWidth(1), 50);
+    auto* bar = child<QWidget>("StatusBar");
+    QCOMPARE(bar->toolTip(), QString(" Select or drop an EVO file to demux"));
+    QCOMPARE(bar->geometry(), QRect(0, 325, 362, 21));
+    QCOMPARE(child<QLabel>("StatusBarPanel1")->geometry().right(), 361);  // the last panel reaches the end
+  }
+
+  void anchorsAndMinimumSize() {
+    window->resize(562, 446);
+    QCOMPARE(child<QLineEdit>("eEVOfile")->geometry(), QRect(8, 8, 449, 21));
+    QCOMPARE(child<QToolButton>("bbXPL")->geometry(), QRect(463, 38, 25, 25));
+    QCOMPARE(child<QPushButton>("bCheck")->geometry(), QRect(494, 7, 60, 25));
+    QCOMPARE(child<QTabWidget>("PageControl")->geometry(), QRect(8, 69, 546, 319));
+    QCOMPARE(child<QPushButton>("bDemux")->geometry(), QRect(8, 394, 60, 25));
+    QCOMPARE(child<QPushButton>("bCancel")->geometry(), QRect(494, 394, 60, 25));
+    const QRect logo = child<QLabel>("imLogo")->geometry();
+    QCOMPARE(logo.top(), 392);
+    QVERIFY(qAbs(logo.center().x() - 281) <= 1);
+    QCOMPARE(child<QWidget>("StatusBar")->geometry(), QRect(0, 425, 562, 21));
+
+    window->resize(100, 100);
+    QCOMPARE(window->size(), QSize(362, 346));
+    QCOMPARE(child<QPushButton>("bCancel")->geometry(), QRect(294, 294, 60, 25));
+  }
+
+  void slogSetsTextWidthAndTooltip() {
+    auto* bar = child<QWidget>("StatusBar");
+    window->slog("Reading", 0);
+    QCOMPARE(window->panelText(0), QString(" Reading"));
+    QCOMPARE(window->panelWidth(0), QFontMetrics(bar->font()).horizontalAdvance(" Readinga"));
+    QCOMPARE(child<QLabel>("StatusBarPanel1")->x(), window->panelWidth(0));
+    QCOMPARE(bar->toolTip(), QString(" Select or drop an EVO file to demux"));  // panel 0 leaves it
+    window->slog("Demuxing x.EVO 4/12 Mbytes", 1);
+    QCOMPARE(bar->toolTip(), QString("Demuxing x.EVO 4/12 Mbytes"));
+    window->slog("", 1);
+    QCOMPARE(window->panelText(1), QString(" "));
+    QVERIFY(bar->toolTip().isEmpty());
+  }
+
+  void scanAndDemuxByClicks() {
+    const Feature feature = makeFeature(300 * 1024);
+    const std::string path = writeEvo("MOVIE.EVO", feature.file);
+    const QString out = QString::fromStdString(dir.file("out"));
+    QDir().mkpath(out);
+    child<QLineEdit>("eWorkdir")->setText(out);
+    scan(path);
+    QVERIFY(errors.isEmpty());
+
+    QCheckBox* video = child<QCheckBox>("cbVideo0");
+    QCheckBox* audio = child<QCheckBox>("cbAudio01");
+    QCOMPARE(video->text(), QString("AVC.stream.00"));
+    QCOMPARE(audio->text(), QString("DD+.stream.01"));
+    QVERIFY(video->isChecked() && video->isEnabled() && audio->isChecked());
+    QVERIFY(!child<QCheckBox>("cbAudio00")->isEnabled());
+    auto* demux = child<QPushButton>("bDemux");
+    QVERIFY(demux->isEnabled());
+    if (const char* shot = std::getenv("ARDUNEX_SCREENSHOT"))
+      window->grab().save(QString::fromLocal8Bit(shot));
+
+    // The selection rule through real clicks.
+    child<QTabWidget>("PageControl")->setCurrentIndex(2);
+    QTest::mouseClick(audio, Qt::LeftButton);
+    QVERIFY(!audio->isChecked() && demux->isEnabled());
+    child<QTabWidget>("PageControl")->setCurrentIndex(1);
+    QTest::mouseClick(video, Qt::LeftButton);
+    QVERIFY(!demux->isEnabled());
+    QTest::mouseClick(video, Qt::LeftButton);
+    QVERIFY(demux->isEnabled());
+
+    QTest::mouseClick(demux, Qt::LeftButton);
+    QVERIFY(errors.isEmpty());
+    QCOMPARE(ardunex::test::readFile((out + "/MOVIE.AVC.stream.00.mpv").toStdString()), feature.video);
+    QVERIFY(!QFile::exists(out + "/MOVIE.DD+.stream.01.mpa"));
+    const QStringList log = child<QPlainTextEdit>("mMessage")->toPlainText().split('\n');
+    QCOMPARE(log.count("Done."), 2);  // both jobs' lines accumulate
+    QCOMPARE(window->panelText(0), QString(" Ready"));
+  }
+
+  void cancelDuringScanAsksNothing() {
+    const std::string path = writeEvo("LONG.EVO", makeFeature(9 * MIB, true).file);
+    QTest::mouseClick(child<QCheckBox>("cbFastCheck"), Qt::LeftButton);
+    QVERIFY(!window->fastCheck());
+    bool asked = false;
+    WhenModal<QMessageBox> answer([&](QMessageBox* box) {
+      asked = true;
+      box->reject();
+    });
+    QTimer::singleShot(0, window.get(), [this] { QTest::mouseClick(child<QPushButton>("bCancel"), Qt::LeftButton); });
+    scan(path);
+    QVERIFY(!asked);
+    QVERIFY(child<QCheckBox>("cbVideo0")->isChecked());
+    QVERIFY(!child<QCheckBox>("cbAudio05")->isEnabled());  // lies beyond the point where the scan stopped
+    QVERIFY(!child<QPushButton>("bCancel")->isEnabled());
+    QTest::qWait(50);
+  }
+
+  void cancelDuringDemux_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("No: the demux goes on") << false;
+    QTest::newRow("Yes: the demux stops") << true;
+  }
+
+  void cancelDuringDemux() {
+    QFETCH(bool, yes);
+    const Feature feature = makeFeature(10 * MIB);
+    const std::string path = writeEvo("BIG.EVO", feature.file);
+    scan(path);
+    QTest::mouseClick(child<QCheckBox>("cbAudio01"), Qt::LeftButton);
+
+    QString question;
+    WhenModal<QMessageBox> answer([&](QMessageBox* box) {
+      question = box->windowTitle() + "|" + box->text();
+      QCOMPARE(box->icon(), QMessageBox::Question);
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+    });
+    QTimer::singleShot(0, window.get(), [this] { QTest::mouseClick(child<QPushButton>("bCancel"), Qt::LeftButton); });
+    QTest::mouseClick(child<QPushButton>("bDemux"), Qt::LeftButton);
+
+    QCOMPARE(question, QString("Confirm|Are you sure to stop demuxing?"));
+    const Bytes written = ardunex::test::readFile(dir.file("BIG.AVC.stream.00.mpv"));
+    if (yes) {
+      QVERIFY(written.size() < feature.video.size());
+      QVERIFY(std::equal(written.begin(), written.end(), feature.video.begin()));
+    } else {
+      QCOMPARE(written, feature.video);
+      QVERIFY(!child<QCheckBox>("cbAudio01")->isChecked());  // the boxes keep their state
+    }
+  }
+
+  void oneJobAtATimeAndCloseWaitsForTheJob() {
+    const std::string path = writeEvo("BIG.EVO", makeFeature(10 * MIB).file);
+    scan(path);
+    const QString chosen = child<QLineEdit>("eEVOfile")->text();
+    int writes = 0;
+    window->onRegWrite = [&] { ++writes; };
+    bool visibleAfterClose = false;
+    QTimer::singleShot(0, window.get(), [&] {
+      QVERIFY(!child<QPushButton>("bCheck")->isEnabled());
+      QVERIFY(!child<QToolButton>("bbEVO")->isEnabled());
+      window->bCheckClick();  // a second job is refused, however it is asked for
+      drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("OTHER.EVO")))});
+      window->close();
+      visibleAfterClose = window->isVisible();
+    });
+    QTest::mouseClick(child<QPushButton>("bDemux"), Qt::LeftButton);
+    QCOMPARE(child<QLineEdit>("eEVOfile")->text(), chosen);
+    QCOMPARE(child<QPlainTextEdit>("mMessage")->toPlainText().count("Opening file"), 2);
+    QVERIFY(visibleAfterClose);
+    QCOMPARE(writes, 1);
+    QTRY_VERIFY(!window->isVisible());
+    QCOMPARE(writes, 1);
+  }
+
+  void failuresAreReportedAndTheWindowStaysUsable() {
+    window->session().chooseEvoFile("/nonexistent/X.EVO");
+    QTest::mouseClick(child<QPushButton>("bCheck"), Qt::LeftButton);
+    QCOMPARE(errors, QStringList{"Cannot open file \"/nonexistent/X.EVO\". No such file or directory."});
+
+    // The real error box: critical icon, the application's title.
+    window->setErrorReporter({});
+    TfMain plain;
+    QString shown;
+    WhenModal<QMessageBox> answer([&](QMessageBox* box) {
+      shown = box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon());
+      box->accept();
+    });
+    plain.reportError("Stream write error");
+    QCOMPARE(shown, QString("HD DVD Ardunex|Stream write error.|%1").arg(QMessageBox::Critical));
+
+    // A failed save refuses the close; "'" sorts before "." so no full stop is added.
+    window->setErrorReporter([this](const QString& text) { errors << text; });
+    window->onRegWrite = [] { throw ardunex::Error("Failed to set data for 'Top'"); };
+    QVERIFY(!window->close());
+    QVERIFY(window->isVisible());
+    QCOMPARE(errors.last(), QString("Failed to set data for 'Top'"));
+  }
+
+  void settingsHooksAtFirstActivation() {
+    TfMain fresh;
+    int reads = 0;
+    fresh.onRegRead = [&] {
+      ++reads;
+      throw ardunex::Error("Invalid data type for 'Width'");
+    };
+    QStringList reported;
+    fresh.setErrorReporter([&](const QString& text) { reported << text; });
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowActive(&fresh));
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    fresh.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&fresh));
+    QCOMPARE(reads, 1);
+    QCOMPARE(reported, QStringList{"Invalid data type for 'Width'"});
+    QCOMPARE(fresh.findChild<QCheckBox*>("cbVideo0")->text(), QString("Video stream"));  // not reset
+  }
+
+  void dropsAndBrowse() {
+    const QString startFolder = QDir::currentPath();
+    drop({QUrl::fromLocalFile("/disc/HVDVD_TS/FEATURE_1.evo"), QUrl::fromLocalFile("/disc/other.xpl")});
+    QCOMPARE(child<QLineEdit>("eEVOfile")->text(), QString("/disc/HVDVD_TS/FEATURE_1.evo"));
+    QCOMPARE(child<QLineEdit>("eXPLfile")->text(), QString("/disc/ADV_OBJ/VPLST000.XPL"));
+    QVERIFY(child<QPushButton>("bCheck")->isEnabled() && child<QPushButton>("bReadXPL")->isEnabled());
+    drop({QUrl::fromLocalFile("/disc/notes.txt")});
+    drop({QUrl("https://example.org/remote.EVO")});
+    QCOMPARE(child<QLineEdit>("eEVOfile")->text(), QString("/disc/HVDVD_TS/FEATURE_1.evo"));
+
+    const std::string path = writeEvo("lower.evo", makeFeature(1024).file);
+    QString title;
+    WhenModal<QFileDialog> answer([&](QFileDialog* dialog) {
+      title = dialog->windowTitle();
+      // What the user types into the dialog's name field.
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QTest::mouseClick(child<QToolButton>("bbEVO"), Qt::LeftButton);
+    QCOMPARE(title, QString("Choose the EVO file to demux"));
+    QCOMPARE(child<QLineEdit>("eEVOfile")->text(), QString::fromStdString(path));
+    QCOMPARE(QDir::currentPath(), QString::fromStdString(dir.path()));
+    QCOMPARE(window->session().evoDialog().fileName, std::string("lower.evo"));
+    QDir::setCurrent(startFolder);
+  }
+
+  void logoDecoding() {
+    QFile file(":/ardunex/logo.jpg");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const QImage logo = ardunex::decodeJpeg(data, bytes.size());
+    QCOMPARE(logo.size(), QSize(125, 32));
+    QCOMPARE(QColor(logo.pixel(0, 0)).lightness() > 240, true);  // white ground
+    QVERIFY(ardunex::decodeJpeg(data, 100).width() <= 125);      // cut short: no crash
+    const Bytes garbage(500, 0x5A);
+    QVERIFY(ardunex::decodeJpeg(garbage.data(), garbage.size()).isNull());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
