@@ -1,60 +1,15 @@
 // ardunex-cli run as a user runs it: arguments in, log and files out, exit status checked.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "support/cli_runner.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {
 namespace {
-
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string readText(const std::string& path) {
-  const Bytes bytes = readFile(path);
-  return std::string(bytes.begin(), bytes.end());
-}
-
-std::string quoted(const std::string& text) {
-  std::string result = "'";
-  for (char c : text)
-    result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return result + "'";
-}
-
-CliResult runCli(const TempDir& dir, const std::vector<std::string>& args) {
-  std::string command = quoted(ARDUNEX_CLI_PATH);
-  for (const std::string& arg : args)
-    command += " " + quoted(arg);
-  command += " >" + quoted(dir.file("stdout.txt")) + " 2>" + quoted(dir.file("stderr.txt")) + " </dev/null";
-  CliResult result;
-  const int raw = std::system(command.c_str());
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = readText(dir.file("stdout.txt"));
-  result.err = readText(dir.file("stderr.txt"));
-  return result;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find('\n', at);
-    result.push_back(text.substr(at, end - at));
-    if (end == std::string::npos)
-      break;
-    at = end + 1;
-  }
-  return result;
-}
 
 Bytes concat(const Bytes& a, const Bytes& b) {
   Bytes joined = a;
