@@ -29,6 +29,7 @@
 #include "engine/errors.h"
 #include "support/ps_builder.h"
 #include "ui/jpeg_logo.h"
+#include "ui/window_settings.h"
 
 using ardunex::TfMain;
 using ardunex::test::Bytes;
@@ -405,6 +406,37 @@ class MainWindowTest : public QObject {
     QCOMPARE(QDir::currentPath(), QString::fromStdString(dir.path()));
     QCOMPARE(window->session().evoDialog().fileName, std::string("lower.evo"));
     QDir::setCurrent(startFolder);
+  }
+
+  void settingsSeeOuterPlacementTreeAndOptions() {
+    ardunex::WindowSettings settings(*window);
+    settings.setWindowWidth(500);
+    settings.setWindowHeight(100);  // below the minimum
+    settings.setWindowTop(-8);
+    settings.setWindowLeft(20);
+    QCOMPARE(window->frameGeometry().topLeft(), QPoint(20, -8));
+    QCOMPARE(window->size(), QSize(500 - (window->frameGeometry().width() - window->width()), 346));
+    QCOMPARE(settings.windowWidth(), window->frameGeometry().width());
+    QCOMPARE(settings.windowTop(), -8);
+
+    settings.setWindowState(ardunex::WindowState::Maximised);
+    QTRY_VERIFY(window->isMaximized());
+    QCOMPARE(settings.windowState(), ardunex::WindowState::Maximised);
+    QCOMPARE(settings.windowLeft(), 20);  // the normal bounds, not the maximised ones
+    settings.setWindowState(ardunex::WindowState::Normal);
+    QTRY_VERIFY(!window->isMaximized());
+
+    settings.setTreeWidth(150);
+    child<QTabWidget>("PageControl")->setCurrentIndex(4);
+    QTRY_COMPARE(child<QTreeWidget>("tvXPL")->width(), 150);
+    QCOMPARE(settings.treeWidth(), 150);
+
+    settings.setAudioExt("ac3");
+    settings.setWorkdir("/out");
+    settings.setFastCheck(false);
+    QCOMPARE(child<QLineEdit>("eAudioExt")->text(), QString("ac3"));
+    QCOMPARE(window->workdir(), std::string("/out"));
+    QVERIFY(!child<QCheckBox>("cbFastCheck")->isChecked());
   }
 
   void logoDecoding() {
