@@ -1,0 +1,97 @@
+// Settings files that cannot be used: a folder in the file's place and UTF-16 exports cut short.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "settings/file_settings_store.h"
+#include "settings/settings_fakes.h"
+#include "settings/settings_persistence.h"
+#include "support/ps_builder.h"
+
+namespace ardunex {
+namespace {
+
+using test::FakeSettingsTarget;
+
+std::vector<std::string> entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+FakeSettingsTarget movedWindow() {
+  FakeSettingsTarget window;
+  window.left = 33;
+  window.top = 44;
+  window.audio = "ac3";
+  return window;
+}
+
+TEST(SettingsFaults, FolderInPlaceOfTheFileIsLeftAlone) {
+  test::TempDir dir;
+  const std::string path = dir.file("settings.reg");
+  std::filesystem::create_directory(path);
+  FileSettingsStore store(path);
+
+  FakeSettingsTarget window;
+  PathState paths;
+  EXPECT_NO_THROW(RegRead(store, window, paths));
+  EXPECT_TRUE(window.applied.empty());
+  EXPECT_NO_THROW(RegWrite(store, movedWindow(), PathState{}));
+  EXPECT_NO_THROW(RegRead(store, window, paths));
+  EXPECT_TRUE(window.applied.empty());
+
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+  EXPECT_TRUE(entries(path).empty());
+  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"settings.reg"});  // no copy, no temporary file
+}
+
+TEST(SettingsFaults, TruncatedUtf16ExportIsKeptAsideAndDefaultsApply) {
+  const std::string whole = test::readText(ARDUNEX_FIXTURES_DIR "/settings/exported-utf16-crlf.reg");
+  std::string widthLine;
+  for (char c : std::string("\"Width\"=dwo")) {
+    widthLine += c;
+    widthLine += '\0';
+  }
+  const std::size_t inWidth = whole.find(widthLine);
+  ASSERT_NE(inWidth, std::string::npos);
+
+  struct Cut {
+    const char* name;
+    std::size_t size;
+  };
+  for (const Cut& cut : {Cut{"inside a value line", inWidth + widthLine.size()},
+                         Cut{"inside a character", inWidth + widthLine.size() + 1}, Cut{"byte order mark only", 2},
+                         Cut{"half a byte order mark", 1}, Cut{"inside the key line", 120}}) {
+    SCOPED_TRACE(cut.name);
+    test::TempDir dir;
+    const std::string path = dir.file("settings.reg");
+    const std::string text = whole.substr(0, cut.size);
+    test::writeText(path, text);
+    FileSettingsStore store(path);
+
+    FakeSettingsTarget window;
+    PathState paths;
+    EXPECT_NO_THROW(RegRead(store, window, paths));
+    EXPECT_TRUE(window.applied.empty());
+    EXPECT_EQ(window.width, FakeSettingsTarget().width);
+    EXPECT_EQ(test::readText(store.badCopyPath()), text);
+
+    // A save replaces the damaged file; the copy stays, and the next start reads the saved values.
+    EXPECT_NO_THROW(RegWrite(store, movedWindow(), PathState{}));
+    EXPECT_EQ(test::readText(store.badCopyPath()), text);
+    FakeSettingsTarget restarted;
+    RegRead(store, restarted, paths);
+    EXPECT_EQ(restarted.left, 33);
+    EXPECT_EQ(restarted.audio, "ac3");
+    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"settings.reg", "settings.reg.bad"}));
+  }
+}
+
+}  // namespace
+}  // namespace ardunex
