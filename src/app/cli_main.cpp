@@ -211,6 +211,11 @@ int main(int argc, char** argv) {
   if (args.audioExt)
     window.audioExtText = *args.audioExt;
   std::signal(SIGINT, onInterrupt);
+#ifdef SIGXFSZ
+  // A write beyond the file-size limit must fail like a full disk (EFBIG), so that the files are closed
+  // with what they hold and the failure is reported, instead of the signal ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
   try {
     session.Resetcbs();

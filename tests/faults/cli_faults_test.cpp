@@ -1,11 +1,10 @@
 // ardunex-cli against a full disk and output folders it cannot write into: exit status, message, and what
 // is left on disk.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -79,9 +78,10 @@ bool contains(const std::vector<std::string>& texts, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
-/// Runs ardunex-cli with every file it writes limited to maxFileBytes, as on a full device: SIGXFSZ is
-/// ignored, so a write beyond the limit fails with EFBIG after the bytes up to the limit were written.
-CliResult runCliWithFileLimit(const TempDir& dir, const std::vector<std::string>& args, rlim_t maxFileBytes) {
+/// Runs ardunex-cli with every file it writes limited to maxFileBytes, as on a full device: a write beyond
+/// the limit writes the bytes up to it, then fails with EFBIG or raises SIGXFSZ unless that is ignored.
+CliResult runCliWithFileLimit(const TempDir& dir, const std::vector<std::string>& args, rlim_t maxFileBytes,
+                              bool ignoreSignal) {
   const std::string outPath = dir.file("stdout.txt");
   const std::string errPath = dir.file("stderr.txt");
   std::vector<std::string> argv{ARDUNEX_CLI_PATH};
@@ -101,7 +101,7 @@ CliResult runCliWithFileLimit(const TempDir& dir, const std::vector<std::string>
     const rlimit limit{maxFileBytes, maxFileBytes};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
       ::_exit(126);
-    std::signal(SIGXFSZ, SIG_IGN);  // kept across exec
+    std::signal(SIGXFSZ, ignoreSignal ? SIG_IGN : SIG_DFL);  // kept across exec
     ::execv(pointers[0], pointers.data());
     ::_exit(127);
   }
@@ -123,32 +123,38 @@ TEST(CliFaults, FullDiskStopsTheDemuxAndKeepsEveryByteWrittenBeforeIt) {
   constexpr std::size_t LIMIT = 600'000;
   ASSERT_GT(feature.video.size(), LIMIT);
 
-  const CliResult result = runCliWithFileLimit(dir, {"-o", out, dir.file("A.EVO")}, LIMIT);
+  // Started with the signal ignored or at its default action: the tool must not let the signal end it.
+  for (const bool ignoreSignal : {true, false}) {
+    SCOPED_TRACE(ignoreSignal ? "SIGXFSZ ignored" : "SIGXFSZ default");
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directory(out);
+    const CliResult result = runCliWithFileLimit(dir, {"-o", out, dir.file("A.EVO")}, LIMIT, ignoreSignal);
 
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.err, "Stream write error.\n");
-  const std::vector<std::string> log = demuxLog(result.out);
-  EXPECT_TRUE(contains(log, "Creating " + out + "/" + AUDIO_NAME)) << result.out;
-  EXPECT_FALSE(contains(log, "Done.")) << result.out;
-  // Nothing but the two outputs: no temporary or half-named files.
-  EXPECT_EQ(entries(out), (std::vector<std::string>{AUDIO_NAME, VIDEO_NAME}));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Stream write error.\n");
+    const std::vector<std::string> log = demuxLog(result.out);
+    EXPECT_TRUE(contains(log, "Creating " + out + "/" + AUDIO_NAME)) << result.out;
+    EXPECT_FALSE(contains(log, "Done.")) << result.out;
+    // Nothing but the two outputs: no temporary or half-named files.
+    EXPECT_EQ(entries(out), (std::vector<std::string>{AUDIO_NAME, VIDEO_NAME}));
 
-  // The video file filled the device up to the limit, with the stream's first bytes.
-  const Bytes video = readFile(out + "/" + VIDEO_NAME);
-  EXPECT_EQ(video.size(), LIMIT);
-  EXPECT_TRUE(isPrefix(video, feature.video));
+    // The video file filled the device up to the limit, with the stream's first bytes.
+    const Bytes video = readFile(out + "/" + VIDEO_NAME);
+    EXPECT_EQ(video.size(), LIMIT);
+    EXPECT_TRUE(isPrefix(video, feature.video));
 
-  // The video stream could not have failed before its byte LIMIT was routed, so at least the audio in front
-  // of that byte's packet was routed and must have reached the disk, however it was buffered.
-  const std::size_t packet = static_cast<std::size_t>(
-    std::upper_bound(feature.videoPacketEnd.begin(), feature.videoPacketEnd.end(), LIMIT) -
-    feature.videoPacketEnd.begin());
-  const std::size_t audioRouted = feature.audioBeforeVideoPacket.at(packet);
-  const Bytes audio = readFile(out + "/" + AUDIO_NAME);
-  EXPECT_TRUE(isPrefix(audio, feature.audio));
-  EXPECT_GE(audio.size(), std::min(audioRouted, LIMIT));
-  EXPECT_LE(audio.size(), LIMIT);
-  EXPECT_GT(audioRouted, 100'000u);
+    // The video stream could not have failed before its byte LIMIT was routed, so at least the audio in front
+    // of that byte's packet was routed and must have reached the disk, however it was buffered.
+    const std::size_t packet =
+        static_cast<std::size_t>(std::upper_bound(feature.videoPacketEnd.begin(), feature.videoPacketEnd.end(), LIMIT) -
+                                 feature.videoPacketEnd.begin());
+    const std::size_t audioRouted = feature.audioBeforeVideoPacket.at(packet);
+    const Bytes audio = readFile(out + "/" + AUDIO_NAME);
+    EXPECT_TRUE(isPrefix(audio, feature.audio));
+    EXPECT_GE(audio.size(), std::min(audioRouted, LIMIT));
+    EXPECT_LE(audio.size(), LIMIT);
+    EXPECT_GT(audioRouted, 100'000u);
+  }
 }
 
 TEST(CliFaults, OutputFolderThatCannotBeWritten) {
@@ -179,9 +185,9 @@ TEST(CliFaults, OutputFolderThatCannotBeWritten) {
     std::vector<std::string> createdBefore;
   };
   std::vector<Case> cases = {
-    {notFolder, VIDEO_NAME, "Not a directory", {}},
-    {"/proc", VIDEO_NAME, "No such file or directory", {}},
-    {second, AUDIO_NAME, "Is a directory", {VIDEO_NAME}},
+      {notFolder, VIDEO_NAME, "Not a directory", {}},
+      {"/proc", VIDEO_NAME, "No such file or directory", {}},
+      {second, AUDIO_NAME, "Is a directory", {VIDEO_NAME}},
   };
   if (!sysReason.empty())
     cases.push_back({"/sys", VIDEO_NAME, sysReason, {}});

@@ -1,10 +1,9 @@
 // A fast scan of a real file beyond 4 GiB: 64-bit sizes in the log and the progress text, and only the
 // first 4 MiB read.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -74,9 +73,9 @@ TEST(LargeFile, FastScanOfASixGibibyteFile) {
   session.chooseEvoFile(path);
   session.bCheckClick();
 
-  EXPECT_EQ(window.logLines, (std::vector<std::string>{"Opening file BIG.EVO", "File size: 6144 Mbytes.",
-                                                       "MPEG-2 Video Stream found!",
-                                                       "Dolby Digital Audio Stream number 1 found!", "Done."}));
+  EXPECT_EQ(window.logLines,
+            (std::vector<std::string>{"Opening file BIG.EVO", "File size: 6144 Mbytes.", "MPEG-2 Video Stream found!",
+                                      "Dolby Digital Audio Stream number 1 found!", "Done."}));
   std::vector<std::string> progress;
   for (const auto& panels : window.panelHistory)
     if (panels[1].rfind(" Reading", 0) == 0 && (progress.empty() || progress.back() != panels[1]))

@@ -74,9 +74,9 @@ TEST_F(PlaylistFaults, FileThatCannotBeOpened) {
     std::string path;
     std::string reason;
   };
-  for (const Case& c : {Case{dir.file("VPLST000.XPL"), "No such file or directory"},
-                        Case{dir.file("folder.xpl"), "Is a directory"},
-                        Case{dir.file("plain/VPLST000.XPL"), "Not a directory"}}) {
+  for (const Case& c :
+       {Case{dir.file("VPLST000.XPL"), "No such file or directory"}, Case{dir.file("folder.xpl"), "Is a directory"},
+        Case{dir.file("plain/VPLST000.XPL"), "Not a directory"}}) {
     SCOPED_TRACE(c.path);
     test::writeFile(dir.file("plain"), {'x'});
     window.xplMemo = {"earlier line"};

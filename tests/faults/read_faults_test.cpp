@@ -37,9 +37,7 @@ Bytes makePart(std::int64_t minSize, std::uint32_t seed) {
   return ps.bytes();
 }
 
-Bytes prefix(const Bytes& bytes, std::int64_t size) {
-  return Bytes(bytes.begin(), bytes.begin() + size);
-}
+Bytes prefix(const Bytes& bytes, std::int64_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }
 
 /// In-memory files whose reads can also throw at a position.
 class FaultyFiles : public MemoryFileSystem {
@@ -137,10 +135,10 @@ TEST(ReadFaults, DemuxEndsWithReadErrorKeepingWhatWasRoutedBeforeIt) {
   const Bytes first = makePart(6 * MIB, 1);
   const Bytes second = makePart(2 * MIB, 5001);
   const Fault faults[] = {
-    {"nothing read after the first report", FIRST, 5 * MIB, false},
-    {"read throws", FIRST, 5 * MIB + 65536, true},
-    {"nothing read in the second part", SECOND, 256 * 1024, false},
-    {"second part throws at its start", SECOND, 0, true},
+      {"nothing read after the first report", FIRST, 5 * MIB, false},
+      {"read throws", FIRST, 5 * MIB + 65536, true},
+      {"nothing read in the second part", SECOND, 256 * 1024, false},
+      {"second part throws at its start", SECOND, 0, true},
   };
   for (const Fault& fault : faults) {
     SCOPED_TRACE(fault.name);
