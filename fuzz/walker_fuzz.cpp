@@ -1,7 +1,8 @@
 // Fuzz target: arbitrary bytes, cut into arbitrary blocks, through the walker and routing in both modes.
 //
 // The first four input bytes choose the block sizes (1 to 766 bytes, in turn). Appends must come from inside
-// the current block and never be empty; scan and demux must walk the same way.
+// the current block and never be empty; scan and demux must walk the same way, and so must the walker's
+// shortcuts and its single-byte steps.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -85,7 +86,8 @@ struct Outcome {
   WalkerState state;
 };
 
-Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes) {
+Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes,
+                bool byteWise = false) {
   Outcome outcome;
   FuzzWindow window;
   StreamSlotTable table;
@@ -95,6 +97,7 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   for (int n = 0; n < 16; ++n)
     files.audio[n] = std::make_unique<CheckingOutput>(outcome.outputs[2 + n]);
   Walker walker(window, table, files);
+  walker.setByteWise(byteWise);
   walker.begin(mode);
   // Copies of each block, so that a read beyond it is caught by the address sanitizer.
   for (std::size_t at = 0, k = 0; at < size; ++k) {
@@ -148,6 +151,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Bytes& output : scan.outputs)
     if (!output.empty())
       crash("scan mode wrote a file");
+  // The shortcuts over headers and the bytes between packets must end exactly where the single-byte
+  // steps end, with the same files, log, slots and state.
+  const Outcome scanByteWise = walkAll(data, size, Mode::Scan, sizes, true);
+  const Outcome demuxByteWise = walkAll(data, size, Mode::Demux, sizes, true);
+  if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots ||
+      !sameState(scan.state, scanByteWise.state))
+    crash("the shortcuts scanned differently from the single-byte steps");
+  if (demux.outputs != demuxByteWise.outputs || !sameState(demux.state, demuxByteWise.state))
+    crash("the shortcuts demuxed differently from the single-byte steps");
   return 0;
 }
 

@@ -44,8 +44,12 @@ void Engine::demux(Mode mode) {
 
   InputFile& input = *m_run.InputFile;
   std::uint8_t* buffer = m_run.ReadBuffer.get();
+  // The size is asked again only when the position reaches it, so a file that grows while it is read is
+  // still read to its end without a system call per block.
+  std::int64_t size = input.size();
   for (;;) {
-    const std::int64_t size = input.size();
+    if (input.position() >= size)
+      size = input.size();
     if (input.position() >= size || m_run.CancelRequested)
       break;
     const std::size_t length = input.read(buffer, READ_BUFFER_SIZE);

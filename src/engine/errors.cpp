@@ -2,21 +2,32 @@
 #include "engine/errors.h"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace ardunex {
+namespace {
+
+std::string join(std::initializer_list<std::string_view> parts) {
+  std::string text;
+  for (std::string_view part : parts)
+    text += part;
+  return text;
+}
+
+}  // namespace
 
 OpenError::OpenError(std::string_view path, std::string_view reason)
-  : Error("Cannot open file \"" + std::string(path) + "\". " + std::string(reason)) {}
+  : Error(join({"Cannot open file \"", path, "\". ", reason})) {}
 
 CreateError::CreateError(std::string_view path, std::string_view reason)
-  : Error("Cannot create file \"" + std::string(path) + "\". " + std::string(reason)) {}
+  : Error(join({"Cannot create file \"", path, "\". ", reason})) {}
 
 StreamWriteError::StreamWriteError() : Error("Stream write error") {}
 
 StreamReadError::StreamReadError() : Error("Stream read error") {}
 
 ConvertError::ConvertError(std::string_view text)
-  : Error("'" + std::string(text) + "' is not a valid integer value") {}
+  : Error(join({"'", text, "' is not a valid integer value"})) {}
 
 std::string systemReason(int errorNumber) {
   return std::strerror(errorNumber);

@@ -33,6 +33,17 @@ constexpr std::array<StreamClass, 256> makeStartCodeClasses() {
 
 constexpr auto START_CODE_CLASSES = makeStartCodeClasses();
 
+constexpr std::size_t PACK_SIZE = 2048;  // the pack size of HD DVD video objects
+constexpr std::size_t CACHE_LINE = 64;
+
+inline void prefetch(const std::uint8_t* address) {
+#if defined(__GNUC__) || defined(__clang__)
+  __builtin_prefetch(address);
+#else
+  (void)address;
+#endif
+}
+
 constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
@@ -49,11 +60,42 @@ void shiftIntoWindow(std::uint32_t& window, const std::uint8_t* block, std::size
 
 // Whether no header counter is running, so that a byte outside payloads and skipped bodies has no effect
 // unless it completes a start code.
-bool betweenPackets(const WalkerState& s) {
-  return (s.LengthPending | s.FixedHeaderPending | s.PtsPending | s.PtsDtsPending | s.ExtFlagsPending |
-          s.PstdPending | s.Ext2Pending | s.HeaderRemaining | s.SubHeaderPending | s.LpcmHeaderPending |
-          s.MlpHeaderPending) == 0 &&
+// Index of the next 0x01 byte at or after from (length when there is none). The gaps between packets are
+// mostly short (a pack header), so a plain loop looks first and memchr takes over for long ones.
+std::size_t findOne(const std::uint8_t* block, std::size_t from, std::size_t length) {
+  const std::size_t shortEnd = std::min(length, from + 16);
+  for (std::size_t k = from; k < shortEnd; ++k)
+    if (block[k] == 0x01)
+      return k;
+  if (shortEnd == length)
+    return length;
+  const auto* next = static_cast<const std::uint8_t*>(std::memchr(block + shortEnd, 0x01, length - shortEnd));
+  return next ? static_cast<std::size_t>(next - block) : length;
+}
+
+// No header counter is running (a start code just met sets only LengthPending).
+bool headerCountersIdle(const WalkerState& s) {
+  return (s.FixedHeaderPending | s.PtsPending | s.PtsDtsPending | s.ExtFlagsPending | s.PstdPending |
+          s.Ext2Pending | s.HeaderRemaining | s.SubHeaderPending | s.LpcmHeaderPending | s.MlpHeaderPending) == 0 &&
          !s.InPayload && s.SkipRemaining <= 0;
+}
+
+bool betweenPackets(const WalkerState& s) {
+  return s.LengthPending == 0 && headerCountersIdle(s);
+}
+
+// Whether a recognised start code completes at any index in [from, to) of a block. The block holds a
+// stream_id (never 0x00 or 0x01) at or before from - 1, so every byte looked at lies inside the block.
+bool startCodeWithin(const std::uint8_t* block, std::size_t from, std::size_t to) {
+  for (std::size_t p = from - 1; p + 1 < to; ++p) {
+    const auto* one = static_cast<const std::uint8_t*>(std::memchr(block + p, 0x01, to - 1 - p));
+    if (!one)
+      return false;
+    p = static_cast<std::size_t>(one - block);
+    if (block[p - 1] == 0 && block[p - 2] == 0 && START_CODE_CLASSES[block[p + 1]] != StreamClass::None)
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -99,15 +141,29 @@ void Walker::begin(Mode mode) {
 
 void Walker::walk(const std::uint8_t* block, std::size_t length) {
   WalkerState& s = m_state;
+  // A freshly read block is usually not in the cache, and the walker looks at little more than the packet
+  // headers, each of which would otherwise cost a full memory round trip. The packs of an EVO file are
+  // 2048 bytes, so the first two cache lines of every pack are fetched all at once up front.
+  for (std::size_t at = 0; at < length; at += PACK_SIZE) {
+    prefetch(block + at);
+    if (at + CACHE_LINE < length)
+      prefetch(block + at + CACHE_LINE);
+  }
   std::size_t i = 0;
   while (i < length) {
-    if ((s.StartCodeWindow & 0xFF) != 0x01 && betweenPackets(s)) {
-      // Between packets a start code can complete only right after a 0x01 byte, and no byte before that
-      // has any effect but on the window: pass over everything up to and including the next 0x01.
-      const auto* next = static_cast<const std::uint8_t*>(std::memchr(block + i, 0x01, length - i));
-      const std::size_t end = next ? static_cast<std::size_t>(next - block) + 1 : length;
+    if (m_fast && (s.StartCodeWindow & 0xFF) != 0x01 && betweenPackets(s)) {
+      // Between packets a start code can complete only right after a 0x01 byte, and no other byte has any
+      // effect but on the window: pass over everything up to the next 0x01 and the byte after it.
+      const std::size_t one = findOne(block, i, length);
+      const std::size_t end = std::min(one + 2, length);
       shiftIntoWindow(s.StartCodeWindow, block, i, end);
       i = end;
+      const std::uint8_t last = block[end - 1];
+      if (end == one + 2 && (s.StartCodeWindow >> 8) == START_CODE_PREFIX &&
+          START_CODE_CLASSES[last] != StreamClass::None) {
+        startCode(last);
+        i = wholeHeader(block, i, length);
+      }
       continue;
     }
     const std::uint8_t b = block[i];
@@ -141,12 +197,68 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
     if ((s.StartCodeWindow >> 8) == START_CODE_PREFIX && START_CODE_CLASSES[b] != StreamClass::None) {
       startCode(b);
       ++i;
+      if (m_fast && headerCountersIdle(s))
+        i = wholeHeader(block, i, length);
       continue;
     }
 
     counterStep(b);
     ++i;
   }
+}
+
+std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::size_t length) {
+  // The common packet read in one go: its header lies wholly in this block, carries no PES extension and
+  // no start code, and its header data is long enough for its time stamps. Everything else is left to
+  // the byte-wise steps, which end in exactly the same state.
+  WalkerState& s = m_state;
+  if (length - i < 2)
+    return i;
+  const std::int32_t packetLength = (block[i] << 8) | block[i + 1];  // PES_packet_length
+  if (s.streamClass == StreamClass::SkipWhole) {
+    s.StartCodeWindow = (s.StartCodeWindow << 16) | static_cast<std::uint32_t>(packetLength);
+    s.LengthPending = 0;
+    s.PacketRemaining = packetLength;
+    s.SkipRemaining = packetLength;
+    return i + 2;
+  }
+  if (length - i < 2 + FIXED_HEADER_BYTES)
+    return i;
+  const std::uint8_t flags = block[i + 3];
+  const std::uint8_t headerLength = block[i + 4];  // PES_header_data_length
+  if (flags & PES_EXTENSION_FLAG)
+    return i;
+  const std::uint8_t timeStamps = flags & PTS_DTS_FLAGS_MASK;
+  const int timeStampBytes = timeStamps == PTS_ONLY ? PTS_BYTES : timeStamps == PTS_AND_DTS ? PTS_DTS_BYTES : 0;
+  if (headerLength < timeStampBytes)
+    return i;
+  const bool audio = s.streamClass == StreamClass::PrivateAudio;
+  if (audio && headerLength == 0 && packetLength - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES)
+    return i;  // a short audio packet
+  const std::size_t end = i + 2 + FIXED_HEADER_BYTES + headerLength + (audio ? SUB_STREAM_HEADER_BYTES : 0);
+  if (end > length || startCodeWithin(block, i + 1, end))
+    return i;
+
+  s.StartCodeWindow = loadBigEndian32(block + end - 4);
+  s.LengthPending = 0;
+  s.HeaderFlags = flags;
+  s.PacketRemaining = packetLength - FIXED_HEADER_BYTES - headerLength;
+  if (!audio) {
+    s.InPayload = true;
+    return end;
+  }
+  s.PacketRemaining -= SUB_STREAM_HEADER_BYTES;
+  subStreamHeaderEnd();
+  // The further LPCM or MLP header bytes, when they too are in the block.
+  const std::uint8_t extra = s.LpcmHeaderPending | s.MlpHeaderPending;
+  if (extra == 0 || end + extra > length || startCodeWithin(block, end, end + extra))
+    return end;
+  s.StartCodeWindow = loadBigEndian32(block + end + extra - 4);
+  s.LpcmHeaderPending = 0;
+  s.MlpHeaderPending = 0;
+  s.PacketRemaining -= extra;
+  s.InPayload = true;
+  return end + extra;
 }
 
 void Walker::startCode(std::uint8_t streamId) {

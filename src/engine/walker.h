@@ -77,8 +77,13 @@ class Walker {
 
   const WalkerState& state() const { return m_state; }
 
+  /// Walks every byte with the single-byte steps only, without the shortcuts over packet headers and the
+  /// bytes between packets (the reference the shortcuts are checked against).
+  void setByteWise(bool byteWise) { m_fast = !byteWise; }
+
  private:
   void startCode(std::uint8_t streamId);
+  std::size_t wholeHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
   void counterStep(std::uint8_t b);
   void fixedHeaderStep(std::uint8_t b);
   void timeStampEnd();
@@ -95,6 +100,7 @@ class Walker {
   SlotFiles& m_files;
   Mode m_mode = Mode::Scan;
   WalkerState m_state;
+  bool m_fast = true;
 };
 
 }  // namespace ardunex
