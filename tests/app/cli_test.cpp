@@ -139,5 +139,43 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
   EXPECT_NE(help.out.find("--video LIST"), std::string::npos);
 }
 
+TEST(Cli, PlaylistLabelsNameTheBoxesAndTheFiles) {
+  TempDir dir;
+  ASSERT_EQ(0, std::system(("mkdir -p " + quoted(dir.file("HVDVD_TS")) + " " + quoted(dir.file("ADV_OBJ"))).c_str()));
+  PsBuilder ps;
+  Bytes video, english, french;
+  for (int i = 0; i < 4; ++i) {
+    const Bytes v = payload(900, 10 + i), e = payload(300, 20 + i), f = payload(250, 30 + i);
+    ps.pack().vc1(0x55, v).pack().privateStream1(0xC0, e).pack().privateStream1(0x8A, f);
+    video.insert(video.end(), v.begin(), v.end());
+    english.insert(english.end(), e.begin(), e.end());
+    french.insert(french.end(), f.begin(), f.end());
+  }
+  writeFile(dir.file("HVDVD_TS/FEATURE_1.EVO"), ps.bytes());
+  writeFile(dir.file("ADV_OBJ/VPLST000.XPL"), readFile(std::string(ARDUNEX_FIXTURES_DIR) + "/xpl/two-titles.xpl"));
+
+  const CliResult result = runCli(dir, {"--xpl", dir.file("ADV_OBJ/VPLST000.XPL"), "--print-xpl", "--no-continue",
+                                        dir.file("HVDVD_TS/FEATURE_1.EVO")});
+  ASSERT_EQ(0, result.status) << result.err;
+  for (const char* expected : {
+         "Open VPLST000.XPL\n", "VC-1.stream.0\n", "DD+.stream.0.English\n", "DTS-HD.stream.2.French\n",
+         "Stream 0: English.8bitRLE\n",
+         "Info\n  Name: Main Feature\n  Duration: 01:52:30:00\nVideo\n  VC-1.stream.0\nAudio\n"
+         "  Stream 0: English.DD+\n  Stream 2: French.DTS-HD\n",
+         "cbVideo0   enabled  ticked    VC-1.stream.0\n",
+         "cbAudio02  enabled  ticked    DTS-HD.stream.2.French\n",
+         "cbSub01    enabled  ticked    Stream 1: Spanish.2bitRLE\n",
+         "Creating FEATURE_1.DD+.stream.0.English.mpa\n"}) {
+    EXPECT_NE(result.out.find(expected), std::string::npos) << expected;
+  }
+  // The narrowed tag lines start at the feature's title.
+  EXPECT_NE(result.out.find("\n    <Title id=\"Title2\""), std::string::npos);
+  EXPECT_EQ(std::string::npos, result.out.find("Studio Logo"));
+
+  EXPECT_EQ(video, readFile(dir.file("HVDVD_TS/FEATURE_1.VC-1.stream.0.mpv")));
+  EXPECT_EQ(english, readFile(dir.file("HVDVD_TS/FEATURE_1.DD+.stream.0.English.mpa")));
+  EXPECT_EQ(french, readFile(dir.file("HVDVD_TS/FEATURE_1.DTS-HD.stream.2.French.mpa")));
+}
+
 }  // namespace
 }  // namespace ardunex::test
