@@ -1,6 +1,7 @@
 // Measures the engine's scan and demux throughput against a plain read loop and a plain copy loop.
 //
 // ardunex-bench [size in MiB, default 1024] [folder, default $TMPDIR or /tmp] [repeats, default 3]
+// ardunex-bench --write-only MiB PATH   only writes the synthetic EVO file to PATH and keeps it
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -239,6 +240,15 @@ void copyLoop(const std::string& from, const std::string& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--write-only") == 0) {
+    const std::int64_t sizeMib = argc == 4 ? std::atoll(argv[2]) : 0;
+    if (sizeMib <= 0) {
+      std::fprintf(stderr, "usage: ardunex-bench --write-only MiB PATH\n");
+      return 2;
+    }
+    writeEvo(argv[3], sizeMib * MIB);
+    return 0;
+  }
   const std::int64_t sizeMib = argc > 1 ? std::atoll(argv[1]) : 1024;
   const char* tmp = std::getenv("TMPDIR");
   const std::string folder = argc > 2 ? argv[2] : (tmp && *tmp ? tmp : "/tmp");
