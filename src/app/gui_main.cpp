@@ -9,8 +9,9 @@
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // The name the desktop shows for the running program; the window keeps its own caption (a display
+  // name would be appended to every window title).
   QApplication::setApplicationName(QStringLiteral("HD DVD Ardunex"));
-  QApplication::setApplicationDisplayName(QStringLiteral("HD DVD Ardunex"));
 
   ardunex::TfMain fMain;
   ardunex::WindowSettings settings(fMain);

@@ -67,8 +67,8 @@ void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths) {
   auto has = [&](std::string_view name) { return store.valueExists(name); };
 
   // Bounds first, then the state: a window saved maximised takes its normal bounds, then maximises.
-  if (has(WIDTH)) target.setWindowWidth(std::max(MIN_WINDOW_WIDTH, readInteger(store, WIDTH)));
-  if (has(HEIGHT)) target.setWindowHeight(std::max(MIN_WINDOW_HEIGHT, readInteger(store, HEIGHT)));
+  if (has(WIDTH)) target.setWindowWidth(std::max(target.minimumWindowWidth(), readInteger(store, WIDTH)));
+  if (has(HEIGHT)) target.setWindowHeight(std::max(target.minimumWindowHeight(), readInteger(store, HEIGHT)));
   if (has(TOP)) target.setWindowTop(readInteger(store, TOP));
   if (has(LEFT)) target.setWindowLeft(readInteger(store, LEFT));
   if (has(WINDOW_STATE)) target.setWindowState(toWindowState(readInteger(store, WINDOW_STATE)));

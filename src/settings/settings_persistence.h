@@ -11,10 +11,6 @@
 
 namespace ardunex {
 
-/// The window never gets smaller than its design size, frame included.
-inline constexpr int MIN_WINDOW_WIDTH = 370;
-inline constexpr int MIN_WINDOW_HEIGHT = 380;
-
 /// The local date and time as an OLE Automation date: days since 30 December 1899 00:00, the time of
 /// day as the fraction, to the millisecond.
 double currentOleDate();

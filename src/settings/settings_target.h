@@ -6,6 +6,11 @@
 
 namespace ardunex {
 
+/// The window never gets smaller than its design size, frame included (with the frame of the platform
+/// the sizes were designed on).
+inline constexpr int MIN_WINDOW_WIDTH = 370;
+inline constexpr int MIN_WINDOW_HEIGHT = 380;
+
 /// The window's state as the settings store it.
 enum class WindowState : int { Normal = 0, Minimised = 1, Maximised = 2 };
 
@@ -26,6 +31,10 @@ class SettingsTarget {
   virtual void setWindowHeight(int height) = 0;
   virtual WindowState windowState() const = 0;
   virtual void setWindowState(WindowState state) = 0;
+  /// The smallest outer size: the design size with the frame this window system really draws, so that a
+  /// saved size is read back as the same window and not grown to another platform's frame.
+  virtual int minimumWindowWidth() const { return MIN_WINDOW_WIDTH; }
+  virtual int minimumWindowHeight() const { return MIN_WINDOW_HEIGHT; }
 
   /// Width of the playlist tree.
   virtual int treeWidth() const = 0;

@@ -412,6 +412,10 @@ void TfMain::createOptionsPage(QWidget* page) {
   m_cbFastCheck->setChecked(true);
   setHint(m_cbFastCheck, QStringLiteral("Read EVO checks only the first 4 MB of the file"));
   m_cbFastCheck->setGeometry(designRect(3, 106, 112, 17));
+  // The design widths fit the design font; a wider substitute font must not cut the captions short, and
+  // nothing stands to the right of these boxes on the page.
+  for (QCheckBox* box : {m_cbContinue, m_cbFastCheck})
+    box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
 }
 
 // ---- Resizing -------------------------------------------------------------------------------------------
@@ -469,6 +473,10 @@ TfMain::Placement TfMain::windowPlacement() const {
 void TfMain::setWindowBounds(int left, int top, int width, int height) {
   const QRect frame = frameGeometry();
   const QRect client = geometry();
+  // Until the window system has framed the window its frame counts as nothing, and the bounds would be
+  // taken for the client's: they are applied again as soon as the frame is known.
+  if (isVisible() && frame == client)
+    m_pendingBounds = QRect(left, top, width, height);
   const int extraWidth = frame.width() - client.width();
   const int extraHeight = frame.height() - client.height();
   const int clientWidth = std::max(width - extraWidth, minimumWidth());
@@ -480,6 +488,10 @@ void TfMain::setWindowBounds(int left, int top, int width, int height) {
   }
   move(left, top);
   resize(clientWidth, clientHeight);
+}
+
+QSize TfMain::minimumOuterSize() const {
+  return minimumSize() + (frameGeometry().size() - geometry().size());
 }
 
 void TfMain::setWindowStateValue(WindowState state) {
@@ -665,6 +677,13 @@ bool TfMain::event(QEvent* event) {
   const bool handled = QWidget::event(event);
   if (event->type() == QEvent::WindowActivate)
     firstActivation();
+  if (m_pendingBounds && (event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+      frameGeometry() != geometry()) {
+    const QRect bounds = *m_pendingBounds;
+    m_pendingBounds.reset();
+    if (!isMaximized() && !isMinimized())
+      setWindowBounds(bounds.left(), bounds.top(), bounds.width(), bounds.height());
+  }
   return handled;
 }
 

@@ -3,6 +3,7 @@
 
 #include <QWidget>
 #include <array>
+#include <optional>
 #include <functional>
 #include <map>
 #include <string>
@@ -62,6 +63,8 @@ class TfMain : public QWidget, public Window {
   Placement windowPlacement() const;
   /// Sets the outer bounds of the normal window; sizes below the minimum give the minimum.
   void setWindowBounds(int left, int top, int width, int height);
+  /// The minimum size with the frame the window system draws around it.
+  QSize minimumOuterSize() const;
   void setWindowStateValue(WindowState state);
 
   /// Width of the playlist tree, in pixels.
@@ -192,6 +195,8 @@ class TfMain : public QWidget, public Window {
   bool m_activated = false;
   bool m_settingsSaved = false;  // saved by a close that waits for the running job
   bool m_closePending = false;
+  /// Outer bounds applied before the window system told the frame's size; applied again once it has.
+  std::optional<QRect> m_pendingBounds;
 };
 
 }  // namespace ardunex

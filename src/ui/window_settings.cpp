@@ -32,6 +32,8 @@ void WindowSettings::setWindowHeight(int height) {
 }
 
 void WindowSettings::setWindowState(WindowState state) { m_window.setWindowStateValue(state); }
+int WindowSettings::minimumWindowWidth() const { return m_window.minimumOuterSize().width(); }
+int WindowSettings::minimumWindowHeight() const { return m_window.minimumOuterSize().height(); }
 
 int WindowSettings::treeWidth() const { return m_window.treeWidth(); }
 void WindowSettings::setTreeWidth(int width) { m_window.setTreeWidth(width); }

@@ -22,6 +22,8 @@ class WindowSettings : public SettingsTarget {
   void setWindowHeight(int height) override;
   WindowState windowState() const override;
   void setWindowState(WindowState state) override;
+  int minimumWindowWidth() const override;
+  int minimumWindowHeight() const override;
 
   int treeWidth() const override;
   void setTreeWidth(int width) override;

@@ -165,6 +165,25 @@ TEST(SettingsPersistence, StoredValuesAreInterpreted) {
   }
 }
 
+TEST(SettingsPersistence, SizeIsClampedToTheWindowsOwnMinimum) {
+  // A window system with a thinner frame than the design's: a saved design-sized window must come back
+  // the same size, not grown to the design platform's outer minimum.
+  class ThinFramedTarget : public FakeSettingsTarget {
+   public:
+    int minimumWindowWidth() const override { return 364; }
+    int minimumWindowHeight() const override { return 371; }
+  };
+  TempDir dir;
+  test::writeText(dir.file("settings.reg"),
+                  settingsFile("\"Width\"=dword:0000016c\r\n\"Height\"=dword:00000100\r\n"));
+  FileSettingsStore store(dir.file("settings.reg"));
+  ThinFramedTarget window;
+  PathState paths;
+  RegRead(store, window, paths);
+  EXPECT_EQ(window.width, 364);
+  EXPECT_EQ(window.height, 371);
+}
+
 TEST(SettingsPersistence, WrongTypeStopsReadingAtThatValue) {
   struct Case {
     std::string line;
