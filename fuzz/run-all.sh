@@ -26,6 +26,14 @@ done
 
 CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARDUNEX_FUZZ=ON \
   -DARDUNEX_BUILD_GUI=OFF -DARDUNEX_BUILD_TESTS=OFF -DARDUNEX_BUILD_BENCH=OFF
+compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+case "$(basename "$compiler")" in
+  clang++*) ;;
+  *)
+    echo "$build is configured for $compiler; the fuzzers need clang++: use a fresh build folder" >&2
+    exit 2
+    ;;
+esac
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/ardunex-fuzz.XXXXXX")
