@@ -1,12 +1,18 @@
 // Bitstream constants of MPEG-2 program streams (ISO/IEC 13818-1) and of the HD DVD stream identifiers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ardunex::mpeg {
 
 // Start codes as they stand in the 32-bit window, most significant byte first (Table 2-18).
 inline constexpr std::uint32_t START_CODE_PREFIX = 0x000001;
+inline constexpr std::uint8_t PACK_START_CODE = 0xBA;
+
+// Pack header after its start code: SCR, program_mux_rate and pack_stuffing_length (Table 2-33).
+inline constexpr std::size_t PACK_HEADER_BYTES = 10;
+inline constexpr std::uint8_t PACK_STUFFING_LENGTH_MASK = 0x07;
 inline constexpr std::uint8_t PROGRAM_STREAM_MAP = 0xBC;
 inline constexpr std::uint8_t PRIVATE_STREAM_1 = 0xBD;
 inline constexpr std::uint8_t PADDING_STREAM = 0xBE;

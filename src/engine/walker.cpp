@@ -2,6 +2,7 @@
 #include "engine/walker.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -61,10 +62,25 @@ void shiftIntoWindow(std::uint32_t& window, const std::uint8_t* block, std::size
 // Whether no header counter is running, so that a byte outside payloads and skipped bodies has no effect
 // unless it completes a start code.
 // Index of the next 0x01 byte at or after from (length when there is none). The gaps between packets are
-// mostly short (a pack header), so a plain loop looks first and memchr takes over for long ones.
+// mostly short (a pack header), so the first bytes are looked at eight at a time without a call, and
+// memchr takes over for long gaps.
 std::size_t findOne(const std::uint8_t* block, std::size_t from, std::size_t length) {
-  const std::size_t shortEnd = std::min(length, from + 16);
-  for (std::size_t k = from; k < shortEnd; ++k)
+  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+  std::size_t k = from;
+  const std::size_t shortEnd = std::min(length, from + 64);
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; k + 8 <= shortEnd; k += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, block + k, sizeof word);
+      const std::uint64_t x = word ^ ONES;  // a 0x01 byte becomes a zero byte
+      // The lowest flagged byte is the first zero byte exactly (borrows only run towards higher bytes).
+      const std::uint64_t zeros = (x - ONES) & ~x & HIGHS;
+      if (zeros)
+        return k + static_cast<std::size_t>(std::countr_zero(zeros) / 8);
+    }
+  }
+  for (; k < shortEnd; ++k)
     if (block[k] == 0x01)
       return k;
   if (shortEnd == length)
@@ -87,14 +103,10 @@ bool betweenPackets(const WalkerState& s) {
 // Whether a recognised start code completes at any index in [from, to) of a block. The block holds a
 // stream_id (never 0x00 or 0x01) at or before from - 1, so every byte looked at lies inside the block.
 bool startCodeWithin(const std::uint8_t* block, std::size_t from, std::size_t to) {
-  for (std::size_t p = from - 1; p + 1 < to; ++p) {
-    const auto* one = static_cast<const std::uint8_t*>(std::memchr(block + p, 0x01, to - 1 - p));
-    if (!one)
-      return false;
-    p = static_cast<std::size_t>(one - block);
-    if (block[p - 1] == 0 && block[p - 2] == 0 && START_CODE_CLASSES[block[p + 1]] != StreamClass::None)
+  for (std::size_t p = from - 1; p + 1 < to; ++p)
+    if (block[p] == 0x01 && block[p - 1] == 0 && block[p - 2] == 0 &&
+        START_CODE_CLASSES[block[p + 1]] != StreamClass::None)
       return true;
-  }
   return false;
 }
 
@@ -159,10 +171,13 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
       shiftIntoWindow(s.StartCodeWindow, block, i, end);
       i = end;
       const std::uint8_t last = block[end - 1];
-      if (end == one + 2 && (s.StartCodeWindow >> 8) == START_CODE_PREFIX &&
-          START_CODE_CLASSES[last] != StreamClass::None) {
-        startCode(last);
-        i = wholeHeader(block, i, length);
+      if (end == one + 2 && (s.StartCodeWindow >> 8) == START_CODE_PREFIX) {
+        if (START_CODE_CLASSES[last] != StreamClass::None) {
+          startCode(last);
+          i = wholeHeader(block, i, length);
+        } else if (last == PACK_START_CODE) {
+          i = passPackHeader(block, i, length);
+        }
       }
       continue;
     }
@@ -205,6 +220,18 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
     counterStep(b);
     ++i;
   }
+}
+
+std::size_t Walker::passPackHeader(const std::uint8_t* block, std::size_t i, std::size_t length) {
+  // The fields of a pack header (SCR, program_mux_rate, stuffing) only pass through the window, like
+  // every byte between packets; unless a start code completes among them they are passed over at once.
+  if (length - i < PACK_HEADER_BYTES)
+    return i;
+  const std::size_t end = i + PACK_HEADER_BYTES + (block[i + PACK_HEADER_BYTES - 1] & PACK_STUFFING_LENGTH_MASK);
+  if (end > length || startCodeWithin(block, i, end))
+    return i;
+  shiftIntoWindow(m_state.StartCodeWindow, block, i, end);
+  return end;
 }
 
 std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::size_t length) {
