@@ -6,14 +6,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 #include "engine/window.h"
+#include "replay_main.h"
 
 namespace {
 
@@ -162,20 +161,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     crash("the shortcuts demuxed differently from the single-byte steps");
   return 0;
 }
-
-#ifdef ARDUNEX_FUZZ_REPLAY_MAIN
-// Replays the files named on the command line (crash inputs, the seed corpus).
-int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    std::ifstream in(argv[i], std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "walker_fuzz: cannot read %s\n", argv[i]);
-      return 1;
-    }
-    const Bytes input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LLVMFuzzerTestOneInput(input.data(), input.size());
-    std::printf("%s: ok\n", argv[i]);
-  }
-  return 0;
-}
-#endif
