@@ -16,7 +16,7 @@
 
 #include "engine/engine.h"
 #include "engine/file_io.h"
-#include "engine/window.h"
+#include "engine/headless_window.h"
 
 namespace {
 
@@ -27,34 +27,9 @@ constexpr std::size_t BLOCK = 65536;
 constexpr std::int64_t MIB = 1024 * 1024;
 
 // A window that ticks every box and shows nothing.
-class BenchWindow : public Window {
+class BenchWindow : public HeadlessWindow {
  public:
-  void log(std::string_view) override {}
-  void slog(std::string_view, std::uint8_t) override {}
-  void processEvents() override {}
-  void repaint() override {}
-  bool confirm(std::string_view) override { return false; }
   bool boxChecked(int) const override { return true; }
-  void setBoxChecked(int, bool) override {}
-  bool boxEnabled(int) const override { return true; }
-  void setBoxEnabled(int, bool) override {}
-  std::string boxCaption(int) const override { return {}; }
-  void setBoxCaption(int, std::string_view) override {}
-  bool buttonEnabled(Button) const override { return true; }
-  void setButtonEnabled(Button, bool) override {}
-  void showPage(Page) override {}
-  std::string workdir() const override { return {}; }
-  std::string videoExt() const override { return "mpv"; }
-  std::string audioExt() const override { return "mpa"; }
-  bool continueOnSecond() const override { return false; }
-  bool fastCheck() const override { return false; }
-  std::string evoFileText() const override { return {}; }
-  void setEvoFileText(std::string_view) override {}
-  std::string xplFileText() const override { return {}; }
-  void setXplFileText(std::string_view) override {}
-  void setXplMemoVisible(bool) override {}
-  void setXplMemo(const std::vector<std::string>&) override {}
-  void setXplTree(const std::vector<TreeNode>&) override {}
 };
 
 [[noreturn]] void fail(const std::string& what) {

@@ -11,7 +11,7 @@
 
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
-#include "engine/window.h"
+#include "engine/headless_window.h"
 #include "replay_main.h"
 
 namespace {
@@ -25,35 +25,11 @@ using Bytes = std::vector<std::uint8_t>;
 }
 
 // A window with every box ticked that keeps the log.
-class FuzzWindow : public Window {
+class FuzzWindow : public HeadlessWindow {
  public:
   std::vector<std::string> lines;
   void log(std::string_view text) override { lines.emplace_back(text); }
-  void slog(std::string_view, std::uint8_t) override {}
-  void processEvents() override {}
-  void repaint() override {}
-  bool confirm(std::string_view) override { return false; }
   bool boxChecked(int) const override { return true; }
-  void setBoxChecked(int, bool) override {}
-  bool boxEnabled(int) const override { return true; }
-  void setBoxEnabled(int, bool) override {}
-  std::string boxCaption(int) const override { return {}; }
-  void setBoxCaption(int, std::string_view) override {}
-  bool buttonEnabled(Button) const override { return true; }
-  void setButtonEnabled(Button, bool) override {}
-  void showPage(Page) override {}
-  std::string workdir() const override { return {}; }
-  std::string videoExt() const override { return {}; }
-  std::string audioExt() const override { return {}; }
-  bool continueOnSecond() const override { return false; }
-  bool fastCheck() const override { return false; }
-  std::string evoFileText() const override { return {}; }
-  void setEvoFileText(std::string_view) override {}
-  std::string xplFileText() const override { return {}; }
-  void setXplFileText(std::string_view) override {}
-  void setXplMemoVisible(bool) override {}
-  void setXplMemo(const std::vector<std::string>&) override {}
-  void setXplTree(const std::vector<TreeNode>&) override {}
 };
 
 // The block being walked: every append must come from inside it.

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/headless_window.h"
 #include "engine/stream_slot_table.h"
-#include "engine/window.h"
 #include "replay_main.h"
 #include "xpl/codec_tables.h"
 #include "xpl/xpl_reader.h"
@@ -36,7 +36,7 @@ constexpr std::size_t MAX_INDENT = 2 * XPL_MAX_INDENT_DEPTH;  // spaces of the d
 }
 
 // A headless window that keeps the boxes and the tree, and fails on a box index outside the 40 boxes.
-class FuzzWindow : public Window {
+class FuzzWindow : public HeadlessWindow {
  public:
   std::array<bool, BOX_COUNT> checked{};
   std::array<bool, BOX_COUNT> enabled{};
@@ -46,10 +46,6 @@ class FuzzWindow : public Window {
   std::size_t logged = 0;
 
   void log(std::string_view) override { ++logged; }
-  void slog(std::string_view, std::uint8_t) override {}
-  void processEvents() override {}
-  void repaint() override {}
-  bool confirm(std::string_view) override { return false; }
   bool boxChecked(int box) const override { return checked[index(box)]; }
   void setBoxChecked(int box, bool value) override { checked[index(box)] = value; }
   bool boxEnabled(int box) const override { return enabled[index(box)]; }
@@ -60,19 +56,6 @@ class FuzzWindow : public Window {
   }
   void setBoxCaption(int box, std::string_view) override { captioned[index(box)] = true; }
   bool buttonEnabled(Button) const override { return true; }
-  void setButtonEnabled(Button, bool) override {}
-  void showPage(Page) override {}
-  std::string workdir() const override { return {}; }
-  std::string videoExt() const override { return {}; }
-  std::string audioExt() const override { return {}; }
-  bool continueOnSecond() const override { return false; }
-  bool fastCheck() const override { return false; }
-  std::string evoFileText() const override { return {}; }
-  void setEvoFileText(std::string_view) override {}
-  std::string xplFileText() const override { return {}; }
-  void setXplFileText(std::string_view) override {}
-  void setXplMemoVisible(bool) override {}
-  void setXplMemo(const std::vector<std::string>&) override {}
   void setXplTree(const std::vector<TreeNode>& roots) override {
     tree = roots;
     treeSet = true;
