@@ -38,19 +38,6 @@ void ConsoleWindow::processEvents() {
     session->run().CancelRequested = true;
 }
 
-void ConsoleWindow::setBoxChecked(int box, bool checked) {
-  if (m_boxes[box].checked == checked)
-    return;
-  m_boxes[box].checked = checked;
-  if (session)
-    session->cbVideoClick();
-}
-
-bool ConsoleWindow::buttonEnabled(Button button) const {
-  const auto it = m_buttons.find(button);
-  return it != m_buttons.end() && it->second;
-}
-
 std::string boxName(int box) {
   auto twoDigits = [](int k) { return std::string(1, static_cast<char>('0' + k / 10)) + static_cast<char>('0' + k % 10); };
   if (box < VIDEO_BOX_COUNT)

@@ -1,14 +1,7 @@
-// The fake window's behaviour that mirrors real widgets: the rule on a change, toggling clicks.
+// The fake window's reporting: panel texts as the status bar shows them, user actions during a job.
 #include "support/fake_window.h"
 
-#include "jobs/session.h"
-
 namespace ardunex {
-
-void FakeWindow::click(int box) {
-  if (boxes[box].enabled)
-    setBoxChecked(box, !boxes[box].checked);
-}
 
 void FakeWindow::slog(std::string_view text, std::uint8_t panel) {
   panels[panel] = " " + std::string(text);
@@ -19,19 +12,6 @@ void FakeWindow::processEvents() {
   ++processEventsCalls;
   if (onProcessEvents)
     onProcessEvents();
-}
-
-void FakeWindow::setBoxChecked(int box, bool checked) {
-  if (boxes[box].checked == checked)
-    return;
-  boxes[box].checked = checked;
-  if (session)
-    session->cbVideoClick();
-}
-
-bool FakeWindow::buttonEnabled(Button button) const {
-  const auto it = buttons.find(button);
-  return it != buttons.end() && it->second;
 }
 
 }  // namespace ardunex

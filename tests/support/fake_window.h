@@ -3,54 +3,24 @@
 
 #include <array>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "engine/window.h"
+#include "jobs/value_window.h"
 
 namespace ardunex {
 
-class Session;
-
-class FakeWindow : public Window {
+class FakeWindow : public ValueWindow {
  public:
-  struct Box {
-    bool checked = false;
-    bool enabled = false;
-    std::string caption;
-  };
-
-  /// The session whose selection rule runs on every change of a box's checked state.
-  Session* session = nullptr;
-
   std::vector<std::string> logLines;
   std::array<std::string, 2> panels{" Ready", " Select or drop an EVO file to demux"};
   std::vector<std::array<std::string, 2>> panelHistory;  // panel texts after each slog call
-  std::array<Box, BOX_COUNT> boxes{};
-  std::map<Button, bool> buttons{{Button::BrowseEvo, true}, {Button::BrowseXpl, true}};
-  Page page = Page::Status;
   int processEventsCalls = 0;
   int repaintCalls = 0;
   int confirmCalls = 0;
   bool confirmAnswer = false;
   /// Run inside processEvents: what the user does while a job runs.
   std::function<void()> onProcessEvents;
-
-  std::string workdirText;
-  std::string videoExtText = "mpv";
-  std::string audioExtText = "mpa";
-  bool continueChecked = true;
-  bool fastCheckChecked = true;
-
-  std::string evoFile;
-  std::string xplFile;
-  bool xplMemoVisible = true;
-  std::vector<std::string> xplMemo;
-  std::vector<TreeNode> xplTree;
-
-  /// A click of the user on a box: toggles it when enabled.
-  void click(int box);
 
   void log(std::string_view text) override { logLines.emplace_back(text); }
   void slog(std::string_view text, std::uint8_t panel) override;
@@ -60,32 +30,6 @@ class FakeWindow : public Window {
     ++confirmCalls;
     return confirmAnswer;
   }
-
-  bool boxChecked(int box) const override { return boxes[box].checked; }
-  void setBoxChecked(int box, bool checked) override;
-  bool boxEnabled(int box) const override { return boxes[box].enabled; }
-  void setBoxEnabled(int box, bool enabled) override { boxes[box].enabled = enabled; }
-  std::string boxCaption(int box) const override { return boxes[box].caption; }
-  void setBoxCaption(int box, std::string_view caption) override { boxes[box].caption = caption; }
-
-  bool buttonEnabled(Button button) const override;
-  void setButtonEnabled(Button button, bool enabled) override { buttons[button] = enabled; }
-  void showPage(Page p) override { page = p; }
-
-  std::string workdir() const override { return workdirText; }
-  std::string videoExt() const override { return videoExtText; }
-  std::string audioExt() const override { return audioExtText; }
-  bool continueOnSecond() const override { return continueChecked; }
-  bool fastCheck() const override { return fastCheckChecked; }
-
-  std::string evoFileText() const override { return evoFile; }
-  void setEvoFileText(std::string_view text) override { evoFile = text; }
-  std::string xplFileText() const override { return xplFile; }
-  void setXplFileText(std::string_view text) override { xplFile = text; }
-
-  void setXplMemoVisible(bool visible) override { xplMemoVisible = visible; }
-  void setXplMemo(const std::vector<std::string>& lines) override { xplMemo = lines; }
-  void setXplTree(const std::vector<TreeNode>& roots) override { xplTree = roots; }
 };
 
 }  // namespace ardunex
