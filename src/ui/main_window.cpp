@@ -76,25 +76,6 @@ QString plainCaption(std::string_view caption) {
       .replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
-/// A file pattern matching the name in every case of its letters, for file systems that tell them apart.
-QString anyCasePatterns(const QString& pattern) {
-  QStringList patterns{QString()};
-  for (const QChar c : pattern) {
-    if (c.toLower() == c.toUpper()) {
-      for (QString& p : patterns)
-        p += c;
-      continue;
-    }
-    QStringList grown;
-    for (const QString& p : patterns) {
-      grown << p + c.toUpper();
-      grown << p + c.toLower();
-    }
-    patterns = grown;
-  }
-  return patterns.join(QLatin1Char(' '));
-}
-
 QIcon folderIcon() { return QIcon(QPixmap(QStringLiteral(":/ardunex/folder.png"))); }
 
 }  // namespace
@@ -572,6 +553,9 @@ bool TfMain::showOpenDialog(DialogMemory& memory, const QString& title, const QS
   dialog.setFileMode(mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::ReadOnly, false);
   dialog.setOption(QFileDialog::DontResolveSymlinks, true);
+  // Patterns match in any letter case (Qt's own dialog compares them so unless told otherwise); the
+  // upper and lower case forms in the filters also serve dialogs of the desktop that compare exactly.
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
   dialog.setNameFilter(filter);
   dialog.setDefaultSuffix(defaultSuffix);
   if (!memory.initialDir.empty())
@@ -595,7 +579,7 @@ void TfMain::bbEVOClick() {
     memory.initialDir = m_session.paths().EVOdir;
     QString chosen;
     if (showOpenDialog(memory, QString::fromLatin1(EVO_DIALOG_TITLE),
-                       QStringLiteral("EVO files (%1)").arg(anyCasePatterns(QStringLiteral("*.EVO"))), true,
+                       QStringLiteral("EVO files (*.EVO *.evo)"), true,
                        QStringLiteral("EVO"), chosen))
       m_session.chooseEvoFile(pathString(chosen));
   });
