@@ -164,13 +164,17 @@ PosixFileSystem& PosixFileSystem::instance() {
   return fileSystem;
 }
 
+bool isPathSeparator(char c) {
+  return c != '\0' && std::strchr(PATH_SEPARATORS, c) != nullptr;
+}
+
 std::string fileNamePart(const std::string& path) {
-  const auto at = path.find_last_of(PATH_SEPARATOR);
+  const auto at = path.find_last_of(PATH_SEPARATORS);
   return at == std::string::npos ? path : path.substr(at + 1);
 }
 
 std::string folderPart(const std::string& path) {
-  const auto at = path.find_last_of(PATH_SEPARATOR);
+  const auto at = path.find_last_of(PATH_SEPARATORS);
   return at == std::string::npos ? std::string() : path.substr(0, at + 1);
 }
 

@@ -58,16 +58,20 @@ class PosixFileSystem : public FileSystem {
   static PosixFileSystem& instance();
 };
 
+/// The platform's path separator, and every character that ends a folder part of a path.
+#ifdef _WIN32
+inline constexpr char PATH_SEPARATOR = '\\';
+inline constexpr const char* PATH_SEPARATORS = "\\/:";
+#else
+inline constexpr char PATH_SEPARATOR = '/';
+inline constexpr const char* PATH_SEPARATORS = "/";
+#endif
+
+/// Whether c ends a folder part of a path.
+bool isPathSeparator(char c);
 /// The name part of a path: everything after the last separator.
 std::string fileNamePart(const std::string& path);
 /// The folder part of a path: everything up to and including the last separator (empty if none).
 std::string folderPart(const std::string& path);
-
-/// The platform's path separator.
-#ifdef _WIN32
-inline constexpr char PATH_SEPARATOR = '\\';
-#else
-inline constexpr char PATH_SEPARATOR = '/';
-#endif
 
 }  // namespace ardunex

@@ -27,14 +27,6 @@ bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
-bool isSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == '/' || c == ':';
-#else
-  return c == PATH_SEPARATOR;
-#endif
-}
-
 std::string upper(std::string text) {
   for (char& c : text)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -125,7 +117,7 @@ std::string Session::outputName(const std::string& outputBase, const std::string
                                 const std::string& ext) const {
   // A caption may come from an untrusted playlist: it must not lead the file out of the output folder.
   std::string safeCaption = caption;
-  std::replace_if(safeCaption.begin(), safeCaption.end(), isSeparator, '_');
+  std::replace_if(safeCaption.begin(), safeCaption.end(), isPathSeparator, '_');
   return outputBase + "." + safeCaption + "." + ext;
 }
 
@@ -140,7 +132,7 @@ void Session::bDemuxClick() {
   std::string outputBase;
   if (!workdir.empty()) {
     outputBase = workdir;
-    if (!isSeparator(workdir.back()))
+    if (!isPathSeparator(workdir.back()))
       outputBase += PATH_SEPARATOR;
   }
   outputBase += m_paths.EVObase;
