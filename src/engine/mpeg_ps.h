@@ -9,6 +9,7 @@ namespace ardunex::mpeg {
 // Start codes as they stand in the 32-bit window, most significant byte first (Table 2-18).
 inline constexpr std::uint32_t START_CODE_PREFIX = 0x000001;
 inline constexpr std::uint8_t PACK_START_CODE = 0xBA;
+inline constexpr std::uint8_t SYSTEM_HEADER_CODE = 0xBB;
 
 // Pack header after its start code: SCR, program_mux_rate and pack_stuffing_length (Table 2-33).
 inline constexpr std::size_t PACK_HEADER_BYTES = 10;

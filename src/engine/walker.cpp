@@ -10,6 +10,17 @@
 #include "engine/mpeg_ps.h"
 #include "engine/window.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+// The per-pack step runs once per 2048 bytes; its call would cost as much as a good part of its body.
+#if defined(__GNUC__) || defined(__clang__)
+#define ALWAYS_INLINE [[gnu::always_inline]] inline
+#else
+#define ALWAYS_INLINE inline
+#endif
+
 namespace ardunex {
 namespace {
 
@@ -34,17 +45,31 @@ constexpr std::array<StreamClass, 256> makeStartCodeClasses() {
 
 constexpr auto START_CODE_CLASSES = makeStartCodeClasses();
 
-constexpr std::size_t PACK_SIZE = 2048;  // the pack size of HD DVD video objects
-constexpr std::size_t CACHE_LINE = 64;
+// What a private_stream_1 sub-stream id stands for; name is null for ids of no known codec.
+struct SubStream {
+  const char* name = nullptr;
+  AudioClass audioClass = AudioClass::DolbyDigital;
+  std::uint8_t number = 0;
+};
 
-inline void prefetch(const std::uint8_t* address) {
-#if defined(__GNUC__) || defined(__clang__)
-  __builtin_prefetch(address);
-#else
-  (void)address;
-#endif
+constexpr std::array<SubStream, 256> makeSubStreams() {
+  std::array<SubStream, 256> subs{};
+  for (int m = AC3_FIRST; m <= AC3_FIRST + 7; ++m)
+    subs[m] = {"Dolby Digital Audio Stream number ", AudioClass::DolbyDigital, static_cast<std::uint8_t>(m & 7)};
+  for (int m = DTSHD_FIRST; m <= DTSHD_FIRST + 7; ++m)
+    subs[m] = {"DTS HD Audio Stream number ", AudioClass::DtsHd, static_cast<std::uint8_t>(m & 7)};
+  for (int m = DDPLUS_FIRST; m <= DDPLUS_FIRST + 15; ++m)
+    subs[m] = {"DDplus Audio Stream number ", AudioClass::DolbyDigitalPlus, static_cast<std::uint8_t>(m & 15)};
+  for (int m = LPCM_FIRST; m <= LPCM_FIRST + 7; ++m)
+    subs[m] = {"LPCM Audio Stream number ", AudioClass::Lpcm, static_cast<std::uint8_t>(m & 7)};
+  for (int m = MLP_FIRST; m <= MLP_FIRST + 7; ++m)
+    subs[m] = {"MLP Audio Stream number ", AudioClass::Mlp, static_cast<std::uint8_t>(m & 7)};
+  return subs;
 }
 
+constexpr auto SUB_STREAMS = makeSubStreams();
+
+constexpr std::size_t PACK_SIZE = 2048;  // the pack size of HD DVD video objects
 constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
@@ -91,23 +116,107 @@ std::size_t findOne(const std::uint8_t* block, std::size_t from, std::size_t len
 
 // No header counter is running (a start code just met sets only LengthPending).
 bool headerCountersIdle(const WalkerState& s) {
-  return (s.FixedHeaderPending | s.PtsPending | s.PtsDtsPending | s.ExtFlagsPending | s.PstdPending |
-          s.Ext2Pending | s.HeaderRemaining | s.SubHeaderPending | s.LpcmHeaderPending | s.MlpHeaderPending) == 0 &&
+  return (s.FixedHeaderPending | s.PtsPending | s.PtsDtsPending | s.ExtFlagsPending | s.PstdPending | s.Ext2Pending |
+          s.HeaderRemaining | s.SubHeaderPending | s.LpcmHeaderPending | s.MlpHeaderPending) == 0 &&
          !s.InPayload && s.SkipRemaining <= 0;
 }
 
-bool betweenPackets(const WalkerState& s) {
-  return s.LengthPending == 0 && headerCountersIdle(s);
+bool betweenPackets(const WalkerState& s) { return s.LengthPending == 0 && headerCountersIdle(s); }
+
+// The high bit of each byte lane is set exactly where that byte of x is 0x01 (no borrow crosses lanes).
+constexpr std::uint64_t oneLanes(std::uint64_t x) {
+  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
+  constexpr std::uint64_t LOW7 = 0x7F7F7F7F7F7F7F7FULL;
+  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
+  const std::uint64_t y = x ^ ONES;
+  return ~(((y & LOW7) + LOW7) | y) & HIGHS;
+}
+
+// Whether a recognised start code completes right after the 0x01 byte at index one.
+bool completesAfter(const std::uint8_t* block, std::size_t one) {
+  return block[one - 1] == 0 && block[one - 2] == 0 && START_CODE_CLASSES[block[one + 1]] != StreamClass::None;
 }
 
 // Whether a recognised start code completes at any index in [from, to) of a block. The block holds a
 // stream_id (never 0x00 or 0x01) at or before from - 1, so every byte looked at lies inside the block.
+// A start code can complete only right after a 0x01 byte, and those are rare in headers, so the bytes are
+// looked at eight at a time and only a 0x01 among them is looked at closely.
 bool startCodeWithin(const std::uint8_t* block, std::size_t from, std::size_t to) {
-  for (std::size_t p = from - 1; p + 1 < to; ++p)
-    if (block[p] == 0x01 && block[p - 1] == 0 && block[p - 2] == 0 &&
-        START_CODE_CLASSES[block[p + 1]] != StreamClass::None)
+  const std::size_t first = from - 1;  // the 0x01 byte of a start code completing at from
+  const std::size_t end = to - 1;
+  if constexpr (std::endian::native == std::endian::little) {
+    if (end - first >= 8) {
+      // Whole words, the last one overlapping its predecessor (looking at a byte twice does no harm).
+      for (std::size_t k = first;; k += 8) {
+        if (k + 8 > end)
+          k = end - 8;
+        std::uint64_t word;
+        std::memcpy(&word, block + k, sizeof word);
+        for (std::uint64_t ones = oneLanes(word); ones != 0; ones &= ones - 1) {
+          const std::size_t one = k + static_cast<std::size_t>(std::countr_zero(ones) / 8);
+          if (completesAfter(block, one))
+            return true;
+        }
+        if (k + 8 == end)
+          return false;
+      }
+    }
+  }
+  for (std::size_t one = first; one < end; ++one)
+    if (block[one] == 0x01 && completesAfter(block, one))
       return true;
   return false;
+}
+
+// The packet headers that packs are taken whole with lie within this many bytes from the pack's start:
+// a pack header, a system header, then a PES header with PTS and DTS or a sub-stream header.
+constexpr std::size_t HEADERS_SPAN = 48;
+
+// Which of the bytes from p on are 0x00 and which 0x01, one bit per byte, sixteen bytes at a time.
+struct ByteLanes {
+  std::uint64_t zeros = 0;
+  std::uint64_t ones = 0;
+  std::size_t filled = 0;  // bytes looked at so far
+
+  void add16(const std::uint8_t* p) {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + filled));
+    const auto lanes = [&bytes](char value) {
+      return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))))};
+    };
+    zeros |= lanes(0) << filled;
+    ones |= lanes(1) << filled;
+#else
+    for (std::size_t k = filled; k < filled + 16; ++k) {
+      zeros |= std::uint64_t{p[k] == 0x00} << k;
+      ones |= std::uint64_t{p[k] == 0x01} << k;
+    }
+#endif
+    filled += 16;
+  }
+
+  // Makes sure the bytes before index end (at most HEADERS_SPAN) have been looked at. Most packet headers
+  // end within the first 32 bytes of their pack.
+  void fillTo(const std::uint8_t* p, std::size_t end) {
+    if (filled == 0) {
+      add16(p);
+      add16(p);
+    }
+    if (filled < end)
+      add16(p);
+  }
+
+  // Bit k is set where a 00 00 01 prefix ends at byte k: a start code can complete only on the byte after.
+  std::uint64_t prefixEnds() const { return ones & (zeros << 1) & (zeros << 2); }
+};
+
+// Bytes of PTS and DTS by PTS_DTS_flags (the top two bits of the flags byte); '01' is forbidden and reads
+// as none.
+constexpr std::array<std::uint8_t, 4> TIME_STAMP_BYTES{0, 0, PTS_BYTES, PTS_DTS_BYTES};
+
+// Bits from..to-1.
+constexpr std::uint64_t bitRange(std::size_t from, std::size_t to) {
+  return ((std::uint64_t{1} << to) - 1) & ~((std::uint64_t{1} << from) - 1);
 }
 
 }  // namespace
@@ -144,25 +253,42 @@ void SlotFiles::abandonAll() {
 }
 
 Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
-  : m_window(window), m_slots(slots), m_files(files) {}
+    : m_window(window), m_slots(slots), m_files(files) {}
 
 void Walker::begin(Mode mode) {
   m_mode = mode;
   m_state = WalkerState{};
 }
 
+inline void Walker::startCode(std::uint8_t streamId) {
+  WalkerState& s = m_state;
+  s.streamClass = START_CODE_CLASSES[streamId];
+  s.PacketCode = streamId;
+  if (streamId >= MPEG2_VIDEO_0 && streamId <= AVC_VIDEO_1) {
+    s.VideoNumber = streamId & 1;
+    const int slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
+    if (m_slots.Get(slot) == StreamSlotTable::EMPTY)
+      videoFound(slot, streamId);
+  }
+  s.LengthPending = 2;
+}
+
+void Walker::videoFound(int slot, std::uint8_t streamId) {
+  if (m_slots.Claim(slot, streamId) && m_mode == Mode::Scan)
+    m_window.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
+}
+
 void Walker::walk(const std::uint8_t* block, std::size_t length) {
   WalkerState& s = m_state;
-  // A freshly read block is usually not in the cache, and the walker looks at little more than the packet
-  // headers, each of which would otherwise cost a full memory round trip. The packs of an EVO file are
-  // 2048 bytes, so the first two cache lines of every pack are fetched all at once up front.
-  for (std::size_t at = 0; at < length; at += PACK_SIZE) {
-    prefetch(block + at);
-    if (at + CACHE_LINE < length)
-      prefetch(block + at + CACHE_LINE);
-  }
   std::size_t i = 0;
   while (i < length) {
+    if (m_fast && betweenPackets(s)) {
+      const std::size_t next = passPacks(block, i, length);
+      if (next != i) {
+        i = next;
+        continue;
+      }
+    }
     if (m_fast && (s.StartCodeWindow & 0xFF) != 0x01 && betweenPackets(s)) {
       // Between packets a start code can complete only right after a 0x01 byte, and no other byte has any
       // effect but on the window: pass over everything up to the next 0x01 and the byte after it.
@@ -220,6 +346,125 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
     counterStep(b);
     ++i;
   }
+}
+
+ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_t i, std::size_t length) {
+  // A whole pack at once, as most packs of a video object are laid out: a pack header, maybe a system
+  // header, then a recognised start code and a packet header with at most PTS and DTS, then the packet's
+  // payload or body up to its end, with no other start code completing among the header bytes. Anything
+  // else is declined (i is returned and nothing changes) and left to the steps in walk(); a packet whose
+  // header is taken but whose further bytes are not goes on from exactly the state those steps would
+  // have reached. A pack start code completes no start code itself, whatever came before it, so the
+  // window before the pack does not matter. The caller makes sure that HEADERS_SPAN bytes are in the
+  // block from i on.
+  WalkerState& s = m_state;
+  constexpr std::uint32_t PACK_START = (START_CODE_PREFIX << 8) | PACK_START_CODE;
+  constexpr std::uint32_t SYSTEM_HEADER_START = (START_CODE_PREFIX << 8) | SYSTEM_HEADER_CODE;
+  constexpr std::size_t START_CODE_BYTES = 4;
+  constexpr std::size_t LENGTH_BYTES = 2;
+  constexpr std::size_t FIXED_PES_BYTES = START_CODE_BYTES + LENGTH_BYTES + FIXED_HEADER_BYTES;
+  const std::uint8_t* pack = block + i;
+  if (loadBigEndian32(pack) != PACK_START)
+    return i;
+  std::size_t packetAt = START_CODE_BYTES + PACK_HEADER_BYTES +
+                         (pack[START_CODE_BYTES + PACK_HEADER_BYTES - 1] & PACK_STUFFING_LENGTH_MASK);
+  std::uint32_t code = loadBigEndian32(pack + packetAt);
+  // Prefixes of start codes that complete nothing or that this pack is taken for.
+  std::uint64_t expected = 0;
+  if (code == SYSTEM_HEADER_START) {
+    // A system header (as navigation packs have) passes through the window like the pack header.
+    expected = std::uint64_t{1} << (packetAt + 2);
+    packetAt += START_CODE_BYTES + LENGTH_BYTES + ((pack[packetAt + 4] << 8) | pack[packetAt + 5]);
+    if (packetAt + FIXED_PES_BYTES > HEADERS_SPAN)
+      return i;
+    code = loadBigEndian32(pack + packetAt);
+  }
+  const std::uint8_t* packet = pack + packetAt;
+  const auto streamId = static_cast<std::uint8_t>(code);
+  const StreamClass streamClass = START_CODE_CLASSES[streamId];
+  if ((code >> 8) != START_CODE_PREFIX || streamClass == StreamClass::None)
+    return i;
+  expected |= std::uint64_t{1} << (packetAt + 2);
+  const std::int32_t packetLength = (packet[4] << 8) | packet[5];
+
+  std::size_t headerEnd = packetAt + START_CODE_BYTES + LENGTH_BYTES;  // from the pack's start
+  const bool audio = streamClass == StreamClass::PrivateAudio;
+  const std::uint8_t flags = packet[START_CODE_BYTES + LENGTH_BYTES + 1];
+  const std::uint8_t headerLength = packet[START_CODE_BYTES + LENGTH_BYTES + 2];  // PES_header_data_length
+  if (streamClass != StreamClass::SkipWhole) {
+    if ((flags & PES_EXTENSION_FLAG) || headerLength < TIME_STAMP_BYTES[flags >> 6])
+      return i;
+    if (audio && headerLength == 0 && packetLength - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES)
+      return i;  // a short audio packet
+    headerEnd += FIXED_HEADER_BYTES + headerLength + (audio ? SUB_STREAM_HEADER_BYTES : 0);
+    if (headerEnd > HEADERS_SPAN)
+      return i;
+  }
+  // Start codes completing from the pack's fields to the packet header's last byte.
+  ByteLanes lanes;
+  lanes.fillTo(pack, headerEnd - 1);
+  if ((lanes.prefixEnds() & bitRange(START_CODE_BYTES - 1, headerEnd - 1)) != expected)
+    return i;
+
+  startCode(streamId);
+  s.LengthPending = 0;
+  std::size_t at = i + headerEnd;
+  if (streamClass == StreamClass::SkipWhole) {
+    // The body of a padding or navigation packet only passes through the window.
+    s.StartCodeWindow = (code << 16) | static_cast<std::uint32_t>(packetLength);
+    const auto count = std::min<std::size_t>(static_cast<std::size_t>(packetLength), length - at);
+    shiftIntoWindow(s.StartCodeWindow, block, at, at + count);
+    s.PacketRemaining = packetLength - static_cast<std::int32_t>(count);
+    s.SkipRemaining = s.PacketRemaining;
+    return at + count;
+  }
+  s.StartCodeWindow = loadBigEndian32(block + at - 4);
+  s.HeaderFlags = flags;
+  s.PacketRemaining = packetLength - FIXED_HEADER_BYTES - headerLength;
+  if (audio) {
+    s.PacketRemaining -= SUB_STREAM_HEADER_BYTES;
+    subStreamHeaderEnd();
+    // The further LPCM or MLP header bytes.
+    const std::uint8_t extra = s.LpcmHeaderPending | s.MlpHeaderPending;
+    if (extra != 0) {
+      if (headerEnd + extra > HEADERS_SPAN)
+        return at;
+      lanes.fillTo(pack, headerEnd + extra - 1);
+      if ((lanes.prefixEnds() & bitRange(headerEnd - 1, headerEnd + extra - 1)) != 0)
+        return at;
+      s.StartCodeWindow = loadBigEndian32(block + at + extra - 4);
+      s.LpcmHeaderPending = 0;
+      s.MlpHeaderPending = 0;
+      s.PacketRemaining -= extra;
+      s.InPayload = true;
+      at += extra;
+    }
+  } else {
+    s.InPayload = true;
+  }
+  if (s.PacketRemaining <= 0 || at == length)
+    return at;  // an empty payload is examined byte by byte
+  // The payload as one run; only its first byte enters the window.
+  s.StartCodeWindow = (s.StartCodeWindow << 8) | block[at];
+  const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.PacketRemaining), length - at);
+  if (m_mode == Mode::Demux)
+    route(block + at, count);
+  s.PacketRemaining -= static_cast<std::int32_t>(count);
+  if (s.PacketRemaining == 0)
+    s.InPayload = false;
+  return at + count;
+}
+
+std::size_t Walker::passPacks(const std::uint8_t* block, std::size_t i, std::size_t length) {
+  // The packs of a video object are 2048 bytes with one packet each, so the next pack is looked for where
+  // it usually is before this one has been taken apart, and the work on successive packs overlaps.
+  while (length - i >= HEADERS_SPAN) {
+    const std::size_t end = passPack(block, i, length);
+    if (end != i + PACK_SIZE)
+      return end;
+    i += PACK_SIZE;
+  }
+  return i;
 }
 
 std::size_t Walker::passPackHeader(const std::uint8_t* block, std::size_t i, std::size_t length) {
@@ -286,18 +531,6 @@ std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::s
   s.PacketRemaining -= extra;
   s.InPayload = true;
   return end + extra;
-}
-
-void Walker::startCode(std::uint8_t streamId) {
-  WalkerState& s = m_state;
-  s.streamClass = START_CODE_CLASSES[streamId];
-  s.PacketCode = streamId;
-  if (streamId >= MPEG2_VIDEO_0 && streamId <= AVC_VIDEO_1) {
-    s.VideoNumber = streamId & 1;
-    if (m_slots.Claim(StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber, streamId) && m_mode == Mode::Scan)
-      m_window.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
-  }
-  s.LengthPending = 2;
 }
 
 void Walker::countDown(std::uint8_t& counter, bool headerField) {
@@ -438,34 +671,20 @@ void Walker::headerDataEnd() {
     s.InPayload = true;
 }
 
-void Walker::subStreamHeaderEnd() {
+inline void Walker::subStreamHeaderEnd() {
   WalkerState& s = m_state;
   const auto m = static_cast<std::uint8_t>(s.StartCodeWindow >> 24);  // sub-stream id
-  s.AudioNumber = m & 15;
-  const char* name = nullptr;
-  if (m >= AC3_FIRST && m <= AC3_FIRST + 7) {
-    s.audioClass = AudioClass::DolbyDigital;
-    name = "Dolby Digital Audio Stream number ";
-  } else if (m >= DTSHD_FIRST && m <= DTSHD_FIRST + 7) {
-    s.audioClass = AudioClass::DtsHd;
-    name = "DTS HD Audio Stream number ";
-  } else if (m >= DDPLUS_FIRST && m <= DDPLUS_FIRST + 15) {
-    s.audioClass = AudioClass::DolbyDigitalPlus;
-    name = "DDplus Audio Stream number ";
-  } else if (m >= LPCM_FIRST && m <= LPCM_FIRST + 7) {
-    s.audioClass = AudioClass::Lpcm;
-    name = "LPCM Audio Stream number ";
-  } else if (m >= MLP_FIRST && m <= MLP_FIRST + 7) {
-    s.audioClass = AudioClass::Mlp;
-    name = "MLP Audio Stream number ";
-  }
+  const SubStream& sub = SUB_STREAMS[m];
   s.PacketCode = m;
-  if (name) {
-    if (s.audioClass != AudioClass::DolbyDigitalPlus)
-      s.AudioNumber = m & 7;
+  if (sub.name) {
+    s.audioClass = sub.audioClass;
+    s.AudioNumber = sub.number;
     s.LastSubStreamId = m;
-    if (m_slots.Claim(StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber, m))
-      logFound(name, s.AudioNumber, " found!");
+    const int slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
+    if (m_slots.Get(slot) == StreamSlotTable::EMPTY && m_slots.Claim(slot, m))
+      logFound(sub.name, s.AudioNumber, " found!");
+  } else {
+    s.AudioNumber = m & 15;
   }
 
   // Acceptance: unrecognised ids pass only where they look like the last recognised codec's range.

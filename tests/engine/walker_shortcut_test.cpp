@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string>
 
 #include "engine/walker.h"
@@ -49,6 +50,13 @@ void expectSameState(const WalkerState& a, const WalkerState& b) {
   EXPECT_EQ(a.StartCodeWindow, b.StartCodeWindow);
   EXPECT_EQ(a.streamClass, b.streamClass);
   EXPECT_EQ(a.PacketRemaining, b.PacketRemaining);
+  EXPECT_EQ(a.LengthPending, b.LengthPending);
+  EXPECT_EQ(a.FixedHeaderPending, b.FixedHeaderPending);
+  EXPECT_EQ(a.PtsPending, b.PtsPending);
+  EXPECT_EQ(a.PtsDtsPending, b.PtsDtsPending);
+  EXPECT_EQ(a.ExtFlagsPending, b.ExtFlagsPending);
+  EXPECT_EQ(a.Ext2Pending, b.Ext2Pending);
+  EXPECT_EQ(a.SubHeaderPending, b.SubHeaderPending);
   EXPECT_EQ(a.HeaderFlags, b.HeaderFlags);
   EXPECT_EQ(a.HeaderRemaining, b.HeaderRemaining);
   EXPECT_EQ(a.SkipRemaining, b.SkipRemaining);
@@ -66,24 +74,24 @@ void expectSameState(const WalkerState& a, const WalkerState& b) {
 Bytes mixedStream() {
   PsBuilder ps;
   // Start codes completing inside headers: in the time stamp, and at the first further LPCM header byte.
-  ps.raw(Bytes{0x00, 0x00, 0x01, 0xBD, 0x00, 0x14, 0x81, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01, 0xA1, 0x00,
-               0x00, 0x01, 0xE0, 0x00, 0x05, 0x11, 0x22, 0x33, 0x44, 0x55});
+  ps.raw(Bytes{0x00, 0x00, 0x01, 0xBD, 0x00, 0x14, 0x81, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00,
+               0x01, 0xA1, 0x00, 0x00, 0x01, 0xE0, 0x00, 0x05, 0x11, 0x22, 0x33, 0x44, 0x55});
   ps.padding(30);
-  ps.raw(Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x10, 0x81, 0x80, 0x05, 0x00, 0x00, 0x01, 0xE1, 0x00, 0x08,
-               0x81, 0x00, 0x00, 0xAB, 0xCD});
+  ps.raw(Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x10, 0x81, 0x80, 0x05, 0x00,
+               0x00, 0x01, 0xE1, 0x00, 0x08, 0x81, 0x00, 0x00, 0xAB, 0xCD});
   ps.padding(30);
   for (int i = 0; i < 40; ++i) {
     ps.pack(i % 8 == 0).pes(0xE0, trickyPayload(300 + i, i), {.ptsDts = i % 2 == 0});
     ps.pack().privateStream1(0x80, payload(200 + i, i), {.pts = true, .stuffing = i % 3});
-    ps.pack().privateStream1(0xA1, payload(90, i));                   // LPCM: three more header bytes
-    ps.pack().privateStream1(0xB2, payload(70, i));                   // MLP: one more header byte
-    ps.pack().privateStream1(0xC9, payload(60, i), {});               // no time stamp
-    ps.vc1(0x55, payload(150, i));                                    // PES extension: byte-wise
+    ps.pack().privateStream1(0xA1, payload(90, i));      // LPCM: three more header bytes
+    ps.pack().privateStream1(0xB2, payload(70, i));      // MLP: one more header byte
+    ps.pack().privateStream1(0xC9, payload(60, i), {});  // no time stamp
+    ps.vc1(0x55, payload(150, i));                       // PES extension: byte-wise
     ps.pes(0xE2, payload(40, i), {.pts = true, .extension = true, .extFlags = 0x10, .pstd = true});
-    ps.privateStream1(0x21, payload(30, i));                          // subpicture, discarded
-    ps.pes(0xC0, payload(50, i), {.pts = true});                      // MPEG audio, never written
-    ps.skipPacket(0xBF, Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x01});   // navigation with a look-alike
-    ps.raw(Bytes{0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0xB9, 0x07});    // junk and an end code
+    ps.privateStream1(0x21, payload(30, i));                         // subpicture, discarded
+    ps.pes(0xC0, payload(50, i), {.pts = true});                     // MPEG audio, never written
+    ps.skipPacket(0xBF, Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x01});  // navigation with a look-alike
+    ps.raw(Bytes{0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0xB9, 0x07});   // junk and an end code
     ps.padding(40 + i);
   }
   // Short audio packets, a header shorter than its time stamps, a packet overrunning its length.
@@ -94,25 +102,181 @@ Bytes mixedStream() {
   return ps.bytes();
 }
 
+// Builds 2048-byte packs as a video object lays them out, and packs that only look like them.
+class PackStream {
+ public:
+  static constexpr std::size_t PACK = 2048;
+
+  PackStream& packHeader(int stuffing = 0) {
+    m_bytes.insert(m_bytes.end(), {0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00, 0x04, 0x01, 0x04, 0x9D, 0x43});
+    m_bytes.push_back(static_cast<std::uint8_t>(0xF8 | stuffing));
+    m_bytes.insert(m_bytes.end(), static_cast<std::size_t>(stuffing), 0xFF);
+    return *this;
+  }
+  PackStream& raw(const Bytes& bytes) {
+    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+    return *this;
+  }
+  // A packet running to packEnd (the end of the pack begun last, unless given): its header bytes after
+  // PES_packet_length, then payload, or 0xFF for padding.
+  PackStream& packet(std::uint8_t id, const Bytes& header, std::size_t packEnd = 0) {
+    if (packEnd == 0)
+      packEnd = m_bytes.size() - m_bytes.size() % PACK + PACK;
+    const std::size_t length = packEnd - m_bytes.size() - 6;
+    raw({0x00, 0x00, 0x01, id, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)});
+    raw(header);
+    const std::size_t rest = packEnd - m_bytes.size();
+    // Payloads and navigation data hold start code look-alikes, which only the packet's length passes over.
+    return raw(id == 0xBE ? Bytes(rest, 0xFF) : trickyPayload(rest, m_seed++));
+  }
+  // An ordinary video pack with PTS and DTS.
+  PackStream& videoPack() {
+    return packHeader().packet(0xE0, {0x81, 0xC0, 0x0A, 0x31, 0x00, 0x01, 0x00, 0x01, 0x11, 0x00, 0x01, 0x00, 0x01});
+  }
+  Bytes bytes() const { return m_bytes; }
+
+ private:
+  Bytes m_bytes;
+  std::uint32_t m_seed = 1;
+};
+
+// Each stream holds one kind of pack between ordinary ones: stuffing, system headers, LPCM and MLP,
+// start codes completing in pack fields, time stamps, sub-stream and LPCM header bytes, empty payloads,
+// short padding, headers too long to take at once, packs of other sizes. A start code inside a header
+// throws the rest of a stream out of step, so every such pack has a stream of its own.
+std::vector<Bytes> packStreams() {
+  const Bytes pts{0x81, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01};
+  const Bytes system{0x00, 0x00, 0x01, 0xBB, 0x00, 0x0C, 0x80, 0xC4, 0xE1,
+                     0x04, 0xE1, 0x7F, 0xE0, 0xE0, 0xE8, 0xBD, 0xE0, 0x3A};
+  const auto audio = [&pts](const Bytes& subHeader) {
+    Bytes header = pts;
+    header.insert(header.end(), subHeader.begin(), subHeader.end());
+    return header;
+  };
+  std::vector<Bytes> streams;
+  const auto add = [&streams](PackStream& stream) { streams.push_back(stream.videoPack().bytes()); };
+
+  PackStream ordinary;
+  ordinary.videoPack();
+  for (int stuffing = 0; stuffing < 8; ++stuffing)
+    ordinary.packHeader(stuffing).packet(0xE0, pts);
+  ordinary.packHeader().raw(system).packet(0xBF, {});  // a navigation pack
+  ordinary.packHeader().packet(0xBE, {});
+  for (std::uint8_t lpcm = 0xA0; lpcm < 0xA3; ++lpcm)
+    ordinary.packHeader().packet(0xBD, audio({lpcm, 0x01, 0x00, 0x01, 0x00, 0x11, 0x80}));
+  ordinary.packHeader().packet(0xBD, audio({0xB1, 0x01, 0x00, 0x01, 0x00}));  // MLP: one more header byte
+  ordinary.packHeader().packet(0xBD, audio({0x80, 0x01, 0x00, 0x01}));
+  ordinary.packHeader().packet(0xBD, audio({0xC3, 0x01, 0x00, 0x01}));
+  ordinary.packHeader().packet(0xC0, pts);  // MPEG audio
+  add(ordinary);
+
+  const std::vector<std::function<void(PackStream&)>> odd{
+      // A start code completing in a pack field, a time stamp's middle and its last byte, a sub-stream
+      // header's last byte, the first further LPCM byte, and a system header.
+      [](PackStream& s) {
+        s.raw({0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x00, 0x01, 0xE1, 0x01, 0x04, 0x9D, 0x43, 0xF8})
+            .packet(0xE0, {0x81, 0x00, 0x00});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x80, 0x05, 0x00, 0x00, 0x01, 0xBD, 0x01});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x80, 0x05, 0x21, 0x00, 0x00, 0x01, 0xE1});
+      },
+      [&](PackStream& s) {
+        s.packHeader().packet(0xBD, audio({0x81, 0x00, 0x00, 0x01}));
+      },
+      [&](PackStream& s) {
+        s.packHeader().packet(0xBD, audio({0xA1, 0x00, 0x00, 0x01, 0xE0, 0x11, 0x80}));
+      },
+      [&](PackStream& s) {
+        s.packHeader().packet(0xBD, audio({0xA1, 0x01, 0x00, 0x00, 0x00, 0x01, 0xE0}));
+      },
+      [&](PackStream& s) {
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xBB, 0x00, 0x04, 0x00, 0x00, 0x01, 0xC0}).packet(0xE0, pts);
+      },
+      // A system header that leaves no room to take the packet's header at once.
+      [&](PackStream& s) {
+        s.packHeader(7).raw(system).packet(
+            0xE0, {0x81, 0xC0, 0x0A, 0x31, 0x00, 0x01, 0x00, 0x01, 0x11, 0x00, 0x01, 0x00, 0x01});
+      },
+      // An empty payload, then padding packets of 0 to 3 bytes in one pack.
+      [](PackStream& s) {
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x03, 0x81, 0x00, 0x00});
+        for (std::uint8_t n = 0; n < 4; ++n)
+          s.raw({0x00, 0x00, 0x01, 0xBE, 0x00, n}).raw(Bytes(n, 0x00));
+        s.packet(0xBE, {});
+      },
+      // An empty payload followed by bytes that make a start code only if its first byte were counted.
+      [](PackStream& s) {
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x08, 0x81, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01});
+        s.raw({0x00, 0x01, 0xE1, 0x00, 0x05, 0x81, 0x00, 0x00, 0xAB, 0xCD});
+      },
+      // Further LPCM header bytes beyond the bytes taken at once, one of them completing a start code.
+      [](PackStream& s) {
+        s.packHeader(7).packet(0xBD, {0x81, 0x80, 0x0E, 0x21, 0x00, 0x01, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0xFF,
+                                      0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA0, 0x01, 0x00, 0x00, 0x00, 0x01, 0xE0});
+      },
+      // A VC-1 stream on the extended stream_id, named by its PES extension.
+      [](PackStream& s) {
+        s.packHeader().packet(0xFD, {0x81, 0x81, 0x08, 0x21, 0x00, 0x01, 0x00, 0x01, 0x01, 0x81, 0x55});
+      },
+      // A one-byte payload that makes a start code with the bytes after it.
+      [](PackStream& s) {
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x09, 0x81, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01, 0x00});
+        s.raw({0x00, 0x01, 0xE1, 0x00, 0x05, 0x81, 0x00, 0x00, 0xAB, 0xCD});
+      },
+      // A time stamp shorter than its flags say, a PES extension, a short audio packet.
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0xC0, 0x05, 0x31, 0x00, 0x01, 0x00, 0x01});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x81, 0x06, 0x21, 0x00, 0x01, 0x00, 0x01, 0x00});
+      },
+      [](PackStream& s) {
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xBD, 0x00, 0x07, 0x81, 0x00, 0x00, 0x80, 0x01, 0x00, 0x01});
+      },
+      // Packs of 2000 bytes, and a pack header with nothing recognised after it.
+      [&](PackStream& s) {
+        for (int n = 0; n < 3; ++n)
+          s.packHeader().packet(0xE0, pts, s.bytes().size() + 2000 - 14);
+      },
+      [](PackStream& s) {
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xB9});
+      },
+  };
+  for (const auto& pack : odd) {
+    PackStream stream;
+    stream.packHeader().packet(0xBD, audio({0x80, 0x01, 0x00, 0x01}));  // leaves the video numbers unclaimed
+    pack(stream);
+    add(stream);
+  }
+  return streams;
+}
+
 TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
-  const Bytes data = mixedStream();
-  for (std::size_t blockSize : {std::size_t{1}, std::size_t{5}, std::size_t{17}, std::size_t{64}, std::size_t{777},
-                                std::size_t{2048}, std::size_t{65536}}) {
-    for (Mode mode : {Mode::Scan, Mode::Demux}) {
-      SCOPED_TRACE("block size " + std::to_string(blockSize) + (mode == Mode::Scan ? ", scan" : ", demux"));
-      const Walked fast = walk(data, blockSize, mode, false);
-      const Walked reference = walk(data, blockSize, mode, true);
-      EXPECT_EQ(reference.outputs, fast.outputs);
-      EXPECT_EQ(reference.log, fast.log);
-      EXPECT_EQ(reference.slots, fast.slots);
-      expectSameState(reference.state, fast.state);
+  std::vector<Bytes> streams = packStreams();
+  streams.push_back(mixedStream());
+  for (const Bytes& data : streams) {
+    SCOPED_TRACE(data.size());
+    for (std::size_t blockSize : {std::size_t{1}, std::size_t{5}, std::size_t{17}, std::size_t{64}, std::size_t{777},
+                                  std::size_t{2048}, std::size_t{65536}}) {
+      for (Mode mode : {Mode::Scan, Mode::Demux}) {
+        SCOPED_TRACE("block size " + std::to_string(blockSize) + (mode == Mode::Scan ? ", scan" : ", demux"));
+        const Walked fast = walk(data, blockSize, mode, false);
+        const Walked reference = walk(data, blockSize, mode, true);
+        EXPECT_EQ(reference.outputs, fast.outputs);
+        EXPECT_EQ(reference.log, fast.log);
+        EXPECT_EQ(reference.slots, fast.slots);
+        expectSameState(reference.state, fast.state);
+      }
     }
   }
   // The stream really exercises what it claims to: found lines, the short packet and written payloads.
+  const Bytes data = mixedStream();
   const Walked scanned = walk(data, 65536, Mode::Scan, false);
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "short audio packet"), scanned.log.end());
-  EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "LPCM Audio Stream number 1 found!"),
-            scanned.log.end());
+  EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "LPCM Audio Stream number 1 found!"), scanned.log.end());
   const Walked demuxed = walk(data, 65536, Mode::Demux, false);
   EXPECT_FALSE(demuxed.outputs[0].empty());
   EXPECT_FALSE(demuxed.outputs[2 + 1].empty());
