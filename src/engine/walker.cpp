@@ -348,7 +348,8 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
   }
 }
 
-ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_t i, std::size_t length) {
+ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_t i, std::size_t length,
+                                           bool& wholePack) {
   // A whole pack at once, as most packs of a video object are laid out: a pack header, maybe a system
   // header, then a recognised start code and a packet header with at most PTS and DTS, then the packet's
   // payload or body up to its end, with no other start code completing among the header bytes. Anything
@@ -356,7 +357,8 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   // header is taken but whose further bytes are not goes on from exactly the state those steps would
   // have reached. A pack start code completes no start code itself, whatever came before it, so the
   // window before the pack does not matter. The caller makes sure that HEADERS_SPAN bytes are in the
-  // block from i on.
+  // block from i on. wholePack is set when the packet was taken to its end and that is the end of a
+  // 2048-byte pack, so that the walk goes on at i + 2048 between packets.
   WalkerState& s = m_state;
   constexpr std::uint32_t PACK_START = (START_CODE_PREFIX << 8) | PACK_START_CODE;
   constexpr std::uint32_t SYSTEM_HEADER_START = (START_CODE_PREFIX << 8) | SYSTEM_HEADER_CODE;
@@ -409,6 +411,9 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   startCode(streamId);
   s.LengthPending = 0;
   std::size_t at = i + headerEnd;
+  const bool fillsPack =
+      packetAt + START_CODE_BYTES + LENGTH_BYTES + static_cast<std::size_t>(packetLength) == PACK_SIZE &&
+      length - i >= PACK_SIZE;
   if (streamClass == StreamClass::SkipWhole) {
     // The body of a padding or navigation packet only passes through the window.
     s.StartCodeWindow = (code << 16) | static_cast<std::uint32_t>(packetLength);
@@ -416,6 +421,7 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
     shiftIntoWindow(s.StartCodeWindow, block, at, at + count);
     s.PacketRemaining = packetLength - static_cast<std::int32_t>(count);
     s.SkipRemaining = s.PacketRemaining;
+    wholePack = fillsPack;
     return at + count;
   }
   s.StartCodeWindow = loadBigEndian32(block + at - 4);
@@ -452,15 +458,19 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   s.PacketRemaining -= static_cast<std::int32_t>(count);
   if (s.PacketRemaining == 0)
     s.InPayload = false;
+  wholePack = fillsPack;
   return at + count;
 }
 
 std::size_t Walker::passPacks(const std::uint8_t* block, std::size_t i, std::size_t length) {
   // The packs of a video object are 2048 bytes with one packet each, so the next pack is looked for where
-  // it usually is before this one has been taken apart, and the work on successive packs overlaps.
+  // it usually is before this one has been taken apart, and the work on successive packs overlaps. That
+  // holds only while the next position does not depend on the bytes of this pack: whether the pack was a
+  // whole one comes back as a flag, apart from where the walk goes on.
   while (length - i >= HEADERS_SPAN) {
-    const std::size_t end = passPack(block, i, length);
-    if (end != i + PACK_SIZE)
+    bool wholePack = false;
+    const std::size_t end = passPack(block, i, length, wholePack);
+    if (!wholePack)
       return end;
     i += PACK_SIZE;
   }

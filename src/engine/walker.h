@@ -86,7 +86,7 @@ class Walker {
   void videoFound(int slot, std::uint8_t streamId);
   std::size_t wholeHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
   std::size_t passPacks(const std::uint8_t* block, std::size_t i, std::size_t length);
-  std::size_t passPack(const std::uint8_t* block, std::size_t i, std::size_t length);
+  std::size_t passPack(const std::uint8_t* block, std::size_t i, std::size_t length, bool& wholePack);
   std::size_t passPackHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
   void counterStep(std::uint8_t b);
   void fixedHeaderStep(std::uint8_t b);
