@@ -17,8 +17,10 @@
 // The per-pack step runs once per 2048 bytes; its call would cost as much as a good part of its body.
 #if defined(__GNUC__) || defined(__clang__)
 #define ALWAYS_INLINE [[gnu::always_inline]] inline
+#define NOINLINE [[gnu::noinline]]
 #else
 #define ALWAYS_INLINE inline
+#define NOINLINE
 #endif
 
 namespace ardunex {
@@ -214,6 +216,34 @@ struct ByteLanes {
 // as none.
 constexpr std::array<std::uint8_t, 4> TIME_STAMP_BYTES{0, 0, PTS_BYTES, PTS_DTS_BYTES};
 
+// Whether the single-byte steps read the PES extension of a packet whose flags byte has the PES
+// extension flag, or whether the packet is better left to them.
+enum class ExtensionRead : std::uint8_t { No, Yes, Declined };
+
+NOINLINE ExtensionRead readsExtension(StreamClass streamClass, const std::uint8_t* pack, std::size_t packetAt,
+                                      std::uint8_t flags, std::uint8_t headerLength) {
+  constexpr std::size_t FIXED_PES_BYTES = 4 + 2 + FIXED_HEADER_BYTES;  // start code, length, fixed header
+  const std::uint8_t timeStamps = flags & PTS_DTS_FLAGS_MASK;
+  const int timeStampBytes = TIME_STAMP_BYTES[flags >> 6];
+  // The steps read the extension flags byte after the time stamps of a video packet, and right after
+  // the fixed header of any packet whose PTS_DTS_flags are '00'; otherwise it is plain header data.
+  if (timeStamps != 0 && timeStampBytes == 0)
+    return ExtensionRead::No;  // the forbidden '01': neither time stamps nor extension
+  if (timeStamps == 0 && headerLength == 0)
+    return ExtensionRead::Declined;  // a flags byte outside the header: its counter outlives the packet
+  if (headerLength == timeStampBytes || (timeStamps != 0 && streamClass != StreamClass::Video))
+    return ExtensionRead::No;
+  const std::size_t flagsAt = packetAt + FIXED_PES_BYTES + static_cast<std::size_t>(timeStampBytes);
+  if (streamClass != StreamClass::Video || flagsAt >= HEADERS_SPAN)
+    return ExtensionRead::Declined;
+  const std::uint8_t extensionFlags = pack[flagsAt];
+  const int fields = 1 + ((extensionFlags & P_STD_BUFFER_FLAG) ? P_STD_BYTES : 0) +
+                     ((extensionFlags & PES_EXTENSION_FLAG_2) ? EXTENSION_2_BYTES : 0);
+  if (timeStampBytes + fields > headerLength)
+    return ExtensionRead::Declined;  // fields running past the header data
+  return ExtensionRead::Yes;
+}
+
 // Bits from..to-1.
 constexpr std::uint64_t bitRange(std::size_t from, std::size_t to) {
   return ((std::uint64_t{1} << to) - 1) & ~((std::uint64_t{1} << from) - 1);
@@ -393,9 +423,19 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   const bool audio = streamClass == StreamClass::PrivateAudio;
   const std::uint8_t flags = packet[START_CODE_BYTES + LENGTH_BYTES + 1];
   const std::uint8_t headerLength = packet[START_CODE_BYTES + LENGTH_BYTES + 2];  // PES_header_data_length
+  // Whether the steps read a PES extension: its flags byte right after the time stamps, then the P-STD
+  // buffer and stream_id_extension fields it flags.
+  bool extension = false;
   if (streamClass != StreamClass::SkipWhole) {
-    if ((flags & PES_EXTENSION_FLAG) || headerLength < TIME_STAMP_BYTES[flags >> 6])
+    const int timeStampBytes = TIME_STAMP_BYTES[flags >> 6];
+    if (headerLength < timeStampBytes)
       return i;
+    if (flags & PES_EXTENSION_FLAG) {
+      const ExtensionRead read = readsExtension(streamClass, pack, packetAt, flags, headerLength);
+      if (read == ExtensionRead::Declined)
+        return i;
+      extension = read == ExtensionRead::Yes;
+    }
     if (audio && headerLength == 0 && packetLength - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES)
       return i;  // a short audio packet
     headerEnd += FIXED_HEADER_BYTES + headerLength + (audio ? SUB_STREAM_HEADER_BYTES : 0);
@@ -446,6 +486,12 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
       at += extra;
     }
   } else {
+    if (extension) {
+      const std::uint8_t* fields = packet + FIXED_PES_BYTES + TIME_STAMP_BYTES[flags >> 6];
+      s.ExtFlags = fields[0];
+      if (s.ExtFlags & PES_EXTENSION_FLAG_2)
+        ext2End(fields[(s.ExtFlags & P_STD_BUFFER_FLAG) ? 1 + P_STD_BYTES + 1 : 2]);
+    }
     s.InPayload = true;
   }
   if (s.PacketRemaining <= 0 || at == length)

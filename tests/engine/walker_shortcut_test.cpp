@@ -58,6 +58,8 @@ void expectSameState(const WalkerState& a, const WalkerState& b) {
   EXPECT_EQ(a.Ext2Pending, b.Ext2Pending);
   EXPECT_EQ(a.SubHeaderPending, b.SubHeaderPending);
   EXPECT_EQ(a.HeaderFlags, b.HeaderFlags);
+  EXPECT_EQ(a.ExtFlags, b.ExtFlags);
+  EXPECT_EQ(a.PstdPending, b.PstdPending);
   EXPECT_EQ(a.HeaderRemaining, b.HeaderRemaining);
   EXPECT_EQ(a.SkipRemaining, b.SkipRemaining);
   EXPECT_EQ(a.InPayload, b.InPayload);
@@ -220,6 +222,45 @@ std::vector<Bytes> packStreams() {
       // A VC-1 stream on the extended stream_id, named by its PES extension.
       [](PackStream& s) {
         s.packHeader().packet(0xFD, {0x81, 0x81, 0x08, 0x21, 0x00, 0x01, 0x00, 0x01, 0x01, 0x81, 0x55});
+      },
+      // PES extensions: P-STD buffer and stream_id_extension fields as the steps read them, for video
+      // only after time stamps; flags bytes outside the header or fields running past it.
+      [&](PackStream& s) {
+        s.packHeader().packet(0xBD, audio({0x10, 0x60, 0x04, 0xFF, 0x80, 0x01, 0x00, 0x01}));
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0xC1, 0x0E, 0x31, 0x00, 0x01, 0x00, 0x01, 0x11, 0x00, 0x01, 0x00, 0x01, 0x10,
+                                     0x60, 0x04, 0xFF});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(
+            0xFD, {0x81, 0x81, 0x0C, 0x21, 0x00, 0x01, 0x00, 0x01, 0x11, 0x60, 0x04, 0x81, 0x56, 0xFF, 0xFF});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xFD, {0x81, 0x81, 0x08, 0x21, 0x00, 0x01, 0x00, 0x01, 0x01, 0x81, 0x71});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x01, 0x03, 0x10, 0x60, 0x04});
+      },
+      [](PackStream& s) {
+        // PTS_DTS_flags '01': neither time stamps nor the extension are read.
+        s.packHeader().packet(0xFD, {0x81, 0x41, 0x03, 0x01, 0x81, 0x55});
+      },
+      [](PackStream& s) {
+        // The counter left running reads the byte after the payload as extension flags.
+        s.packHeader().raw({0x00, 0x00, 0x01, 0xE0, 0x00, 0x05, 0x81, 0x01, 0x00, 0xAA, 0xBB, 0x01, 0x81, 0x56});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xBD, {0x81, 0x01, 0x03, 0x10, 0x60, 0x04, 0x80, 0x01, 0x00, 0x01});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x81, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x81, 0x07, 0x21, 0x00, 0x01, 0x00, 0x01, 0x10, 0x60});
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xE0, {0x81, 0x81, 0x06, 0x21, 0x00, 0x01, 0x00, 0x01, 0x00});
       },
       // A one-byte payload that makes a start code with the bytes after it.
       [](PackStream& s) {
