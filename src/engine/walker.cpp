@@ -174,42 +174,48 @@ bool startCodeWithin(const std::uint8_t* block, std::size_t from, std::size_t to
 // a pack header, a system header, then a PES header with PTS and DTS or a sub-stream header.
 constexpr std::size_t HEADERS_SPAN = 48;
 
-// Which of the bytes from p on are 0x00 and which 0x01, one bit per byte, sixteen bytes at a time.
-struct ByteLanes {
-  std::uint64_t zeros = 0;
-  std::uint64_t ones = 0;
-  std::size_t filled = 0;  // bytes looked at so far
-
-  void add16(const std::uint8_t* p) {
-#if defined(__SSE2__)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + filled));
-    const auto lanes = [&bytes](char value) {
-      return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))))};
-    };
-    zeros |= lanes(0) << filled;
-    ones |= lanes(1) << filled;
-#else
-    for (std::size_t k = filled; k < filled + 16; ++k) {
-      zeros |= std::uint64_t{p[k] == 0x00} << k;
-      ones |= std::uint64_t{p[k] == 0x01} << k;
-    }
-#endif
-    filled += 16;
+// Which of the first HEADERS_SPAN bytes from p are 0x00 and which 0x01, one bit per byte. The first 32
+// bytes hold most packet headers; the rest are looked at only when asked for.
+class ByteLanes {
+ public:
+  explicit ByteLanes(const std::uint8_t* p) : m_p(p) {
+    add16<0>();
+    add16<16>();
   }
 
-  // Makes sure the bytes before index end (at most HEADERS_SPAN) have been looked at. Most packet headers
-  // end within the first 32 bytes of their pack.
-  void fillTo(const std::uint8_t* p, std::size_t end) {
-    if (filled == 0) {
-      add16(p);
-      add16(p);
+  // Makes sure the bytes before index end (at most HEADERS_SPAN) have been looked at.
+  void fillTo(std::size_t end) {
+    if (end > 32 && !m_full) {
+      add16<32>();
+      m_full = true;
     }
-    if (filled < end)
-      add16(p);
   }
 
   // Bit k is set where a 00 00 01 prefix ends at byte k: a start code can complete only on the byte after.
-  std::uint64_t prefixEnds() const { return ones & (zeros << 1) & (zeros << 2); }
+  std::uint64_t prefixEnds() const { return m_ones & (m_zeros << 1) & (m_zeros << 2); }
+
+ private:
+  template <unsigned AT>
+  void add16() {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p + AT));
+    const auto lanes = [&bytes](char value) {
+      return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))))};
+    };
+    m_zeros |= lanes(0) << AT;
+    m_ones |= lanes(1) << AT;
+#else
+    for (unsigned k = AT; k < AT + 16; ++k) {
+      m_zeros |= std::uint64_t{m_p[k] == 0x00} << k;
+      m_ones |= std::uint64_t{m_p[k] == 0x01} << k;
+    }
+#endif
+  }
+
+  const std::uint8_t* m_p;
+  std::uint64_t m_zeros = 0;
+  std::uint64_t m_ones = 0;
+  bool m_full = false;
 };
 
 // Bytes of PTS and DTS by PTS_DTS_flags (the top two bits of the flags byte); '01' is forbidden and reads
@@ -443,8 +449,8 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
       return i;
   }
   // Start codes completing from the pack's fields to the packet header's last byte.
-  ByteLanes lanes;
-  lanes.fillTo(pack, headerEnd - 1);
+  ByteLanes lanes(pack);
+  lanes.fillTo(headerEnd - 1);
   if ((lanes.prefixEnds() & bitRange(START_CODE_BYTES - 1, headerEnd - 1)) != expected)
     return i;
 
@@ -475,7 +481,7 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
     if (extra != 0) {
       if (headerEnd + extra > HEADERS_SPAN)
         return at;
-      lanes.fillTo(pack, headerEnd + extra - 1);
+      lanes.fillTo(headerEnd + extra - 1);
       if ((lanes.prefixEnds() & bitRange(headerEnd - 1, headerEnd + extra - 1)) != 0)
         return at;
       s.StartCodeWindow = loadBigEndian32(block + at + extra - 4);
@@ -496,8 +502,8 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   }
   if (s.PacketRemaining <= 0 || at == length)
     return at;  // an empty payload is examined byte by byte
-  // The payload as one run; only its first byte enters the window.
-  s.StartCodeWindow = (s.StartCodeWindow << 8) | block[at];
+  // The payload as one run; only its first byte enters the window, after the header's last three.
+  s.StartCodeWindow = loadBigEndian32(block + at - 3);
   const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.PacketRemaining), length - at);
   if (m_mode == Mode::Demux)
     route(block + at, count);
