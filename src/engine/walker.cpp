@@ -484,12 +484,7 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
       lanes.fillTo(headerEnd + extra - 1);
       if ((lanes.prefixEnds() & bitRange(headerEnd - 1, headerEnd + extra - 1)) != 0)
         return at;
-      s.StartCodeWindow = loadBigEndian32(block + at + extra - 4);
-      s.LpcmHeaderPending = 0;
-      s.MlpHeaderPending = 0;
-      s.PacketRemaining -= extra;
-      s.InPayload = true;
-      at += extra;
+      at = furtherHeaderTaken(block, at, extra);
     }
   } else {
     if (extension) {
@@ -587,12 +582,18 @@ std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::s
   const std::uint8_t extra = s.LpcmHeaderPending | s.MlpHeaderPending;
   if (extra == 0 || end + extra > length || startCodeWithin(block, end, end + extra))
     return end;
-  s.StartCodeWindow = loadBigEndian32(block + end + extra - 4);
+  return furtherHeaderTaken(block, end, extra);
+}
+
+std::size_t Walker::furtherHeaderTaken(const std::uint8_t* block, std::size_t at, std::uint8_t extra) {
+  // The further LPCM or MLP header bytes from at, known to be in the block with no start code among them.
+  WalkerState& s = m_state;
+  s.StartCodeWindow = loadBigEndian32(block + at + extra - 4);
   s.LpcmHeaderPending = 0;
   s.MlpHeaderPending = 0;
   s.PacketRemaining -= extra;
   s.InPayload = true;
-  return end + extra;
+  return at + extra;
 }
 
 void Walker::countDown(std::uint8_t& counter, bool headerField) {

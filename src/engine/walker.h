@@ -85,6 +85,7 @@ class Walker {
   void startCode(std::uint8_t streamId);
   void videoFound(int slot, std::uint8_t streamId);
   std::size_t wholeHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
+  std::size_t furtherHeaderTaken(const std::uint8_t* block, std::size_t at, std::uint8_t extra);
   std::size_t passPacks(const std::uint8_t* block, std::size_t i, std::size_t length);
   std::size_t passPack(const std::uint8_t* block, std::size_t i, std::size_t length, bool& wholePack);
   std::size_t passPackHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
