@@ -10,7 +10,9 @@
 #include "engine/mpeg_ps.h"
 #include "engine/window.h"
 
-#if defined(__SSE2__)
+// SSE2 is part of every x86-64 processor; GCC and Clang say so with __SSE2__, MSVC with _M_X64.
+#if defined(__SSE2__) || defined(_M_X64)
+#define HAVE_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -197,7 +199,7 @@ class ByteLanes {
  private:
   template <unsigned AT>
   void add16() {
-#if defined(__SSE2__)
+#if defined(HAVE_SSE2)
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p + AT));
     const auto lanes = [&bytes](char value) {
       return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))))};
