@@ -559,9 +559,7 @@ std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::s
   const std::uint8_t headerLength = block[i + 4];  // PES_header_data_length
   if (flags & PES_EXTENSION_FLAG)
     return i;
-  const std::uint8_t timeStamps = flags & PTS_DTS_FLAGS_MASK;
-  const int timeStampBytes = timeStamps == PTS_ONLY ? PTS_BYTES : timeStamps == PTS_AND_DTS ? PTS_DTS_BYTES : 0;
-  if (headerLength < timeStampBytes)
+  if (headerLength < TIME_STAMP_BYTES[flags >> 6])
     return i;
   const bool audio = s.streamClass == StreamClass::PrivateAudio;
   if (audio && headerLength == 0 && packetLength - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES)

@@ -48,18 +48,6 @@ Feature makeFeature(std::size_t minSize) {
   return feature;
 }
 
-bool isPrefix(const Bytes& part, const Bytes& whole) {
-  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
-}
-
-std::vector<std::string> entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 /// The log lines of the demux: everything from its "Opening file" line (the second one, after the scan's).
 std::vector<std::string> demuxLog(const std::string& out) {
   const std::vector<std::string> all = lines(out);
@@ -136,12 +124,12 @@ TEST(CliFaults, FullDiskStopsTheDemuxAndKeepsEveryByteWrittenBeforeIt) {
     EXPECT_TRUE(contains(log, "Creating " + out + "/" + AUDIO_NAME)) << result.out;
     EXPECT_FALSE(contains(log, "Done.")) << result.out;
     // Nothing but the two outputs: no temporary or half-named files.
-    EXPECT_EQ(entries(out), (std::vector<std::string>{AUDIO_NAME, VIDEO_NAME}));
+    EXPECT_EQ(test::folderEntries(out), (std::vector<std::string>{AUDIO_NAME, VIDEO_NAME}));
 
     // The video file filled the device up to the limit, with the stream's first bytes.
     const Bytes video = readFile(out + "/" + VIDEO_NAME);
     EXPECT_EQ(video.size(), LIMIT);
-    EXPECT_TRUE(isPrefix(video, feature.video));
+    EXPECT_TRUE(test::isPrefix(video, feature.video));
 
     // The video stream could not have failed before its byte LIMIT was routed, so at least the audio in front
     // of that byte's packet was routed and must have reached the disk, however it was buffered.
@@ -150,7 +138,7 @@ TEST(CliFaults, FullDiskStopsTheDemuxAndKeepsEveryByteWrittenBeforeIt) {
                                  feature.videoPacketEnd.begin());
     const std::size_t audioRouted = feature.audioBeforeVideoPacket.at(packet);
     const Bytes audio = readFile(out + "/" + AUDIO_NAME);
-    EXPECT_TRUE(isPrefix(audio, feature.audio));
+    EXPECT_TRUE(test::isPrefix(audio, feature.audio));
     EXPECT_GE(audio.size(), std::min(audioRouted, LIMIT));
     EXPECT_LE(audio.size(), LIMIT);
     EXPECT_GT(audioRouted, 100'000u);
@@ -207,8 +195,8 @@ TEST(CliFaults, OutputFolderThatCannotBeWritten) {
     }
   }
   EXPECT_EQ(readFile(notFolder), (Bytes{'k', 'e', 'e', 'p'}));
-  EXPECT_EQ(entries(second), (std::vector<std::string>{AUDIO_NAME, VIDEO_NAME}));
-  EXPECT_TRUE(entries(second + "/" + AUDIO_NAME).empty());
+  EXPECT_EQ(test::folderEntries(second), (std::vector<std::string>{AUDIO_NAME, VIDEO_NAME}));
+  EXPECT_TRUE(test::folderEntries(second + "/" + AUDIO_NAME).empty());
   EXPECT_FALSE(fileExists("/proc/" + std::string(VIDEO_NAME)));
 }
 
@@ -220,7 +208,7 @@ TEST(CliFaults, MissingPlaylistEndsTheRunBeforeTheDemux) {
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.err, "Cannot open file \"" + missing + "\". No such file or directory.\n");
   EXPECT_TRUE(demuxLog(result.out).empty()) << result.out;
-  EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"A.EVO", "stderr.txt", "stdout.txt"}));
+  EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"A.EVO", "stderr.txt", "stdout.txt"}));
 }
 
 }  // namespace

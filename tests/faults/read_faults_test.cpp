@@ -8,6 +8,7 @@
 
 #include "engine/errors.h"
 #include "jobs/session.h"
+#include "support/failure_text.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"
 #include "support/ps_builder.h"
@@ -66,12 +67,7 @@ struct Desk {
   }
 
   std::string failure(void (Session::*command)()) {
-    try {
-      (session.*command)();
-    } catch (const Error& error) {
-      return error.what();
-    }
-    return "no failure";
+    return test::failureText([this, command] { (session.*command)(); });
   }
 };
 

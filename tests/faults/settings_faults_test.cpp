@@ -16,14 +16,6 @@ namespace {
 
 using test::FakeSettingsTarget;
 
-std::vector<std::string> entries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 FakeSettingsTarget movedWindow() {
   FakeSettingsTarget window;
   window.left = 33;
@@ -47,8 +39,8 @@ TEST(SettingsFaults, FolderInPlaceOfTheFileIsLeftAlone) {
   EXPECT_TRUE(window.applied.empty());
 
   EXPECT_TRUE(std::filesystem::is_directory(path));
-  EXPECT_TRUE(entries(path).empty());
-  EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"settings.reg"});  // no copy, no temporary file
+  EXPECT_TRUE(test::folderEntries(path).empty());
+  EXPECT_EQ(test::folderEntries(dir.path()), std::vector<std::string>{"settings.reg"});  // no copy, no temporary file
 }
 
 TEST(SettingsFaults, TruncatedUtf16ExportIsKeptAsideAndDefaultsApply) {
@@ -89,7 +81,7 @@ TEST(SettingsFaults, TruncatedUtf16ExportIsKeptAsideAndDefaultsApply) {
     RegRead(store, restarted, paths);
     EXPECT_EQ(restarted.left, 33);
     EXPECT_EQ(restarted.audio, "ac3");
-    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"settings.reg", "settings.reg.bad"}));
+    EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"settings.reg", "settings.reg.bad"}));
   }
 }
 

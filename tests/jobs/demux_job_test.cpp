@@ -8,6 +8,7 @@
 
 #include "engine/errors.h"
 #include "jobs/session.h"
+#include "support/failure_text.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"
 #include "support/ps_builder.h"
@@ -16,8 +17,8 @@ namespace ardunex {
 namespace {
 
 using test::Bytes;
-using test::PsBuilder;
 using test::payload;
+using test::PsBuilder;
 
 constexpr std::size_t MIB = 1024 * 1024;
 constexpr const char* VIDEO = "AVC.stream.00";
@@ -50,10 +51,6 @@ Feature makeFeature(std::size_t minSize, std::uint32_t seed) {
   }
   feature.file = builder.bytes();
   return feature;
-}
-
-bool isPrefix(const Bytes& part, const Bytes& whole) {
-  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
 std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& start) {
@@ -93,12 +90,7 @@ class DemuxJob : public testing::Test {
   }
 
   std::string demuxFailure() {
-    try {
-      session.bDemuxClick();
-    } catch (const Error& error) {
-      return error.what();
-    }
-    return "no failure";
+    return test::failureText([this] { session.bDemuxClick(); });
   }
 
   FakeWindow fake;
@@ -142,12 +134,12 @@ TEST_F(DemuxJob, OutputNames) {
     std::string videoName;  // as logged
     std::string audioName;
   } cases[] = {
-    {out, "mpv", "mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1.DD+.stream.01.mpa"},
-    {out + "/", "m2v", "ac3", AUDIO, out + "/FEATURE_1.AVC.stream.00.m2v", out + "/FEATURE_1.DD+.stream.01.ac3"},
-    {out, "", ".mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.", out + "/FEATURE_1.DD+.stream.01..mpa"},
-    {out, "mpv", "mpa", "English/Commentary", out + "/FEATURE_1.AVC.stream.00.mpv",
-     out + "/FEATURE_1.English_Commentary.mpa"},
-    {out, "mpv", "mpa", "../../escape", out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1..._.._escape.mpa"},
+      {out, "mpv", "mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1.DD+.stream.01.mpa"},
+      {out + "/", "m2v", "ac3", AUDIO, out + "/FEATURE_1.AVC.stream.00.m2v", out + "/FEATURE_1.DD+.stream.01.ac3"},
+      {out, "", ".mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.", out + "/FEATURE_1.DD+.stream.01..mpa"},
+      {out, "mpv", "mpa", "English/Commentary", out + "/FEATURE_1.AVC.stream.00.mpv",
+       out + "/FEATURE_1.English_Commentary.mpa"},
+      {out, "mpv", "mpa", "../../escape", out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1..._.._escape.mpa"},
   };
   prepare("FEATURE_1.EVO", feature);
   for (const auto& c : cases) {
@@ -198,12 +190,12 @@ TEST_F(DemuxJob, TwoPartFeatures) {
     bool option;
     const char* continueLine;  // empty: no continuation
   } cases[] = {
-    {"FEATURE_1.EVO", "FEATURE_2.EVO", true, "Continue on FEATURE_2.EVO"},
-    {"MOVIE_1.EVO", "MOVIE_2.EVO", true, "Continue on MOVIE_2.EVO"},
-    {"feature_1.evo", "feature_2.EVO", true, ""},  // only the exact ending "_1.EVO" counts
-    {"FEATURE_2.EVO", "", true, ""},               // its own "second part" is itself
-    {"FEATURE_1.EVO", "", true, ""},
-    {"FEATURE_1.EVO", "FEATURE_2.EVO", false, ""},
+      {"FEATURE_1.EVO", "FEATURE_2.EVO", true, "Continue on FEATURE_2.EVO"},
+      {"MOVIE_1.EVO", "MOVIE_2.EVO", true, "Continue on MOVIE_2.EVO"},
+      {"feature_1.evo", "feature_2.EVO", true, ""},  // only the exact ending "_1.EVO" counts
+      {"FEATURE_2.EVO", "", true, ""},               // its own "second part" is itself
+      {"FEATURE_1.EVO", "", true, ""},
+      {"FEATURE_1.EVO", "FEATURE_2.EVO", false, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.firstName) + " option " + (c.option ? "on" : "off"));
@@ -302,7 +294,7 @@ TEST_F(DemuxJob, CancelDuringTheFirstPass) {
     const Bytes video = test::readFile(outFile("FEATURE_1", VIDEO, "mpv"));
     if (confirmed) {
       EXPECT_TRUE(linesStartingWith(fake.logLines, "Continue on ").empty());
-      EXPECT_TRUE(isPrefix(video, first.video));
+      EXPECT_TRUE(test::isPrefix(video, first.video));
       EXPECT_GT(video.size(), 2 * MIB);  // about two thirds of the first 4 MiB are video
       EXPECT_LT(video.size(), first.video.size());
     } else {
@@ -418,7 +410,7 @@ TEST_F(DemuxJob, WriteFailureOnDiskKeepsWhatTheOtherFilesWere) {
 
   EXPECT_EQ(demuxFailure(), "Stream write error");
   const Bytes audio = test::readFile(outFile("FEATURE", AUDIO, "mpa"));
-  EXPECT_TRUE(isPrefix(audio, feature.audio));
+  EXPECT_TRUE(test::isPrefix(audio, feature.audio));
   EXPECT_GT(audio.size(), 100'000u);
   EXPECT_LT(audio.size(), feature.audio.size());
   EXPECT_NE(fake.logLines.back(), "Done.");
@@ -440,12 +432,7 @@ class DemuxJobInMemory : public testing::Test {
   }
 
   std::string demuxFailure() {
-    try {
-      session.bDemuxClick();
-    } catch (const Error& error) {
-      return error.what();
-    }
-    return "no failure";
+    return test::failureText([this] { session.bDemuxClick(); });
   }
 
   FakeWindow fake;
@@ -462,8 +449,8 @@ TEST_F(DemuxJobInMemory, WriteFailureClosesEverythingAndKeepsWhatWasWritten) {
   EXPECT_EQ(demuxFailure(), "Stream write error");
   EXPECT_EQ(files.openOutputs, 0);
   EXPECT_EQ(files.files[audio].size(), 1000u);
-  EXPECT_TRUE(isPrefix(files.files[audio], feature.audio));
-  EXPECT_TRUE(isPrefix(files.files[video], feature.video));
+  EXPECT_TRUE(test::isPrefix(files.files[audio], feature.audio));
+  EXPECT_TRUE(test::isPrefix(files.files[video], feature.video));
   EXPECT_NE(fake.logLines.back(), "Done.");
   EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
   EXPECT_FALSE(session.jobRunning());

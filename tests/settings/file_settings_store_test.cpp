@@ -52,7 +52,8 @@ std::vector<Line> readExport(const std::string& text, std::string& key) {
   std::vector<Line> out;
   for (std::size_t i = 3; i + 1 < lines.size(); ++i) {
     std::string line = lines[i];
-    while (line.back() == '\\') line.pop_back(), line += lines[++i].substr(2);
+    while (line.back() == '\\')
+      line.pop_back(), line += lines[++i].substr(2);
     const std::size_t eq = line.find("\"=");
     Line parsed{line.substr(1, eq - 1), "", line.substr(eq + 2)};
     if (parsed.data.rfind("dword:", 0) == 0) {
@@ -63,7 +64,8 @@ std::vector<Line> readExport(const std::string& text, std::string& key) {
       parsed.kind = "text";
       std::string unescaped;
       for (std::size_t k = 1; k + 1 < parsed.data.size(); ++k) {
-        if (parsed.data[k] == '\\') ++k;
+        if (parsed.data[k] == '\\')
+          ++k;
         unescaped += parsed.data[k];
       }
       parsed.data = unescaped;
@@ -97,13 +99,6 @@ class DiskFullStore : public FileSettingsStore {
     return false;
   }
 };
-
-std::vector<std::string> folderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(FileSettingsStore, WritesAnExportFileInWriteOrder) {
   TempDir dir;
@@ -151,7 +146,7 @@ TEST(FileSettingsStore, FailedSaveLeavesTheStoredFileIntact) {
     EXPECT_EQ(std::string(e.what()), "Failed to set data for 'WindowState'");
   }
   EXPECT_EQ(readText(path), before);
-  EXPECT_EQ(folderEntries(dir.path()), std::vector<std::string>{"settings.reg"});
+  EXPECT_EQ(test::folderEntries(dir.path()), std::vector<std::string>{"settings.reg"});
 
   // A folder that cannot be created fails the same way.
   writeText(dir.file("blocker"), "a file where the folder should be");
@@ -247,7 +242,8 @@ TEST(FileSettingsStore, OtherKeysAndValuesSurviveASave) {
   const RegFileKey& own = after->keys[1];
   auto find = [&](std::string_view name) {
     for (const RegFileValue& v : own.values)
-      if (v.name == name) return std::optional<RegValue>(v.value);
+      if (v.name == name)
+        return std::optional<RegValue>(v.value);
     return std::optional<RegValue>();
   };
   EXPECT_EQ(find("Install")->data, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8}));

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,11 +20,9 @@ constexpr std::uint8_t PRIVATE_STREAM_1 = 0xBD;
 constexpr std::uint8_t PADDING_STREAM = 0xBE;
 constexpr std::size_t MAX_PES_PACKET_LENGTH = 0xFFFF;
 constexpr std::uint32_t PROGRAM_MUX_RATE = 75600;  // in 50 bytes/s: 30.24 Mbit/s
-constexpr std::uint64_t PTS_STEP = 3003;            // one 29.97 Hz frame in 90 kHz units
+constexpr std::uint64_t PTS_STEP = 3003;           // one 29.97 Hz frame in 90 kHz units
 
-void putStartCode(Bytes& out, std::uint8_t id) {
-  out.insert(out.end(), {0x00, 0x00, 0x01, id});
-}
+void putStartCode(Bytes& out, std::uint8_t id) { out.insert(out.end(), {0x00, 0x00, 0x01, id}); }
 
 void put16(Bytes& out, std::size_t value) {
   out.push_back(static_cast<std::uint8_t>(value >> 8));
@@ -110,7 +109,7 @@ PsBuilder& PsBuilder::pack(bool systemHeader) {
   m_bytes.push_back(static_cast<std::uint8_t>((((scr >> 15) & 0x1F) << 3) | 0x04 | ((scr >> 13) & 0x03)));
   m_bytes.push_back(static_cast<std::uint8_t>(scr >> 5));
   m_bytes.push_back(static_cast<std::uint8_t>(((scr & 0x1F) << 3) | 0x04));
-  m_bytes.push_back(0x01);  // SCR extension low bits, marker
+  m_bytes.push_back(0x01);                                    // SCR extension low bits, marker
   const std::uint32_t rate = (PROGRAM_MUX_RATE << 2) | 0x03;  // program_mux_rate, two marker bits
   m_bytes.push_back(static_cast<std::uint8_t>(rate >> 16));
   m_bytes.push_back(static_cast<std::uint8_t>(rate >> 8));
@@ -218,9 +217,7 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string TempDir::file(const std::string& name) const {
-  return m_path + "/" + name;
-}
+std::string TempDir::file(const std::string& name) const { return m_path + "/" + name; }
 
 void writeFile(const std::string& path, const Bytes& data) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -239,6 +236,18 @@ Bytes readFile(const std::string& path) {
 bool fileExists(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::is_regular_file(path, ignored);
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool isPrefix(const Bytes& part, const Bytes& whole) {
+  return part.size() <= whole.size() && std::equal(part.begin(), part.end(), whole.begin());
 }
 
 }  // namespace ardunex::test

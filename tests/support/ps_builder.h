@@ -12,13 +12,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 /// Options of one PES header.
 struct PesHeader {
-  bool pts = false;            // PTS only (PTS_DTS_flags '10')
-  bool ptsDts = false;         // PTS and DTS ('11')
-  int stuffing = 0;            // stuffing bytes 0xFF at the end of the header data
-  bool extension = false;      // PES_extension_flag with a flags byte
-  std::uint8_t extFlags = 0;   // the PES extension flags byte when extension is set
-  bool pstd = false;           // write a 2-byte P-STD buffer field (set extFlags bit 4 yourself or let the builder)
-  int streamIdExtension = -1;  // write PES_extension_field_length and this stream_id_extension (with the marker bit 0x80)
+  bool pts = false;           // PTS only (PTS_DTS_flags '10')
+  bool ptsDts = false;        // PTS and DTS ('11')
+  int stuffing = 0;           // stuffing bytes 0xFF at the end of the header data
+  bool extension = false;     // PES_extension_flag with a flags byte
+  std::uint8_t extFlags = 0;  // the PES extension flags byte when extension is set
+  bool pstd = false;          // write a 2-byte P-STD buffer field (set extFlags bit 4 yourself or let the builder)
+  int streamIdExtension =
+      -1;  // write PES_extension_field_length and this stream_id_extension (with the marker bit 0x80)
 };
 
 /// Builds a program stream in memory; every add appends to bytes().
@@ -74,5 +75,9 @@ class TempDir {
 void writeFile(const std::string& path, const Bytes& data);
 Bytes readFile(const std::string& path);
 bool fileExists(const std::string& path);
+/// The names in a folder, sorted.
+std::vector<std::string> folderEntries(const std::string& folder);
+/// Whether whole begins with part (what a file cut short by a failure still holds).
+bool isPrefix(const Bytes& part, const Bytes& whole);
 
 }  // namespace ardunex::test
