@@ -1,4 +1,6 @@
 // ardunex-cli: scans and demuxes EVO files from the command line, through the same jobs as the window.
+#include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +19,7 @@
 
 #include "app/console_window.h"
 #include "engine/errors.h"
+#include "jobs/options.h"
 #include "jobs/session.h"
 
 namespace {
@@ -49,7 +52,10 @@ constexpr const char* HELP =
   "      --full-scan       scan the whole file, not only its first 4 MiB\n"
   "      --xpl FILE        read this playlist (VPLST000.XPL) after the scan: boxes and\n"
   "                        output names take the playlist's labels\n"
-  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
+  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n";
+
+// After HELP come the opt-in options, one per line of OPTION_INFO, then this.
+constexpr const char* HELP_END =
   "  -h, --help            show this help\n"
   "\n"
   "The log lines go to standard output, progress to standard error when it is a\n"
@@ -70,6 +76,7 @@ struct Arguments {
   std::optional<std::string> audioExt;
   std::optional<std::set<int>> video;
   std::optional<std::set<int>> audio;
+  std::array<bool, OPTION_COUNT> options{};
 };
 
 struct UsageError {
@@ -91,6 +98,38 @@ std::set<int> parseList(const std::string& option, const std::string& text, int 
     at = comma + 1;
   }
   return numbers;
+}
+
+const OptionInfo* findOption(const std::string& arg) {
+  for (const OptionInfo& info : OPTION_INFO)
+    if (arg == info.flag)
+      return &info;
+  return nullptr;
+}
+
+// Prints the help, with a line for each opt-in option wrapped after its flag column.
+void printHelp(std::FILE* out) {
+  constexpr std::size_t FLAG_COLUMN = 24;
+  constexpr std::size_t LINE_WIDTH = 79;
+  std::fputs(HELP, out);
+  for (const OptionInfo& info : OPTION_INFO) {
+    std::string line = "      " + std::string(info.flag);
+    line.resize(std::max(line.size() + 1, FLAG_COLUMN), ' ');
+    std::string_view words = info.hint;
+    while (!words.empty()) {
+      std::size_t take = words.size();
+      if (line.size() + take > LINE_WIDTH) {
+        take = words.rfind(' ', LINE_WIDTH - line.size());
+        if (take == std::string_view::npos || take == 0)
+          take = std::min(words.size(), LINE_WIDTH - line.size());
+      }
+      line += words.substr(0, take);
+      words.remove_prefix(std::min(words.size(), take + (take < words.size() && words[take] == ' ' ? 1 : 0)));
+      std::fprintf(out, "%s\n", line.c_str());
+      line.assign(FLAG_COLUMN, ' ');
+    }
+  }
+  std::fputs(HELP_END, out);
 }
 
 Arguments parseArguments(int argc, char** argv, bool& help) {
@@ -127,6 +166,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.xplFile = value();
     else if (arg == "--print-xpl")
       args.printXpl = true;
+    else if (const OptionInfo* info = findOption(arg))
+      args.options[static_cast<std::size_t>(info->option)] = true;
     else if (arg == "--")
       for (++i; i < argc; ++i)
         files.emplace_back(argv[i]);
@@ -195,7 +236,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (help) {
-    std::fputs(HELP, stdout);
+    printHelp(stdout);
     return 0;
   }
 
@@ -204,6 +245,7 @@ int main(int argc, char** argv) {
   window.session = &session;
   window.fastCheckChecked = !args.fullScan;
   window.continueChecked = !args.noContinue;
+  window.optionsOn = args.options;
   if (args.output)
     window.workdirText = *args.output;
   if (args.videoExt)

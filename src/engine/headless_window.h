@@ -30,6 +30,7 @@ class HeadlessWindow : public Window {
   std::string audioExt() const override { return "mpa"; }
   bool continueOnSecond() const override { return false; }
   bool fastCheck() const override { return false; }
+  bool optionOn(Option) const override { return false; }
 
   std::string evoFileText() const override { return {}; }
   void setEvoFileText(std::string_view) override {}

@@ -23,6 +23,18 @@ constexpr int subBox(int k) { return VIDEO_BOX_COUNT + AUDIO_BOX_COUNT + k; }
 
 enum class Button { ReadEvo, ReadXpl, Demux, Cancel, BrowseEvo, BrowseXpl };
 
+/// The opt-in options beyond the file extensions, folder, continuation and fast check. Every one is off
+/// by default, and with all of them off scan and demux behave exactly as without them.
+enum class Option {
+  EveryStream,   ///< streams whose number is taken, and MPEG audio, get boxes of their own
+  DelayNames,    ///< audio and subpicture names carry the stream's delay against the video
+  Subpictures,   ///< subpicture streams are scanned and written as SUP files
+  Chapters,      ///< the playlist's chapters are written beside the streams
+  MkvmergeFile,  ///< an mkvmerge option file is written after the demux
+  LpcmWav,       ///< LPCM streams are written as WAV files
+};
+inline constexpr int OPTION_COUNT = 6;
+
 /// Pages of the window's page control, in tab order.
 enum class Page { Status = 0, Video, Audio, Subpicture, Xpl, Options };
 
@@ -68,6 +80,8 @@ class Window {
   virtual std::string audioExt() const = 0;
   virtual bool continueOnSecond() const = 0;
   virtual bool fastCheck() const = 0;
+  /// Whether an opt-in option is ticked.
+  virtual bool optionOn(Option option) const = 0;
 
   /// The two path fields (eEVOfile, eXPLfile).
   virtual std::string evoFileText() const = 0;

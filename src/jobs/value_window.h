@@ -34,6 +34,8 @@ class ValueWindow : public Window {
   std::string audioExtText = "mpa";
   bool continueChecked = true;
   bool fastCheckChecked = true;
+  /// The opt-in options, indexed by Option; all off.
+  std::array<bool, OPTION_COUNT> optionsOn{};
 
   std::string evoFile;
   std::string xplFile;
@@ -60,6 +62,7 @@ class ValueWindow : public Window {
   std::string audioExt() const override { return audioExtText; }
   bool continueOnSecond() const override { return continueChecked; }
   bool fastCheck() const override { return fastCheckChecked; }
+  bool optionOn(Option option) const override { return optionsOn[static_cast<std::size_t>(option)]; }
 
   std::string evoFileText() const override { return evoFile; }
   void setEvoFileText(std::string_view text) override { evoFile = text; }

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "jobs/options.h"
+
 namespace ardunex {
 
 namespace {
@@ -81,6 +83,8 @@ void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths) {
   if (has(XPL_DIR)) paths.XPLdir = readString(store, XPL_DIR);
   if (has(CONTINUE)) target.setContinueOnSecond(readInteger(store, CONTINUE) != 0);
   if (has(FAST_CHECK)) target.setFastCheck(readInteger(store, FAST_CHECK) != 0);
+  for (const OptionInfo& info : OPTION_INFO)
+    if (has(info.settingsKey)) target.setOptionOn(info.option, readInteger(store, info.settingsKey) != 0);
 }
 
 void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathState& paths,
@@ -104,6 +108,12 @@ void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathStat
   writeString(store, XPL_DIR, paths.XPLdir);
   writeInteger(store, CONTINUE, target.continueOnSecond() ? 1 : 0);
   writeInteger(store, FAST_CHECK, target.fastCheck() ? 1 : 0);
+  // An option is written once it has been ticked, so that files of users who never tick one stay as
+  // they were.
+  for (const OptionInfo& info : OPTION_INFO) {
+    const bool on = target.optionOn(info.option);
+    if (on || store.valueExists(info.settingsKey)) writeInteger(store, info.settingsKey, on ? 1 : 0);
+  }
   if (!store.valueExists(INSTALL)) writeBinary(store, INSTALL, doubleBytes(now()));
 
   // A store that keeps its values until the key closes loses all of this save when that fails.

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/window.h"
+
 namespace ardunex {
 
 /// The window never gets smaller than its design size, frame included (with the frame of the platform
@@ -51,6 +53,9 @@ class SettingsTarget {
   virtual void setContinueOnSecond(bool ticked) = 0;
   virtual bool fastCheck() const = 0;
   virtual void setFastCheck(bool ticked) = 0;
+  /// The opt-in options' check boxes; a target without them keeps them off.
+  virtual bool optionOn(Option) const { return false; }
+  virtual void setOptionOn(Option, bool) {}
 };
 
 }  // namespace ardunex

@@ -31,6 +31,7 @@
 #include <exception>
 
 #include "engine/errors.h"
+#include "jobs/options.h"
 #include "ui/jpeg_logo.h"
 
 namespace ardunex {
@@ -393,9 +394,22 @@ void TfMain::createOptionsPage(QWidget* page) {
   m_cbFastCheck->setChecked(true);
   setHint(m_cbFastCheck, QStringLiteral("Read EVO checks only the first 4 MB of the file"));
   m_cbFastCheck->setGeometry(designRect(3, 106, 112, 17));
+
+  // The opt-in options follow, one row each, all off.
+  int top = 129;
+  for (const OptionInfo& info : OPTION_INFO) {
+    auto* box = new QCheckBox(QString::fromUtf8(info.caption.data(), qsizetype(info.caption.size())), page);
+    box->setObjectName(QString::fromUtf8(info.boxName.data(), qsizetype(info.boxName.size())));
+    setHint(box, QString::fromUtf8(info.hint.data(), qsizetype(info.hint.size())));
+    box->setGeometry(designRect(3, top, 112, 17));
+    m_optionBoxes[static_cast<std::size_t>(info.option)] = box;
+    top += 23;
+  }
   // The design widths fit the design font; a wider substitute font must not cut the captions short, and
   // nothing stands to the right of these boxes on the page.
-  for (QCheckBox* box : {m_cbContinue, m_cbFastCheck})
+  std::vector<QCheckBox*> rows{m_cbContinue, m_cbFastCheck};
+  rows.insert(rows.end(), m_optionBoxes.begin(), m_optionBoxes.end());
+  for (QCheckBox* box : rows)
     box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
 }
 
@@ -503,6 +517,9 @@ void TfMain::setVideoExt(const std::string& text) { m_eVideoExt->setText(QString
 void TfMain::setAudioExt(const std::string& text) { m_eAudioExt->setText(QString::fromStdString(text)); }
 void TfMain::setContinueOnSecond(bool checked) { m_cbContinue->setChecked(checked); }
 void TfMain::setFastCheck(bool checked) { m_cbFastCheck->setChecked(checked); }
+void TfMain::setOptionOn(Option option, bool checked) {
+  m_optionBoxes[static_cast<std::size_t>(option)]->setChecked(checked);
+}
 
 QString TfMain::panelText(int panel) const { return m_statusBar->text(panel); }
 int TfMain::panelWidth(int panel) const { return m_statusBar->panelWidth(panel); }
@@ -769,6 +786,7 @@ std::string TfMain::videoExt() const { return m_eVideoExt->text().toStdString();
 std::string TfMain::audioExt() const { return m_eAudioExt->text().toStdString(); }
 bool TfMain::continueOnSecond() const { return m_cbContinue->isChecked(); }
 bool TfMain::fastCheck() const { return m_cbFastCheck->isChecked(); }
+bool TfMain::optionOn(Option option) const { return m_optionBoxes[static_cast<std::size_t>(option)]->isChecked(); }
 
 std::string TfMain::evoFileText() const { return pathString(m_eEVOfile->text()); }
 void TfMain::setEvoFileText(std::string_view text) { m_eEVOfile->setText(pathText(text)); }

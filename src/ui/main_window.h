@@ -77,6 +77,7 @@ class TfMain : public QWidget, public Window {
   void setAudioExt(const std::string& text);
   void setContinueOnSecond(bool checked);
   void setFastCheck(bool checked);
+  void setOptionOn(Option option, bool checked);
 
   /// Status bar panel text (with its leading blank) and width.
   QString panelText(int panel) const;
@@ -122,6 +123,7 @@ class TfMain : public QWidget, public Window {
   std::string audioExt() const override;
   bool continueOnSecond() const override;
   bool fastCheck() const override;
+  bool optionOn(Option option) const override;
 
   std::string evoFileText() const override;
   void setEvoFileText(std::string_view text) override;
@@ -188,6 +190,7 @@ class TfMain : public QWidget, public Window {
   QLineEdit* m_eWorkdir = nullptr;
   QCheckBox* m_cbContinue = nullptr;
   QCheckBox* m_cbFastCheck = nullptr;
+  std::array<QCheckBox*, OPTION_COUNT> m_optionBoxes{};
   int m_treeWidth = 0;
 
   ErrorReporter m_reportError;

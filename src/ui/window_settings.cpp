@@ -48,5 +48,7 @@ bool WindowSettings::continueOnSecond() const { return m_window.continueOnSecond
 void WindowSettings::setContinueOnSecond(bool ticked) { m_window.setContinueOnSecond(ticked); }
 bool WindowSettings::fastCheck() const { return m_window.fastCheck(); }
 void WindowSettings::setFastCheck(bool ticked) { m_window.setFastCheck(ticked); }
+bool WindowSettings::optionOn(Option option) const { return m_window.optionOn(option); }
+void WindowSettings::setOptionOn(Option option, bool ticked) { m_window.setOptionOn(option, ticked); }
 
 }  // namespace ardunex

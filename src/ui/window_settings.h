@@ -38,6 +38,8 @@ class WindowSettings : public SettingsTarget {
   void setContinueOnSecond(bool ticked) override;
   bool fastCheck() const override;
   void setFastCheck(bool ticked) override;
+  bool optionOn(Option option) const override;
+  void setOptionOn(Option option, bool ticked) override;
 
  private:
   TfMain& m_window;

@@ -1,6 +1,8 @@
 // Test doubles for the settings: a window made of plain values, an in-memory store, file helpers.
 #pragma once
 
+#include <array>
+
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "settings/settings_store.h"
+#include "jobs/options.h"
 #include "settings/settings_target.h"
 
 namespace ardunex::test {
@@ -28,6 +31,7 @@ class FakeSettingsTarget : public SettingsTarget {
   std::string work;
   bool continueTicked = true;
   bool fastTicked = true;
+  std::array<bool, OPTION_COUNT> options{};
   std::vector<std::string> applied;
 
   int windowLeft() const override { return left; }
@@ -52,6 +56,10 @@ class FakeSettingsTarget : public SettingsTarget {
   void setContinueOnSecond(bool v) override { continueTicked = v, applied.push_back("Continue"); }
   bool fastCheck() const override { return fastTicked; }
   void setFastCheck(bool v) override { fastTicked = v, applied.push_back("FastCheck"); }
+  bool optionOn(Option o) const override { return options[static_cast<std::size_t>(o)]; }
+  void setOptionOn(Option o, bool v) override {
+    options[static_cast<std::size_t>(o)] = v, applied.push_back(std::string(optionInfo(o).settingsKey));
+  }
 };
 
 /// A store that writes each value at once, as the registry does, and can refuse one value by name.

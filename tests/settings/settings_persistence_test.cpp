@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "settings/file_settings_store.h"
@@ -240,6 +241,34 @@ TEST(SettingsPersistence, FailedWriteStopsTheSaveAtThatValue) {
   store.refuseWriteOf.clear();
   RegWrite(store, movedWindow(), PathState{});
   EXPECT_EQ(store.names(), ALL_VALUES_IN_WRITE_ORDER);
+}
+
+TEST(SettingsPersistence, OptInOptionsAreWrittenOnceTickedAndReadBack) {
+  TempDir dir;
+  FileSettingsStore store(dir.file("ardunex/settings.reg"));
+  RegWrite(store, movedWindow(), PathState{}, [] { return FIRST_SAVE; });
+  FakeSettingsTarget untouched;
+  PathState paths;
+  RegRead(store, untouched, paths);
+  EXPECT_EQ(untouched.options, (std::array<bool, OPTION_COUNT>{}));
+  EXPECT_EQ(std::find(untouched.applied.begin(), untouched.applied.end(), "Chapters"), untouched.applied.end());
+
+  // Ticked, the option is kept; unticked later, it is kept off rather than dropped.
+  FakeSettingsTarget ticked = movedWindow();
+  ticked.options[static_cast<std::size_t>(Option::Chapters)] = true;
+  ticked.options[static_cast<std::size_t>(Option::LpcmWav)] = true;
+  RegWrite(store, ticked, PathState{}, [] { return LATER_SAVE; });
+  FakeSettingsTarget read;
+  RegRead(store, read, paths);
+  EXPECT_TRUE(read.optionOn(Option::Chapters) && read.optionOn(Option::LpcmWav));
+  EXPECT_FALSE(read.optionOn(Option::EveryStream));
+
+  ticked.options[static_cast<std::size_t>(Option::Chapters)] = false;
+  RegWrite(store, ticked, PathState{}, [] { return LATER_SAVE; });
+  const std::string text = test::readText(dir.file("ardunex/settings.reg"));
+  EXPECT_NE(text.find("\"Chapters\"=dword:00000000"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"LpcmWav\"=dword:00000001"), std::string::npos) << text;
+  EXPECT_EQ(text.find("EveryStream"), std::string::npos) << text;
 }
 
 TEST(SettingsPersistence, KeyThatCannotBeOpenedSavesAndReadsNothing) {
