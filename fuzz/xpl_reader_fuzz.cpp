@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/errors.h"
-#include "engine/headless_window.h"
+#include "support/headless_window.h"
 #include "engine/stream_slot_table.h"
 #include "replay_main.h"
 #include "xpl/codec_tables.h"

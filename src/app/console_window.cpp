@@ -35,7 +35,7 @@ void ConsoleWindow::endProgress() {
 
 void ConsoleWindow::processEvents() {
   if (interrupted.load() && session)
-    session->run().CancelRequested = true;
+    session->requestCancel();
 }
 
 std::string boxName(int box) {
