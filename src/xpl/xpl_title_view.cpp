@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/ascii_text.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {
@@ -12,14 +13,6 @@ namespace {
 enum Root { INFO, VIDEO, AUDIO, SUBTITLE, CHAPTER };
 
 constexpr int TRACK_COUNT = 16;  // slots per group of the stream slot table
-
-std::string asciiUpper(const std::string& text) {
-  std::string folded = text;
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return folded;
-}
 
 bool contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
