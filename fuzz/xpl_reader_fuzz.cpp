@@ -130,7 +130,7 @@ void checkTitleView(const std::vector<std::string>& before, const CodecTables& c
   FuzzWindow window;
   bool failed = false;
   try {
-    XplTitleView(lines, codecs, evoBase, slots, window);
+    showXplTitle(lines, codecs, evoBase, slots, window);
   } catch (const ConvertError&) {
     failed = true;
   }

@@ -83,7 +83,7 @@ void Session::bReadXPLClick() {
   }
   run.InputFile.reset();
 
-  XplTitleView(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
+  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
 
   scope.showMemo();
   m_window.log("Done.");

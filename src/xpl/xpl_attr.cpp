@@ -26,7 +26,7 @@ std::string XPLattr(std::string_view tag, std::string_view name) {
   return std::string(rest.substr(0, close));
 }
 
-std::int32_t StrToInt(std::string_view text) {
+std::int32_t parseInt32(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ')
     ++i;
