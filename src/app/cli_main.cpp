@@ -157,7 +157,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
     else if (arg == "--audio-ext") {
       args.audioExt = value();
       if (args.audioExt->size() > static_cast<std::size_t>(AUDIO_EXT_MAX_LENGTH))
-        throw UsageError{"the audio file extension has at most " + std::to_string(AUDIO_EXT_MAX_LENGTH) + " characters"};
+        throw UsageError{"the audio file extension has at most " + std::to_string(AUDIO_EXT_MAX_LENGTH) +
+                         " characters"};
     } else if (arg == "--no-continue")
       args.noContinue = true;
     else if (arg == "--full-scan")

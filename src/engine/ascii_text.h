@@ -31,8 +31,6 @@ inline int hexDigitValue(char c) {
 }
 
 /// n from 0 to 99 as two decimal digits, "00" to "99".
-inline std::string twoDigits(int n) {
-  return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)};
-}
+inline std::string twoDigits(int n) { return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)}; }
 
 }  // namespace ardunex
