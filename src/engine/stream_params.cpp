@@ -190,26 +190,8 @@ Hit readMpeg2Video(Bytes d, std::size_t p, StreamParams& out) {
 
 constexpr int NAL_SPS = 7;
 
-bool highProfile(std::uint32_t profileIdc) {
-  switch (profileIdc) {
-    case 100:
-    case 110:
-    case 122:
-    case 244:
-    case 44:
-    case 83:
-    case 86:
-    case 118:
-    case 128:
-    case 138:
-    case 139:
-    case 134:
-    case 135:
-      return true;
-    default:
-      return false;
-  }
-}
+// profile_idc values whose sets carry chroma_format_idc, bit depths and scaling matrices.
+constexpr std::array<std::uint32_t, 13> HIGH_PROFILES = {100, 110, 122, 244, 44, 83, 86, 118, 128, 138, 139, 134, 135};
 
 void skipScalingList(BitReader& r, int size) {
   std::int64_t last = 8, next = 8;
@@ -233,7 +215,7 @@ Hit readAvc(Bytes d, std::size_t p, StreamParams& out) {
     return fail(r, unit.cut);
   std::uint32_t chromaFormat = 1;
   bool separatePlanes = false;
-  if (highProfile(profileIdc)) {
+  if (std::find(HIGH_PROFILES.begin(), HIGH_PROFILES.end(), profileIdc) != HIGH_PROFILES.end()) {
     chromaFormat = r.ue();
     if (chromaFormat > 3)
       return fail(r, unit.cut);

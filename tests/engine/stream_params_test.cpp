@@ -80,6 +80,8 @@ class BitWriter {
     return put(0, bits).put(std::uint64_t{value} + 1, bits + 1);
   }
   /// The bytes with a stop bit, each 00 00 followed by a byte up to 03 escaped with 03.
+  /// The bytes as written, the last one filled up with zero bits.
+  const Bytes& bytes() const { return m_bytes; }
   Bytes escaped() {
     put(1, 1);
     Bytes out;
@@ -117,67 +119,56 @@ struct EncodeCase {
   std::string format;                // raw output format
 };
 
-std::string video(const std::string& size, const std::string& rate) { return "testsrc=size=" + size + ":rate=" + rate; }
-std::string audio(int rate) { return "sine=frequency=440:sample_rate=" + std::to_string(rate) + ":duration=0.2"; }
+std::string join(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words)
+    text += word;
+  return text;
+}
+
+EncodeCase video(StreamCoding coding, const std::string& size, const std::string& rate,
+                 std::vector<std::string> extra = {}) {
+  const bool avc = coding == StreamCoding::Avc;
+  std::vector<std::string> options = {"-c:v", avc ? "libx264" : "mpeg2video", "-frames:v", "2"};
+  if (avc)
+    options.insert(options.end(), {"-preset", "ultrafast"});
+  options.insert(options.end(), extra.begin(), extra.end());
+  return {(avc ? "avc-" : "mpeg2-") + size + "-" + rate + join(extra), coding, "testsrc=size=" + size + ":rate=" + rate,
+          options, avc ? "h264" : "mpeg2video"};
+}
+
+std::string tone(int rate) { return "sine=frequency=440:sample_rate=" + std::to_string(rate) + ":duration=0.2"; }
+
+EncodeCase sound(StreamCoding coding, const std::string& encoder, const std::string& format, int channels, int rate) {
+  std::vector<std::string> options = {"-c:a", encoder, "-ac", std::to_string(channels)};
+  if (encoder == "dca" || encoder == "truehd" || encoder == "mlp")
+    options.insert(options.end(), {"-strict", "-2"});
+  return {encoder + "-" + std::to_string(channels) + "ch-" + std::to_string(rate), coding, tone(rate), options, format};
+}
 
 const std::vector<EncodeCase> ENCODE_CASES = {
-    {"mpeg2-720x576-25",
-     StreamCoding::Mpeg2Video,
-     video("720x576", "25"),
-     {"-c:v", "mpeg2video", "-frames:v", "2"},
-     "mpeg2video"},
-    {"mpeg2-1920x1080-23.976",
-     StreamCoding::Mpeg2Video,
-     video("1920x1080", "24000/1001"),
-     {"-c:v", "mpeg2video", "-frames:v", "1"},
-     "mpeg2video"},
-    {"mpeg2-352x288-15-rate-extension",
-     StreamCoding::Mpeg2Video,
-     video("352x288", "15"),
-     {"-c:v", "mpeg2video", "-frames:v", "2"},
-     "mpeg2video"},
-    {"mpeg2-1280x720-59.94",
-     StreamCoding::Mpeg2Video,
-     video("1280x720", "60000/1001"),
-     {"-c:v", "mpeg2video", "-frames:v", "1"},
-     "mpeg2video"},
-    {"avc-1920x1080-23.976-cropped",
-     StreamCoding::Avc,
-     video("1920x1080", "24000/1001"),
-     {"-c:v", "libx264", "-frames:v", "1", "-preset", "ultrafast"},
-     "h264"},
-    {"avc-1280x720-25",
-     StreamCoding::Avc,
-     video("1280x720", "25"),
-     {"-c:v", "libx264", "-frames:v", "1", "-preset", "ultrafast"},
-     "h264"},
-    {"avc-720x480-59.94-high",
-     StreamCoding::Avc,
-     video("720x480", "60000/1001"),
-     {"-c:v", "libx264", "-frames:v", "1", "-pix_fmt", "yuv420p", "-profile:v", "high"},
-     "h264"},
-    {"avc-642x362-odd-crop",
-     StreamCoding::Avc,
-     video("642x362", "30000/1001"),
-     {"-c:v", "libx264", "-frames:v", "1", "-preset", "ultrafast"},
-     "h264"},
-    {"avc-1920x1080-interlaced-29.97",
-     StreamCoding::Avc,
-     video("1920x1080", "30000/1001"),
-     {"-c:v", "libx264", "-frames:v", "2", "-flags", "+ildct", "-x264opts", "interlaced=1"},
-     "h264"},
-    {"ac3-2.0-48k", StreamCoding::Ac3, audio(48000), {"-c:a", "ac3", "-ac", "2"}, "ac3"},
-    {"ac3-5.1-48k", StreamCoding::Ac3, audio(48000), {"-c:a", "ac3", "-ac", "6"}, "ac3"},
-    {"ac3-1.0-44.1k", StreamCoding::Ac3, audio(44100), {"-c:a", "ac3", "-ac", "1"}, "ac3"},
-    {"eac3-5.1-48k", StreamCoding::Eac3, audio(48000), {"-c:a", "eac3", "-ac", "6"}, "eac3"},
-    {"eac3-2.0-32k", StreamCoding::Eac3, audio(32000), {"-c:a", "eac3", "-ac", "2"}, "eac3"},
-    {"dts-5.1-48k", StreamCoding::Dts, audio(48000), {"-strict", "-2", "-c:a", "dca", "-ac", "6"}, "dts"},
-    {"dts-2.0-44.1k", StreamCoding::Dts, audio(44100), {"-strict", "-2", "-c:a", "dca", "-ac", "2"}, "dts"},
-    {"truehd-5.1-48k", StreamCoding::Mlp, audio(48000), {"-strict", "-2", "-c:a", "truehd", "-ac", "6"}, "truehd"},
-    {"truehd-2.0-96k", StreamCoding::Mlp, audio(96000), {"-strict", "-2", "-c:a", "truehd", "-ac", "2"}, "truehd"},
-    {"mlp-2.0-44.1k", StreamCoding::Mlp, audio(44100), {"-strict", "-2", "-c:a", "mlp", "-ac", "2"}, "mlp"},
-    {"mp2-2.0-48k", StreamCoding::MpegAudio, audio(48000), {"-c:a", "mp2", "-ac", "2"}, "mp2"},
-    {"mp2-1.0-22.05k", StreamCoding::MpegAudio, audio(22050), {"-c:a", "mp2", "-ac", "1"}, "mp2"},
+    video(StreamCoding::Mpeg2Video, "720x576", "25"),
+    video(StreamCoding::Mpeg2Video, "1920x1080", "24000/1001"),
+    video(StreamCoding::Mpeg2Video, "1920x1080", "30000/1001", {"-flags", "+ilme+ildct"}),
+    video(StreamCoding::Mpeg2Video, "1280x720", "60000/1001"),
+    // 4:2:0 crops in pairs of lines, 4:4:4 line by line.
+    video(StreamCoding::Avc, "1920x1080", "24000/1001", {"-pix_fmt", "yuv420p"}),
+    video(StreamCoding::Avc, "1280x720", "25", {"-pix_fmt", "yuv420p"}),
+    video(StreamCoding::Avc, "720x480", "60000/1001", {"-pix_fmt", "yuv420p", "-profile:v", "high"}),
+    video(StreamCoding::Avc, "642x362", "30000/1001", {"-pix_fmt", "yuv444p"}),
+    video(StreamCoding::Avc, "1920x1080", "30000/1001", {"-pix_fmt", "yuv420p", "-x264opts", "interlaced=1"}),
+    sound(StreamCoding::Ac3, "ac3", "ac3", 2, 48000),
+    sound(StreamCoding::Ac3, "ac3", "ac3", 6, 48000),
+    sound(StreamCoding::Ac3, "ac3", "ac3", 1, 44100),
+    sound(StreamCoding::Eac3, "eac3", "eac3", 6, 48000),
+    sound(StreamCoding::Eac3, "eac3", "eac3", 2, 32000),
+    sound(StreamCoding::Dts, "dca", "dts", 6, 48000),
+    sound(StreamCoding::Dts, "dca", "dts", 2, 44100),
+    sound(StreamCoding::Mlp, "truehd", "truehd", 6, 48000),
+    sound(StreamCoding::Mlp, "truehd", "truehd", 2, 96000),
+    sound(StreamCoding::Mlp, "mlp", "mlp", 2, 44100),
+    sound(StreamCoding::MpegAudio, "mp2", "mp2", 2, 48000),
+    sound(StreamCoding::MpegAudio, "mp2", "mp2", 1, 22050),
 };
 
 bool isVideo(StreamCoding coding) {
@@ -228,7 +219,7 @@ TEST(StreamParams, EqualFfprobeOnStreamsEncodedByFfmpeg) {
     SCOPED_TRACE(c.name);
     if (c.coding == StreamCoding::Avc && !x264)
       continue;
-    const std::string path = dir.file(c.name + "." + c.format);
+    const std::string path = dir.file("stream." + c.format);
     std::vector<std::string> args = {"-nostdin", "-hide_banner", "-loglevel", "error", "-y",
                                      "-f",       "lavfi",        "-i",        c.source};
     args.insert(args.end(), c.options.begin(), c.options.end());
@@ -271,7 +262,7 @@ TEST(StreamParams, LpcmHeaderOfAnFfmpegDvdMuxEqualsFfprobe) {
     const std::string data = dir.file("lpcm.bin");
     CliResult r =
         runProgram(dir, "ffmpeg",
-                   {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", audio(c.rate), "-ac",
+                   {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", tone(c.rate), "-ac",
                     std::to_string(c.channels), "-c:a", "pcm_dvd", "-sample_fmt", c.format, "-f", "vob", vob});
     ASSERT_EQ(0, r.status) << r.err;
     // ffmpeg keeps the three further header bytes in front of every packet it extracts.
@@ -399,6 +390,71 @@ TEST(StreamParams, AvcSequenceParameterSets) {
     EXPECT_TRUE(p.wantsMore()) << cut;
     EXPECT_EQ(StreamParams{}, p.params()) << cut;
   }
+}
+
+/// An MPEG video sequence header, optionally with a quantiser matrix and a sequence extension.
+Bytes mpegSequence(int width, int height, int rateCode, bool matrix, std::optional<std::array<int, 4>> extension) {
+  BitWriter w;
+  w.put(0x1B3, 32).put(width & 0xFFF, 12).put(height & 0xFFF, 12).put(1, 4).put(rateCode, 4);
+  w.put(0x3FFFF, 18).put(1, 1).put(112, 10).put(0, 1).put(matrix, 1);  // bit_rate ... load_intra_quantiser_matrix
+  for (int i = 0; matrix && i < 64; ++i)
+    w.put(128, 8);
+  w.put(0, 1);  // load_non_intra_quantiser_matrix
+  if (extension) {
+    const auto [hExt, vExt, n, d] = *extension;
+    w.put(0x1B5, 32).put(1, 4).put(0x48, 8).put(1, 1).put(1, 2).put(hExt, 2).put(vExt, 2);
+    w.put(0, 12).put(1, 1).put(0, 8).put(0, 1).put(n, 2).put(d, 5);
+  }
+  w.put(0x1B8, 32).put(0, 32);  // a group of pictures follows
+  return w.bytes();
+}
+
+TEST(StreamParams, MpegVideoSequenceHeadersAndExtensions) {
+  struct Case {
+    Bytes bytes;
+    std::optional<StreamParams> expected;
+  };
+  const std::vector<Case> cases = {
+      {mpegSequence(1920, 1080, 4, false, std::array{0, 0, 0, 0}), picture(1920, 1080, "30000/1001")},
+      // The extension after a quantiser matrix; frame_rate_extension_n and _d scale the rate.
+      {mpegSequence(1440, 1080, 3, true, std::array{0, 0, 1, 0}), picture(1440, 1080, "50/1")},
+      {mpegSequence(720, 480, 1, true, std::array{0, 0, 0, 1}), picture(720, 480, "12000/1001")},
+      {mpegSequence(256, 128, 8, false, std::array{1, 2, 0, 0}), picture(4352, 8320, "60/1")},
+      // MPEG-1: no extension.
+      {mpegSequence(352, 288, 3, true, std::nullopt), picture(352, 288, "25/1")},
+      // Forbidden and reserved frame_rate_code values, a zero size.
+      {mpegSequence(720, 576, 0, false, std::array{0, 0, 0, 0}), std::nullopt},
+      {mpegSequence(720, 576, 9, false, std::array{0, 0, 0, 0}), std::nullopt},
+      {mpegSequence(0, 576, 3, false, std::array{0, 0, 0, 0}), std::nullopt},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    SCOPED_TRACE(i);
+    const Bytes bytes = concat({payload(100, 4), cases[i].bytes});
+    for (std::size_t chunk : {std::size_t{1}, std::size_t{7}, std::size_t{4096}})
+      EXPECT_EQ(cases[i].expected.value_or(StreamParams{}), probe(StreamCoding::Mpeg2Video, bytes, chunk));
+  }
+}
+
+/// A DTS core frame of frameBytes bytes: 5.1 at 48 kHz.
+Bytes dtsCoreFrame(std::size_t frameBytes) {
+  BitWriter w;
+  w.put(0x7FFE8001, 32).put(1, 1).put(31, 5).put(0, 1).put(15, 7).put(frameBytes - 1, 14);
+  w.put(9, 6).put(13, 4).put(24, 5).put(0, 5).put(0, 3).put(0, 1).put(0, 1).put(1, 2);  // AMODE ... LFF
+  Bytes frame = w.bytes();
+  frame.resize(frameBytes, 0x5A);
+  return frame;
+}
+
+TEST(StreamParams, DtsCoreFollowedByHdSubstreams) {
+  const Bytes substream = concat({{0x64, 0x58, 0x20, 0x25}, payload(200, 5)});
+  const Bytes core = dtsCoreFrame(1006);
+  const Bytes bytes = concat({core, substream, core, substream, core});
+  // Picked up inside the first frame, the second core frame is confirmed by the substream after it.
+  for (std::size_t chunk : {std::size_t{1}, std::size_t{100}, std::size_t{5000}})
+    EXPECT_EQ(sound(6, true, 48000), probe(StreamCoding::Dts, bytes, chunk, 10));
+  // Followed by something else, a sync word away from the start is not taken.
+  const Bytes unconfirmed = concat({payload(10, 6), core, payload(300, 7)});
+  EXPECT_EQ(StreamParams{}, probe(StreamCoding::Dts, unconfirmed, 64));
 }
 
 TEST(StreamParams, MlpMajorSyncWithBadCrcIsPassedOver) {
