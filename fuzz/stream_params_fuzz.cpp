@@ -29,7 +29,7 @@ constexpr int CODING_COUNT = 10;
 bool within(const std::optional<int>& value, int low, int high) { return !value || (*value >= low && *value <= high); }
 
 void checkValues(const StreamParams& p) {
-  if (!within(p.width, 1, 16384) || !within(p.height, 1, 16384) || !within(p.channels, 1, 16) ||
+  if (!within(p.width, 1, 16384) || !within(p.height, 1, 16384) || !within(p.channels, 1, 20) ||
       !within(p.sampleRate, 8000, 192000) || !within(p.bits, 16, 24))
     crash("a value no format carries");
   if (p.frameRate && p.frameRate->find('/') == std::string::npos)

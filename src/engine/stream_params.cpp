@@ -285,11 +285,11 @@ Hit readAvc(Bytes d, std::size_t p, StreamParams& out) {
   const Hit hit = verdict(r, unit.cut);
   if (hit != Hit::Found)
     return hit;
-  constexpr std::uint32_t MAX_MBS = 1024;  // 16384 samples, far beyond any level
-  if (widthMbs > MAX_MBS || heightMapUnits > MAX_MBS)
-    return fail(r, unit.cut);
   const std::int64_t width = std::int64_t{widthMbs} * 16;
   const std::int64_t height = std::int64_t{heightMapUnits} * 16 * (frameMbsOnly ? 1 : 2);
+  constexpr std::int64_t MAX_SIZE = 16384;  // far beyond any level
+  if (width > MAX_SIZE || height > MAX_SIZE)
+    return Hit::No;
   const bool monochrome = chromaFormat == 0 || separatePlanes;
   const std::int64_t cropX = monochrome || chromaFormat == 3 ? 1 : 2;
   const std::int64_t cropY = (monochrome || chromaFormat != 1 ? 1 : 2) * (frameMbsOnly ? 1 : 2);
@@ -497,7 +497,8 @@ bool majorSyncCrcOk(const std::uint8_t* s) {
 }
 
 Hit readMlp(Bytes d, std::size_t p, StreamParams& out) {
-  if ((be32(&d[p]) | 1) != MLP_MAJOR_SYNC)
+  const std::uint32_t sync = be32(&d[p]);
+  if (sync != MLP_MAJOR_SYNC && sync != TRUEHD_MAJOR_SYNC)
     return Hit::No;
   if (p + MAJOR_SYNC_BYTES > d.size())
     return Hit::NeedMore;
@@ -506,7 +507,7 @@ Hit readMlp(Bytes d, std::size_t p, StreamParams& out) {
   BitReader r(&d[p + 4], MAJOR_SYNC_BYTES - 4);
   int rate = 0, channels = 0;
   bool lfe = false;
-  if (be32(&d[p]) == MLP_MAJOR_SYNC) {
+  if (sync == MLP_MAJOR_SYNC) {
     r.skip(8);  // quantization_word_length 1 and 2
     rate = mlpRate(r.bits(4));
     r.skip(4 + 11);  // audio_sampling_frequency 2, reserved
