@@ -377,6 +377,8 @@ Hit confirm(Bytes d, std::size_t p, std::size_t frameBytes, bool (*syncAt)(Bytes
 bool ac3SyncAt(Bytes d, std::size_t q) { return be16(&d[q]) == AC3_SYNCWORD; }
 
 Hit readAc3Family(Bytes d, std::size_t p, StreamParams& out) {
+  if (!ac3SyncAt(d, p))
+    return Hit::No;
   if (p + 8 > d.size())
     return Hit::NeedMore;
   const int bsid = d[p + 5] >> 3;
@@ -438,6 +440,8 @@ bool dtsSyncAt(Bytes d, std::size_t q) {
 
 Hit readDts(Bytes d, std::size_t p, StreamParams& out) {
   constexpr std::size_t HEADER_BYTES = 11;  // up to LFF
+  if (be32(&d[p]) != DTS_SYNCWORD)
+    return Hit::No;
   if (p + HEADER_BYTES > d.size())
     return Hit::NeedMore;
   BitReader r(&d[p + 4], HEADER_BYTES - 4);
@@ -584,71 +588,39 @@ Hit readMpegAudio(Bytes d, std::size_t p, StreamParams& out) {
 
 // --- Where each reader looks ---
 
-/// Position of the next start code prefix (video) or of the next first byte of a sync word, at or after from.
-std::size_t nextCandidate(StreamCoding coding, Bytes d, std::size_t from) {
-  switch (coding) {
-    case StreamCoding::Mpeg2Video:
-    case StreamCoding::Avc:
-    case StreamCoding::Vc1:
-      return nextStartCode(d, from);
-    default:
-      break;
-  }
-  std::uint8_t first = 0;
-  switch (coding) {
-    case StreamCoding::Ac3:
-    case StreamCoding::Eac3:
-      first = 0x0B;
-      break;
-    case StreamCoding::Dts:
-      first = 0x7F;
-      break;
-    case StreamCoding::Mlp:
-      first = 0xF8;
-      break;
-    case StreamCoding::MpegAudio:
-      first = 0xFF;
-      break;
-    default:
-      return d.size();
-  }
+/// A reader, how the search finds the positions it looks at, and the name descriptions give the coding.
+struct Reader {
+  Hit (*read)(Bytes, std::size_t, StreamParams&);
+  std::uint8_t firstByte;  // the first byte of the sync word; 0: the reader looks at start codes 00 00 01
+  std::size_t syncBytes;   // bytes of the sync word or start code the search makes sure of
+  const char* name;
+};
+
+// In the order of StreamCoding.
+constexpr std::array<Reader, 10> READERS = {{
+    {readMpeg2Video, 0, 4, ""},
+    {readAvc, 0, 4, ""},
+    {readVc1, 0, 4, ""},
+    {readAc3Family, 0x0B, 2, "AC-3"},
+    {readAc3Family, 0x0B, 2, "E-AC-3"},
+    {readDts, 0x7F, 4, "DTS"},
+    {nullptr, 0, 4, "LPCM"},  // read from the packet headers
+    {readMlp, 0xF8, 4, "MLP"},
+    {readMpegAudio, 0xFF, 4, "MPEG audio"},
+    {nullptr, 0, 4, ""},
+}};
+static_assert(static_cast<std::size_t>(StreamCoding::Subpicture) + 1 == READERS.size());
+
+const Reader& readerOf(StreamCoding coding) { return READERS[static_cast<std::size_t>(coding)]; }
+
+/// Position of the next place at or after from where the reader may find something, or the data's size.
+std::size_t nextCandidate(const Reader& reader, Bytes d, std::size_t from) {
+  if (reader.firstByte == 0)
+    return nextStartCode(d, from);
   if (from >= d.size())
     return d.size();
-  const void* hit = std::memchr(d.data() + from, first, d.size() - from);
+  const void* hit = std::memchr(d.data() + from, reader.firstByte, d.size() - from);
   return hit ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - d.data()) : d.size();
-}
-
-/// Bytes a candidate needs before its reader can look at it (the sync word or start code).
-std::size_t syncBytes(StreamCoding coding) {
-  switch (coding) {
-    case StreamCoding::Ac3:
-    case StreamCoding::Eac3:
-      return 2;
-    default:
-      return 4;
-  }
-}
-
-Hit readAt(StreamCoding coding, Bytes d, std::size_t p, StreamParams& out) {
-  switch (coding) {
-    case StreamCoding::Mpeg2Video:
-      return readMpeg2Video(d, p, out);
-    case StreamCoding::Avc:
-      return readAvc(d, p, out);
-    case StreamCoding::Vc1:
-      return readVc1(d, p, out);
-    case StreamCoding::Ac3:
-    case StreamCoding::Eac3:
-      return ac3SyncAt(d, p) ? readAc3Family(d, p, out) : Hit::No;
-    case StreamCoding::Dts:
-      return be32(&d[p]) == DTS_SYNCWORD ? readDts(d, p, out) : Hit::No;
-    case StreamCoding::Mlp:
-      return readMlp(d, p, out);
-    case StreamCoding::MpegAudio:
-      return readMpegAudio(d, p, out);
-    default:
-      return Hit::No;
-  }
 }
 
 std::string trimmedDecimal(double value, int decimals) {
@@ -661,25 +633,6 @@ std::string trimmedDecimal(double value, int decimals) {
       s.pop_back();
   }
   return s;
-}
-
-const char* codingName(StreamCoding coding) {
-  switch (coding) {
-    case StreamCoding::Ac3:
-      return "AC-3";
-    case StreamCoding::Eac3:
-      return "E-AC-3";
-    case StreamCoding::Dts:
-      return "DTS";
-    case StreamCoding::Lpcm:
-      return "LPCM";
-    case StreamCoding::Mlp:
-      return "MLP";
-    case StreamCoding::MpegAudio:
-      return "MPEG audio";
-    default:
-      return "";
-  }
 }
 
 }  // namespace
@@ -696,7 +649,7 @@ bool StreamParamProbe::feed(std::span<const std::uint8_t> payload) {
   m_taken += take;
   const bool full = m_taken >= PROBE_LIMIT;
   // LPCM parameters come from the packet headers (feedLpcmHeader); its samples are only counted.
-  if (m_coding != StreamCoding::Lpcm) {
+  if (readerOf(m_coding).read) {
     m_buffer.insert(m_buffer.end(), payload.begin(), payload.begin() + static_cast<std::ptrdiff_t>(take));
     search(full);
   }
@@ -710,18 +663,19 @@ bool StreamParamProbe::feed(std::span<const std::uint8_t> payload) {
 }
 
 void StreamParamProbe::search(bool final) {
+  const Reader& reader = readerOf(m_coding);
   const Bytes d(m_buffer);
-  const std::size_t need = syncBytes(m_coding);
+  const std::size_t need = reader.syncBytes;
   std::size_t p = m_searchFrom;
   while (true) {
-    p = nextCandidate(m_coding, d, p);
+    p = nextCandidate(reader, d, p);
     if (p + need > d.size()) {
       // Resume where a sync word may still begin once more bytes arrive.
       m_searchFrom = std::min(p, d.size() - std::min(d.size(), need - 1));
       return;
     }
     StreamParams found;
-    const Hit hit = readAt(m_coding, d, p, found);
+    const Hit hit = reader.read(d, p, found);
     if (hit == Hit::Found) {
       m_params = found;
       m_done = true;
@@ -765,33 +719,27 @@ std::string describeParams(StreamCoding coding, const StreamParams& params) {
   if (params.frameRate) {
     const std::string& rate = *params.frameRate;
     const std::size_t slash = rate.find('/');
-    const double num = std::atof(rate.c_str());
     const double den = slash == std::string::npos ? 1.0 : std::atof(rate.c_str() + slash + 1);
     if (den > 0)
-      parts.push_back(trimmedDecimal(num / den, 3) + " fps");
+      parts.push_back(trimmedDecimal(std::atof(rate.c_str()) / den, 3) + " fps");
   }
   if (params.channels) {
+    // "5.1" where the LFE channel is known, else "2.0" for one or two channels and "6 ch" for more.
     const int channels = *params.channels;
-    std::string layout;
     if (params.lfe)
-      layout = std::to_string(channels - (*params.lfe ? 1 : 0)) + (*params.lfe ? ".1" : ".0");
+      parts.push_back(std::to_string(channels - *params.lfe) + (*params.lfe ? ".1" : ".0"));
     else
-      layout = channels <= 2 ? std::to_string(channels) + ".0" : std::to_string(channels) + " ch";
-    parts.push_back(std::string(codingName(coding)) + (*codingName(coding) ? " " : "") + layout);
+      parts.push_back(std::to_string(channels) + (channels <= 2 ? ".0" : " ch"));
   }
-  if (params.sampleRate) {
-    const std::string khz = trimmedDecimal(*params.sampleRate / 1000.0, 3) + " kHz";
-    if (params.channels)
-      parts.push_back(khz);
-    else
-      parts.push_back(std::string(codingName(coding)) + (*codingName(coding) ? " " : "") + khz);
-  }
+  if (params.sampleRate)
+    parts.push_back(trimmedDecimal(*params.sampleRate / 1000.0, 3) + " kHz");
   if (params.bits)
     parts.push_back(std::to_string(*params.bits) + " bit");
   std::string text;
   for (const std::string& part : parts)
     text += (text.empty() ? "" : ", ") + part;
-  return text;
+  const std::string name = readerOf(coding).name;
+  return text.empty() || name.empty() ? text : name + " " + text;
 }
 
 }  // namespace ardunex

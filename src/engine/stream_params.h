@@ -32,7 +32,8 @@ struct StreamParams {
 
 /// Collects the first payload bytes of one stream until its parameters can be read from them. It keeps
 /// at most PROBE_LIMIT bytes and gives up after that, so a stream without a readable header costs a
-/// bounded amount of memory and time.
+/// bounded amount of memory and time. The header may stand anywhere in those bytes; an AC-3, E-AC-3, DTS
+/// or MPEG audio frame that does not begin the stream counts only once the frame after it is seen.
 class StreamParamProbe {
  public:
   static constexpr std::size_t PROBE_LIMIT = 64 * 1024;

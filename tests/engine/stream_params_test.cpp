@@ -18,19 +18,9 @@
 namespace ardunex {
 
 void PrintTo(const StreamParams& p, std::ostream* os) {
-  auto field = [os](const char* name, const auto& value) {
-    if (value)
-      *os << name << "=" << *value << " ";
-  };
-  *os << "{ ";
-  field("width", p.width);
-  field("height", p.height);
-  field("frameRate", p.frameRate);
-  field("channels", p.channels);
-  field("lfe", p.lfe);
-  field("sampleRate", p.sampleRate);
-  field("bits", p.bits);
-  *os << "}";
+  *os << "{" << p.width.value_or(0) << "x" << p.height.value_or(0) << " " << p.frameRate.value_or("-") << " "
+      << p.channels.value_or(0) << "ch lfe " << p.lfe.value_or(false) << " " << p.sampleRate.value_or(0) << " Hz "
+      << p.bits.value_or(0) << " bit}";
 }
 
 namespace test {
@@ -79,9 +69,9 @@ class BitWriter {
       ++bits;
     return put(0, bits).put(std::uint64_t{value} + 1, bits + 1);
   }
-  /// The bytes with a stop bit, each 00 00 followed by a byte up to 03 escaped with 03.
   /// The bytes as written, the last one filled up with zero bits.
   const Bytes& bytes() const { return m_bytes; }
+  /// The bytes with a stop bit, each 00 00 followed by a byte up to 03 escaped with 03.
   Bytes escaped() {
     put(1, 1);
     Bytes out;
@@ -112,19 +102,11 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 // --- Streams encoded by ffmpeg, read by ffprobe ---
 
 struct EncodeCase {
-  std::string name;
   StreamCoding coding;
   std::string source;                // lavfi graph
   std::vector<std::string> options;  // encoder options
   std::string format;                // raw output format
 };
-
-std::string join(const std::vector<std::string>& words) {
-  std::string text;
-  for (const std::string& word : words)
-    text += word;
-  return text;
-}
 
 EncodeCase video(StreamCoding coding, const std::string& size, const std::string& rate,
                  std::vector<std::string> extra = {}) {
@@ -133,8 +115,7 @@ EncodeCase video(StreamCoding coding, const std::string& size, const std::string
   if (avc)
     options.insert(options.end(), {"-preset", "ultrafast"});
   options.insert(options.end(), extra.begin(), extra.end());
-  return {(avc ? "avc-" : "mpeg2-") + size + "-" + rate + join(extra), coding, "testsrc=size=" + size + ":rate=" + rate,
-          options, avc ? "h264" : "mpeg2video"};
+  return {coding, "testsrc=size=" + size + ":rate=" + rate, options, avc ? "h264" : "mpeg2video"};
 }
 
 std::string tone(int rate) { return "sine=frequency=440:sample_rate=" + std::to_string(rate) + ":duration=0.2"; }
@@ -143,7 +124,7 @@ EncodeCase sound(StreamCoding coding, const std::string& encoder, const std::str
   std::vector<std::string> options = {"-c:a", encoder, "-ac", std::to_string(channels)};
   if (encoder == "dca" || encoder == "truehd" || encoder == "mlp")
     options.insert(options.end(), {"-strict", "-2"});
-  return {encoder + "-" + std::to_string(channels) + "ch-" + std::to_string(rate), coding, tone(rate), options, format};
+  return {coding, tone(rate), options, format};
 }
 
 const std::vector<EncodeCase> ENCODE_CASES = {
@@ -190,22 +171,12 @@ StreamParams ffprobeParams(const TempDir& dir, const std::string& path, const st
   for (const std::string& line : lines(result.out))
     if (const std::size_t eq = line.find('='); eq != std::string::npos)
       fields[line.substr(0, eq)] = line.substr(eq + 1);
-  StreamParams params;
-  for (const char* key : {"width", "height", "r_frame_rate", "channels", "sample_rate"})
-    if ((std::string(key) == "width" || std::string(key) == "height" || std::string(key) == "r_frame_rate") == video &&
-        fields[key].find_first_of("0123456789") != 0) {
-      ADD_FAILURE() << "ffprobe gave no " << key << ":\n" << result.out;
-      return params;
-    }
-  if (video) {
-    params.width = std::stoi(fields["width"]);
-    params.height = std::stoi(fields["height"]);
-    params.frameRate = fields["r_frame_rate"];
-  } else {
-    params.channels = std::stoi(fields["channels"]);
-    params.sampleRate = std::stoi(fields["sample_rate"]);
-  }
-  return params;
+  const auto number = [&](const char* key) {
+    EXPECT_EQ(0u, fields[key].find_first_of("0123456789")) << "ffprobe gave no " << key << ":\n" << result.out;
+    return std::atoi(fields[key].c_str());
+  };
+  return video ? picture(number("width"), number("height"), fields["r_frame_rate"])
+               : sound(number("channels"), std::nullopt, number("sample_rate"));
 }
 
 bool haveFfmpeg() { return programOnPath("ffmpeg") && programOnPath("ffprobe"); }
@@ -216,7 +187,7 @@ TEST(StreamParams, EqualFfprobeOnStreamsEncodedByFfmpeg) {
   const bool x264 = std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q libx264") == 0;
   TempDir dir;
   for (const EncodeCase& c : ENCODE_CASES) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.source + " " + c.options[1] + " " + c.options[3]);
     if (c.coding == StreamCoding::Avc && !x264)
       continue;
     const std::string path = dir.file("stream." + c.format);
