@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#endif
+
 #include "engine/errors.h"
 
 #ifndef O_CLOEXEC
@@ -87,6 +91,20 @@ class PosixOutputFile : public OutputFile {
     m_used += count;
   }
 
+  void truncate(std::int64_t size) override {
+    if (m_fd < 0)
+      throw StreamWriteError();
+    flush();
+#ifdef _WIN32
+    const bool cut = ::_chsize_s(m_fd, size) == 0 && ::_lseeki64(m_fd, size, SEEK_SET) == size;
+#else
+    const bool cut = ::ftruncate(m_fd, static_cast<off_t>(size)) == 0 &&
+                     ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) == static_cast<off_t>(size);
+#endif
+    if (!cut)
+      throw StreamWriteError();
+  }
+
   void close() override {
     if (m_fd < 0)
       return;
@@ -134,6 +152,8 @@ class PosixOutputFile : public OutputFile {
 };
 
 }  // namespace
+
+void OutputFile::truncate(std::int64_t) { throw StreamWriteError(); }
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
