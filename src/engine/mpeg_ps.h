@@ -72,4 +72,9 @@ inline constexpr int SUB_STREAM_HEADER_BYTES = 4;   // sub-stream id and three m
 inline constexpr int LPCM_EXTRA_HEADER_BYTES = 3;
 inline constexpr int MLP_EXTRA_HEADER_BYTES = 1;
 
+// private_stream_1 sub-stream ids of HD DVD subpictures 0-15; the payload follows the id at once.
+inline constexpr std::uint8_t SUBPICTURE_FIRST = 0x20;
+inline constexpr std::uint8_t SUBPICTURE_LAST = 0x2F;
+inline constexpr int SUBPICTURE_HEADER_BYTES = 1;  // the sub-stream id
+
 }  // namespace ardunex::mpeg
