@@ -14,6 +14,7 @@ namespace {
 constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", "No subpicture"};
 constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
+constexpr const char* SUBPICTURE_EXT = "sup";
 
 #ifdef _WIN32
 constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS\\";
@@ -70,6 +71,7 @@ void Session::bCheckClick() {
   scope.readEvoAfter(false);  // stays disabled after a failure until a file is chosen again
 
   Resetcbs();
+  m_scannedSubpictures = 0;
   m_window.showPage(Page::Status);
   m_window.log("Opening file " + m_paths.EVOname);
   m_window.slog("Opening", 0);
@@ -99,6 +101,16 @@ void Session::bCheckClick() {
     m_window.setBoxChecked(box, present);
     if (present)
       m_window.setBoxCaption(box, scanLabel(AudioStreamName(m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k)), k));
+  }
+  // Subpicture boxes of streams not found keep what the reset left them, as without the option.
+  for (int k = 0; k < SUB_BOX_COUNT; ++k) {
+    if (!m_slots.present(StreamSlotTable::FIRST_SUB_SLOT + k))
+      continue;
+    m_scannedSubpictures |= static_cast<std::uint16_t>(1u << k);
+    const int box = subBox(k);
+    m_window.setBoxEnabled(box, true);
+    m_window.setBoxChecked(box, true);
+    m_window.setBoxCaption(box, scanLabel(SUBPICTURE_STREAM_NAME, k));
   }
 
   m_window.log("Done.");
@@ -169,6 +181,16 @@ void Session::bDemuxClick() {
     createFor(run.SlotFile.video[k], videoBox(k), videoExt);
   for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
     createFor(run.SlotFile.audio[k], audioBox(k), audioExt);
+  if (m_window.optionOn(Option::Subpictures)) {
+    for (int k = 0; k < SUB_BOX_COUNT; ++k) {
+      if (!(m_scannedSubpictures & (1u << k)))
+        continue;
+      std::unique_ptr<OutputFile> file;
+      createFor(file, subBox(k), SUBPICTURE_EXT);
+      if (file)
+        run.SlotFile.subpicture[k] = std::make_unique<SupWriter>(std::move(file), m_window, k);
+    }
+  }
 
   m_window.slog("Writing stream(s)", 0);
   m_engine.demux(Mode::Demux);
@@ -181,6 +203,7 @@ void Session::bDemuxClick() {
   }
 
   run.InputFile.reset();
+  run.SlotFile.finishSubpictures(run.CancelRequested);
   release.normal = true;
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
 
@@ -192,6 +215,7 @@ void Session::bDemuxClick() {
 
 void Session::EVOadj() {
   const std::string path = m_window.evoFileText();
+  m_scannedSubpictures = 0;  // found in another file
   m_window.setButtonEnabled(Button::ReadEvo, !path.empty());
   m_paths.EVOname = fileNamePart(path);
   m_paths.EVObase = m_paths.EVOname.size() > 4 ? m_paths.EVOname.substr(0, m_paths.EVOname.size() - 4) : "";

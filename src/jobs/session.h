@@ -1,6 +1,7 @@
 // Everything a run of the program holds besides its widgets, and the commands that act on it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ class Session {
   DialogMemory m_xplDialog;
   CodecTables m_codecs;
   std::vector<std::string> m_xplLines;
+  /// The subpicture numbers the last scan of the current EVO file found, one bit each; only these get
+  /// a file when their box is ticked.
+  std::uint16_t m_scannedSubpictures = 0;
   bool m_jobRunning = false;
 };
 
