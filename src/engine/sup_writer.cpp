@@ -13,7 +13,7 @@ constexpr std::uint8_t SUP_MAGIC[] = {'S', 'P'};
 }  // namespace
 
 SupWriter::SupWriter(std::unique_ptr<OutputFile> file, Window& window, int number, std::size_t bufferLimit)
-  : m_file(std::move(file)), m_window(window), m_number(number), m_bufferLimit(bufferLimit) {}
+    : m_file(std::move(file)), m_window(window), m_number(number), m_bufferLimit(bufferLimit) {}
 
 void SupWriter::packetStart(std::int64_t pts) {
   if (pts < 0)

@@ -81,8 +81,8 @@ TEST(Subpictures, DemuxWritesUnitsWhateverTheBlockSplit) {
     EXPECT_EQ(video, m.video);
     EXPECT_EQ(audio, m.audio);
     EXPECT_EQ(sup, m.sup);
-    EXPECT_EQ(window.logLines, std::vector<std::string>{
-                                   "Subpicture stream number 5: 227 bytes before the first time stamp dropped."});
+    EXPECT_EQ(window.logLines,
+              std::vector<std::string>{"Subpicture stream number 5: 227 bytes before the first time stamp dropped."});
   }
 }
 
@@ -95,7 +95,8 @@ TEST(Subpictures, ScanClaimsASlotPerNumberOnlyWithTheOptionOn) {
     h.setInput(m.bytes);
     h.scan();
     std::vector<std::string> expected{"Subpicture stream number 5 found!", "MPEG-2 Video Stream found!",
-                                      "Subpicture stream number 0 found!", "Dolby Digital Audio Stream number 1 found!"};
+                                      "Subpicture stream number 0 found!",
+                                      "Dolby Digital Audio Stream number 1 found!"};
     if (!on)
       expected = {expected[1], expected[3]};
     EXPECT_EQ(h.window.logLines, expected);
@@ -139,10 +140,15 @@ TEST(Subpictures, ShortPacketsOtherIdsAndUntickedBoxes) {
   };
   const std::vector<Case> cases{
       {"short continuation packets",
-       PsBuilder().subpicture(0, {1, 2}, {.pts = true, .ptsValue = 7}).raw(bare(0x20, {3, 4, 5})).raw(bare(0x20, {6}))
-           .raw(bare(0x20, {})).bytes(),
+       PsBuilder()
+           .subpicture(0, {1, 2}, {.pts = true, .ptsValue = 7})
+           .raw(bare(0x20, {3, 4, 5}))
+           .raw(bare(0x20, {6}))
+           .raw(bare(0x20, {}))
+           .bytes(),
        supUnit(7, {1, 2, 3, 4, 5, 6})},
-      {"ids 0x30-0x3F", PsBuilder().subpicture(0x10, {1}, {.pts = true}).subpicture(0x1F, {2}, {.pts = true}).bytes(),
+      {"ids 0x30-0x3F",
+       PsBuilder().subpicture(0x10, {1}, {.pts = true}).subpicture(0x1F, {2}, {.pts = true}).bytes(),
        {}},
       {"box unticked", PsBuilder().subpicture(0, {1, 2}, {.pts = true, .ptsValue = 7}).bytes(), {}, true},
   };

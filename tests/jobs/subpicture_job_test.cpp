@@ -133,12 +133,12 @@ TEST_F(SubpictureJob, ScanTicksBoxesAndDemuxWritesUnitsAcrossBothParts) {
 
   fake.logLines.clear();
   session.bDemuxClick();
-  EXPECT_EQ(fake.logLines, (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
-                                  "Creating " + outFile("FEATURE_1.AVC.stream.00.mpv"),
-                                  "Creating " + outFile("FEATURE_1.DD+.stream.01.mpa"),
-                                  "Creating " + outFile("FEATURE_1.Subpicture.stream.00.sup"),
-                                  "Creating " + outFile("FEATURE_1.Subpicture.stream.02.sup"),
-                                  "Continue on FEATURE_2.EVO", "Done."}));
+  EXPECT_EQ(
+      fake.logLines,
+      (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.", "Creating " + outFile("FEATURE_1.AVC.stream.00.mpv"),
+             "Creating " + outFile("FEATURE_1.DD+.stream.01.mpa"),
+             "Creating " + outFile("FEATURE_1.Subpicture.stream.00.sup"),
+             "Creating " + outFile("FEATURE_1.Subpicture.stream.02.sup"), "Continue on FEATURE_2.EVO", "Done."}));
   EXPECT_EQ(test::readFile(outFile("FEATURE_1.Subpicture.stream.00.sup")), sup[0].whole());
   EXPECT_EQ(test::readFile(outFile("FEATURE_1.Subpicture.stream.02.sup")), sup[2].whole());
   Bytes video = part1.video;
@@ -244,7 +244,8 @@ TEST_F(SubpictureJob, PlaylistCaptionsAndStreamsWithoutTimeStamps) {
                                       "FEATURE_1.Stream 2: French.8bitRLE.sup"}));
   EXPECT_EQ(test::readFile(outFile("FEATURE_1.Stream 0: English_SDH.8bitRLE.sup")), supUnit(4242, s0));
   EXPECT_EQ(test::readFile(outFile("FEATURE_1.Stream 2: French.8bitRLE.sup")), Bytes());
-  EXPECT_EQ(fake.logLines[fake.logLines.size() - 2], "Subpicture stream number 2: no time stamp met, the file is empty.");
+  EXPECT_EQ(fake.logLines[fake.logLines.size() - 2],
+            "Subpicture stream number 2: no time stamp met, the file is empty.");
 }
 
 }  // namespace
