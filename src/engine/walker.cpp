@@ -806,7 +806,7 @@ void Walker::fixedHeaderStep(std::uint8_t b) {
         if (s.PacketRemaining > SUB_STREAM_HEADER_BYTES) {
           s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
           s.ShortSubHeader = false;
-        } else if (m_subpictures && s.PacketRemaining > SUBPICTURE_HEADER_BYTES) {
+        } else if (m_subpictures && s.PacketRemaining >= SUBPICTURE_HEADER_BYTES) {
           // Too short for an audio sub-stream header and payload, not for a subpicture: the id decides.
           s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
           s.ShortSubHeader = true;

@@ -14,6 +14,7 @@ namespace ardunex {
 namespace {
 
 using test::Bytes;
+using test::ExpectedSup;
 using test::payload;
 using test::PsBuilder;
 using test::supUnit;
@@ -23,52 +24,25 @@ constexpr std::size_t MIB = 1024 * 1024;
 
 void append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
 
-// What a SUP file must hold, kept as the packets are added: a packet with a PTS begins a unit, one
-// without adds to the unit so far, or to nothing before the first PTS.
-struct ExpectedSup {
-  Bytes file;
-  Bytes unit;
-  std::int64_t pts = -1;
-
-  void packet(std::int64_t packetPts, const Bytes& bytes) {
-    if (packetPts >= 0) {
-      closeUnit();
-      pts = packetPts;
-    }
-    if (pts >= 0)
-      append(unit, bytes);
-  }
-  void closeUnit() {
-    if (pts >= 0)
-      append(file, supUnit(static_cast<std::uint32_t>(pts), unit));
-    unit.clear();
-  }
-  /// The file when the input ends here.
-  Bytes whole() const {
-    ExpectedSup copy = *this;
-    copy.closeUnit();
-    return copy.file;
-  }
-};
-
 // A feature part: AVC video 0, Dolby Digital Plus audio 1, subtitle streams 0 and 2 (0x20, 0x22).
 struct Part {
   Bytes file;
-  Bytes video, audio;
+  Bytes video;
 };
 
-// Adds rounds of packs to b (about 2.2 KB each). Stream 0 begins a unit every fourth pack, stream 2 every fifth, so
-// units run over several packets; a part may begin in the middle of a unit. withSubpictures false leaves
-// the subpicture packets out and gives the same video and audio.
+// Adds rounds of packs to b (about 2.2 KB each). Stream 0 begins a unit every fourth round, stream 2
+// every fifth, so units run over several packets and a part may begin in the middle of a unit.
+// Subpictures::None leaves the subpicture packets out and gives the same video and audio.
+enum class Subpictures { None, Plain, WithShortPackets };
 Part makePart(PsBuilder& b, int rounds, std::uint32_t seed, std::array<ExpectedSup, 3>& sup,
-              bool withSubpictures = true, int firstRound = 0) {
+              Subpictures subpictures = Subpictures::WithShortPackets, int firstRound = 0) {
   Part part;
   b.pack(true);
   for (int round = firstRound; round < firstRound + rounds; ++round, seed += 4) {
     const Bytes video = payload(1500, seed), audio = payload(280, seed + 1);
     b.pack().pes(0xE2, video, {.pts = true});
     append(part.video, video);
-    if (withSubpictures) {
+    if (subpictures != Subpictures::None) {
       const Bytes s0 = payload(180 + round % 7, seed + 2), s2 = payload(90, seed + 3);
       const std::int64_t pts0 = round % 4 == 0 ? 90'000 + round * 1'000 : -1;
       const std::int64_t pts2 = round % 5 == 0 ? 0x1'0000'0000LL + round : -1;  // beyond 32 bits
@@ -77,8 +51,14 @@ Part makePart(PsBuilder& b, int rounds, std::uint32_t seed, std::array<ExpectedS
       b.subpicture(2, s2, {.pts = pts2 >= 0, .ptsValue = pts2});
       sup[2].packet(pts2, s2);
     }
+    if (subpictures == Subpictures::WithShortPackets) {
+      // Without header data and too short for an audio sub-stream header: 0 to 3 bytes after the id.
+      const Bytes tiny = payload(round % 4, seed);
+      b.raw({0x00, 0x00, 0x01, 0xBD, 0x00, static_cast<std::uint8_t>(4 + tiny.size()), 0x81, 0x00, 0x00, 0x20});
+      b.raw(tiny).subpicture(0x10 + round % 16, payload(40, seed), {.pts = true});  // 0x30-0x3F: passed over
+      sup[0].packet(-1, tiny);
+    }
     b.pack().privateStream1(0xC1, audio);
-    append(part.audio, audio);
   }
   part.file = b.bytes();
   return part;
@@ -116,7 +96,7 @@ TEST_F(SubpictureJob, ScanTicksBoxesAndDemuxWritesUnitsAcrossBothParts) {
   const Part part1 = makePart(first, 131, 1, sup);
   // Stream 2 is mid-unit at the cut: its unit goes on in the second part.
   ASSERT_FALSE(sup[2].unit.empty());
-  const Part part2 = makePart(second, 90, 5000, sup, true, 1);
+  const Part part2 = makePart(second, 90, 5000, sup, Subpictures::WithShortPackets, 1);
   test::writeFile(evo("FEATURE_1.EVO"), part1.file);
   test::writeFile(evo("FEATURE_2.EVO"), part2.file);
 
@@ -157,11 +137,12 @@ TEST_F(SubpictureJob, OptionOffBehavesAsIfThereWereNoSubpictures) {
     std::vector<ValueWindow::Box> boxes;
   };
   std::vector<Run> runs;
-  for (const bool withSubpictures : {true, false}) {
+  // Packets without header data too short for an audio sub-stream header are logged as before.
+  for (const Subpictures subpictures : {Subpictures::Plain, Subpictures::None}) {
     std::filesystem::remove_all(out);
     std::filesystem::create_directory(out);
     PsBuilder b;
-    test::writeFile(evo("FEATURE.EVO"), makePart(b, 90, 1, unused, withSubpictures).file);
+    test::writeFile(evo("FEATURE.EVO"), makePart(b, 90, 1, unused, subpictures).file);
     fake.logLines.clear();
     scan("FEATURE.EVO");
     fake.boxes[subBox(0)].checked = true;  // a ticked subpicture box never gets a file with the option off

@@ -222,6 +222,25 @@ Bytes supUnit(std::uint32_t pts, const Bytes& body) {
   return out;
 }
 
+void ExpectedSup::packet(std::int64_t packetPts, const Bytes& payload) {
+  if (packetPts >= 0) {
+    file = whole();
+    unit.clear();
+    pts = packetPts;
+  }
+  if (pts >= 0)
+    unit.insert(unit.end(), payload.begin(), payload.end());
+}
+
+Bytes ExpectedSup::whole() const {
+  Bytes out = file;
+  if (pts >= 0) {
+    const Bytes last = supUnit(static_cast<std::uint32_t>(pts), unit);
+    out.insert(out.end(), last.begin(), last.end());
+  }
+  return out;
+}
+
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/ardunex-test-XXXXXX";

@@ -66,6 +66,18 @@ Bytes trickyPayload(std::size_t n, std::uint32_t seed);
 /// bytes, then the unit's bytes.
 Bytes supUnit(std::uint32_t pts, const Bytes& body);
 
+/// What a SUP file must hold, kept as a test adds a stream's packets: a packet with a PTS begins a unit,
+/// one without adds to the unit so far, or to nothing before the stream's first PTS.
+struct ExpectedSup {
+  Bytes file;  // the whole units
+  Bytes unit;  // the unit so far
+  std::int64_t pts = -1;
+
+  void packet(std::int64_t packetPts, const Bytes& payload);
+  /// The file when the input ends here.
+  Bytes whole() const;
+};
+
 /// A temporary folder removed with everything in it at destruction.
 class TempDir {
  public:

@@ -262,40 +262,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(window->panelText(0), QString(" Ready"));
   }
 
-  void subpictureBoxesAfterAScan() {
-    // Two subtitle streams, 0x20 and 0x23, beside video; the option box on the Options page turns them on.
-    PsBuilder builder;
-    builder.pack(true);
-    for (std::uint32_t k = 0; k < 40; ++k) {
-      builder.pack().pes(AVC_VIDEO_0, ardunex::test::payload(1500, k), {.pts = true});
-      builder.subpicture(0, ardunex::test::payload(200, k), {.pts = k % 4 == 0});
-      builder.subpicture(3, ardunex::test::payload(150, k), {.pts = k % 5 == 0});
-    }
-    const std::string path = writeEvo("FEATURE_1.EVO", builder.bytes());
-    const QString out = QString::fromStdString(dir.file("subs"));
-    QDir().mkpath(out);
-    child<QLineEdit>("eWorkdir")->setText(out);
-    child<QCheckBox>("cbSubpictures")->setChecked(true);
-    scan(path);
-    QVERIFY(errors.isEmpty());
-
-    child<QTabWidget>("PageControl")->setCurrentIndex(3);
-    for (int k = 0; k < 16; ++k) {
-      QCheckBox* box = child<QCheckBox>(QString("cbSub%1").arg(k, 2, 10, QChar('0')).toUtf8().constData());
-      const bool found = k == 0 || k == 3;
-      QCOMPARE(box->isEnabled(), found);
-      QCOMPARE(box->isChecked(), found);
-      QCOMPARE(box->text(), found ? QString("Subpicture.stream.%1").arg(k, 2, 10, QChar('0')) : "No subpicture");
-    }
-    if (const char* shot = std::getenv("ARDUNEX_SUBPICTURE_SCREENSHOT"))
-      window->grab().save(QString::fromLocal8Bit(shot));
-
-    QTest::mouseClick(child<QPushButton>("bDemux"), Qt::LeftButton);
-    QVERIFY(errors.isEmpty());
-    QVERIFY(QFile::exists(out + "/FEATURE_1.Subpicture.stream.00.sup"));
-    QVERIFY(QFile::exists(out + "/FEATURE_1.Subpicture.stream.03.sup"));
-  }
-
   void cancelDuringScanAsksNothing() {
     const std::string path = writeEvo("LONG.EVO", makeFeature(9 * MIB, true).file);
     QTest::mouseClick(child<QCheckBox>("cbFastCheck"), Qt::LeftButton);
