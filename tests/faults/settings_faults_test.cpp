@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "settings/file_settings_store.h"
+#include "settings/reg_file.h"
 #include "settings/settings_fakes.h"
 #include "settings/settings_persistence.h"
 #include "support/ps_builder.h"
@@ -83,6 +85,48 @@ TEST(SettingsFaults, TruncatedUtf16ExportIsKeptAsideAndDefaultsApply) {
     EXPECT_EQ(restarted.audio, "ac3");
     EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"settings.reg", "settings.reg.bad"}));
   }
+}
+
+TEST(SettingsFaults, HundredThousandForeignKeysAndValuesLoadAndSurviveASave) {
+  constexpr int COUNT = 100'000;
+  std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Corvell Software\\Ardunex]\n";
+  for (int i = 0; i < COUNT; ++i)
+    text += "\"Foreign" + std::to_string(i) + "\"=dword:00000001\n";
+  for (int i = 0; i < COUNT; ++i)
+    text += "[HKEY_CURRENT_USER\\Software\\Other\\Key" + std::to_string(i) + "]\n@=\"v\"\n";
+  test::TempDir dir;
+  const std::string path = dir.file("settings.reg");
+  test::writeText(path, text);
+
+  const auto start = std::chrono::steady_clock::now();
+  FileSettingsStore store(path);
+  FakeSettingsTarget window;
+  PathState paths;
+  RegRead(store, window, paths);
+  RegWrite(store, movedWindow(), paths);
+  // Far above the time of a linear read and save, far below that of a quadratic one (minutes).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+
+  const auto saved = RegFile::parse(test::readText(path));
+  ASSERT_TRUE(saved.has_value());
+  ASSERT_EQ(saved->keys.size(), COUNT + 1u);
+  EXPECT_EQ(saved->keys.back().path, "HKEY_CURRENT_USER\\Software\\Other\\Key99999");
+  EXPECT_EQ(saved->keys.front().values.size(), COUNT + 14u);  // the foreign values and the program's own
+  EXPECT_EQ(saved->keys.front().values[COUNT - 1].name, "Foreign99999");
+}
+
+TEST(SettingsFaults, DeletionsAndRepeatsApplyInFileOrder) {
+  const auto file = RegFile::parse(
+    "REGEDIT4\n[A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[a\\B]\n\"z\"=\"3\"\n[A\\b\\C]\n[AB]\n[a]\n\"X\"=-\n\"Y\"=\"4\"\n"
+    "\"x\"=\"5\"\n[-A\\B]\n[D]\n[-d]\n[A\\B]\n\"w\"=\"6\"\n[D]\n");
+  ASSERT_TRUE(file.has_value());
+  std::string shape;
+  for (const RegFileKey& key : file->keys) {
+    shape += "[" + key.path + "]";
+    for (const RegFileValue& value : key.values)
+      shape += value.name + "=" + utf16ToUtf8(value.value.data).c_str() + ";";
+  }
+  EXPECT_EQ(shape, "[A]y=4;x=5;[AB][A\\B]w=6;[D]");
 }
 
 }  // namespace
