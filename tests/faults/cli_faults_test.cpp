@@ -1,5 +1,5 @@
-// ardunex-cli against a full disk and output folders it cannot write into: exit status, message, and what
-// is left on disk.
+// ardunex-cli against a full disk, output folders it cannot write into, signals and a lost standard output:
+// exit status, message, and what is left on disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,4 +1,4 @@
-// "Read XPL" on real files that are missing, not files, empty, UTF-16 or made of one huge tag.
+// "Read XPL" on real files that are missing, not files, empty, UTF-16, made of one huge tag or too large.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,10 +1,15 @@
-// Settings files that cannot be used: a folder in the file's place and UTF-16 exports cut short.
+// Settings files that cannot be used or are huge: a folder or a pipe in the file's place, UTF-16 exports cut
+// short, and 100,000 foreign keys and values.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "settings/file_settings_store.h"
@@ -127,6 +132,28 @@ TEST(SettingsFaults, DeletionsAndRepeatsApplyInFileOrder) {
       shape += value.name + "=" + utf16ToUtf8(value.value.data).c_str() + ";";
   }
   EXPECT_EQ(shape, "[A]y=4;x=5;[AB][A\\B]w=6;[D]");
+}
+
+TEST(SettingsFaults, PipeInPlaceOfTheFileIsLeftAlone) {
+  test::TempDir dir;
+  const std::string path = dir.file("settings.reg");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  // A writer that sends a line and goes away after a second, so that a reader waiting on it cannot hang.
+  const int writer = ::open(path.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_EQ(::write(writer, "x\n", 2), 2);
+  std::thread closer([writer] {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    ::close(writer);
+  });
+  FileSettingsStore store(path);
+  FakeSettingsTarget window;
+  PathState paths;
+  EXPECT_NO_THROW(RegRead(store, window, paths));
+  EXPECT_NO_THROW(RegWrite(store, movedWindow(), PathState{}));
+  closer.join();
+  EXPECT_TRUE(window.applied.empty());
+  EXPECT_TRUE(std::filesystem::is_fifo(path));
+  EXPECT_EQ(test::folderEntries(dir.path()), std::vector<std::string>{"settings.reg"});  // no copy aside
 }
 
 }  // namespace
