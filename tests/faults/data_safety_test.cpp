@@ -1,12 +1,10 @@
-// Outputs that are the input or each other, inputs that are not regular files, and a stop raised from
-// outside: through the core and through ardunex-cli alike, nothing read is overwritten and nothing hangs.
+// Outputs that are the input or each other, and inputs that are not regular files: through the core and
+// through ardunex-cli alike, nothing read is overwritten and nothing hangs.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -17,7 +15,6 @@
 #include "support/cli_runner.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
-#include "support/memory_files.h"
 #include "support/ps_builder.h"
 
 namespace ardunex {
@@ -177,32 +174,6 @@ TEST(DataSafety, InputsThatAreNotRegularFilesFailAtOnce) {
   }
   EXPECT_EQ(test::failureText([] { PosixFileSystem().openRead("/dev/null"); }),
             "Cannot open file \"/dev/null\". Not a regular file");
-}
-
-TEST(DataSafety, StopFlagEndsTheDemuxBeforeTheNextReadWithoutContinuing) {
-  constexpr std::int64_t MIB = 1024 * 1024;
-  const Part first = makePart(9 * MIB, 1);
-  test::MemoryFileSystem files;
-  files.files = {{"/d/F_1.EVO", first.file}, {"/d/F_2.EVO", makePart(MIB, 9).file}};
-  FakeWindow window;
-  window.workdirText = "/out";
-  Session session(window, files);
-  std::atomic<bool> stop{false};
-  session.engine().setStopFlag(&stop);
-  session.chooseEvoFile("/d/F_1.EVO");
-  session.bCheckClick();
-  window.processEventsCalls = 0;
-  window.onProcessEvents = [&] { stop = true; };  // raised at the first progress report, after 4 MiB
-  session.bDemuxClick();
-
-  EXPECT_EQ(window.processEventsCalls, 1);
-  EXPECT_EQ(window.logLines.back(), "Done.");
-  EXPECT_EQ(std::count(window.logLines.begin(), window.logLines.end(), "Continue on F_2.EVO"), 0);
-  EXPECT_EQ(files.openOutputs, 0);
-  const Bytes& video = files.files["/out/F_1.MPEG-2.stream.00.mpv"];
-  EXPECT_TRUE(test::isPrefix(video, first.video));
-  EXPECT_GT(video.size(), 2 * MIB);  // the first 4 MiB, and no more
-  EXPECT_LT(video.size(), first.video.size());
 }
 
 }  // namespace
