@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/headless_window.h"
+#include "support/headless_window.h"
 #include "jobs/session.h"
 #include "settings/file_settings_store.h"
 #include "settings/settings_persistence.h"

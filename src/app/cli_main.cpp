@@ -165,8 +165,9 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.videoExt = value();
     else if (arg == "--audio-ext") {
       args.audioExt = value();
-      if (characterCount(*args.audioExt) > 5)
-        throw UsageError{"the audio file extension has at most 5 characters"};
+      if (characterCount(*args.audioExt) > static_cast<std::size_t>(AUDIO_EXT_MAX_LENGTH))
+        throw UsageError{"the audio file extension has at most " + std::to_string(AUDIO_EXT_MAX_LENGTH) +
+                         " characters"};
     } else if (arg == "--no-continue")
       args.noContinue = true;
     else if (arg == "--full-scan")
@@ -279,7 +280,7 @@ int main(int argc, char** argv) {
 #ifdef SIGHUP
   std::signal(SIGHUP, onStopSignal);
 #endif
-  session.engine().setStopFlag(&ConsoleWindow::interrupted);
+  session.setStopFlag(&ConsoleWindow::interrupted);
 #ifdef SIGXFSZ
   // A write beyond the file-size limit must fail like a full disk (EFBIG), so that the files are closed
   // with what they hold and the failure is reported, instead of the signal ending the process.

@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
       ::fcntl(fd, F_SETFD, FD_CLOEXEC);
       ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
-    fMain.session().engine().setStopFlag(&sessionEnding);
+    fMain.session().setStopFlag(&sessionEnding);
     wake = std::make_unique<QSocketNotifier>(wakePipe[0], QSocketNotifier::Read);
     // Seen in the event loop, or in a running job's progress report: every event loop is told to end; a
     // job on the stack below finishes first (its engine stops at the flag), then exec() returns.

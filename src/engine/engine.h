@@ -43,6 +43,7 @@ class Engine {
   void demux(Mode mode);
 
   RunState& run() { return m_run; }
+  const RunState& run() const { return m_run; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
   /// A flag raised from outside the loop (a signal handler): a run stops before its next read, as after a
