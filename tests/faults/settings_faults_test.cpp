@@ -109,8 +109,9 @@ TEST(SettingsFaults, HundredThousandForeignKeysAndValuesLoadAndSurviveASave) {
   PathState paths;
   RegRead(store, window, paths);
   RegWrite(store, movedWindow(), paths);
-  // Far above the time of a linear read and save, far below that of a quadratic one (minutes).
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  // Far above the time of a linear read and save (about a second, 20 s under the sanitizers), far below that
+  // of a quadratic one (over 8 minutes).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(120));
 
   const auto saved = RegFile::parse(test::readText(path));
   ASSERT_TRUE(saved.has_value());
