@@ -75,6 +75,9 @@ void Session::bReadXPLClick() {
     const std::int64_t size = run.InputFile->size();
     if (run.InputFile->position() >= size)
       break;
+    if (size > XPL_MAX_FILE_SIZE)
+      throw OpenError(run.InputFile->path(),
+                      "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
     const std::size_t got = run.InputFile->read(run.ReadBuffer.get(), READ_BUFFER_SIZE);
     if (got == 0)
       throw StreamReadError();  // the medium gives nothing although the file goes on
@@ -82,6 +85,9 @@ void Session::bReadXPLClick() {
     reader.feed(run.ReadBuffer.get(), got);
   }
   run.InputFile.reset();
+  if (reader.droppedLines() > 0)
+    m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) + " not shown: " +
+                 std::to_string(reader.droppedLines()));
 
   showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
 

@@ -6,6 +6,7 @@
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
 #include "jobs/job_scope.h"
+#include "jobs/output_guard.h"
 #include "jobs/stream_names.h"
 
 namespace ardunex {
@@ -158,11 +159,19 @@ void Session::bDemuxClick() {
 
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
+  // No output may be the file being read: every name is checked before the first file is created.
+  OutputGuard guard(m_fileSystem);
+  guard.addInput(evoPath, IS_EVO_FILE);
+  if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
+    guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
+  for (int box = 0; box < subBox(0); ++box)
+    if ((box < 2 || box >= audioBox(0)) && m_window.boxChecked(box))
+      guard.refuseInput(createBase + outputName(outputBase, m_window.boxCaption(box), box < 2 ? videoExt : audioExt));
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
     if (!m_window.boxChecked(box))
       return;
     const std::string name = outputName(outputBase, m_window.boxCaption(box), ext);
-    file = m_fileSystem.create(createBase + name);
+    file = guard.create(createBase + name);
     m_window.log("Creating " + name);
   };
   for (int k = 0; k < 2; ++k)
@@ -175,6 +184,7 @@ void Session::bDemuxClick() {
 
   if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
     run.InputFile.reset();
+    guard.refuseOutput(secondEvo);
     run.InputFile = m_fileSystem.openRead(secondEvo);
     m_window.log("Continue on " + fileNamePart(secondEvo));
     m_engine.demux(Mode::Demux);
