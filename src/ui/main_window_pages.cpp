@@ -35,8 +35,9 @@ constexpr int BOX_WIDTH = 140;
 constexpr int BOX_HEIGHT = 17;
 constexpr int BOX_COLUMN_LEFT[2] = {9, 165};
 constexpr int BOX_ROW_TOP[8] = {9, 31, 53, 75, 98, 120, 142, 165};
-/// Rows of the check boxes under the Options page's group box, and the left edges of its two columns.
-constexpr int OPTION_ROW_TOP[5] = {83, 106, 129, 152, 175};
+/// Rows of the check boxes under the Options page's group box (as many as the page holds below its tabs in
+/// any style), and the left edges of its two columns.
+constexpr int OPTION_ROW_TOP[4] = {83, 106, 129, 152};
 constexpr int OPTION_COLUMN_LEFT[2] = {3, 165};
 constexpr int OPTION_BOX_HEIGHT = 17;
 constexpr int OPTION_SLOTS = 2 * static_cast<int>(std::size(OPTION_ROW_TOP)) - 2;  // two rows hold the seed's boxes

@@ -13,8 +13,9 @@ namespace {
 /// The first panel never takes more than this share of the bar: the second holds the progress.
 constexpr double FIRST_PANEL_SHARE = 0.4;
 
-bool hasDigit(const QString& word) {
-  return std::any_of(word.begin(), word.end(), [](QChar c) { return c.isDigit(); });
+/// Numbers, sizes and times ("1256/2037", "00:12:34") are what a progress line is read for.
+bool isNumber(const QString& word) {
+  return std::none_of(word.begin(), word.end(), [](QChar c) { return c.isLetter(); });
 }
 
 }  // namespace
@@ -22,10 +23,28 @@ bool hasDigit(const QString& word) {
 QString fitText(const QString& text, const QFontMetrics& metrics, int width) {
   if (metrics.horizontalAdvance(text) <= width)
     return text;
-  // Words without digits (the verb, the file name, labels) give up their middle, the longest first;
-  // numbers, sizes and times stay whole.
-  QStringList words = text.split(QLatin1Char(' '));
   const QString ellipsis(QChar(0x2026));
+  QStringList words = text.split(QLatin1Char(' '));
+  // The words before the first number (the verb and the file name) give up their middle as one text,
+  // down to a lone ellipsis; the numbers and what follows them (sizes, the remaining time) stay.
+  const auto firstNumber = std::find_if(words.begin(), words.end(), [](const QString& word) {
+    return !word.isEmpty() && isNumber(word);
+  });
+  const int headCount = static_cast<int>(firstNumber - words.begin());
+  if (headCount > 0 && headCount < words.size()) {
+    const QString head = QStringList(words.mid(0, headCount)).join(QLatin1Char(' '));
+    const QString tail = QStringList(words.mid(headCount)).join(QLatin1Char(' '));
+    const int room = width - metrics.horizontalAdvance(QLatin1Char(' ') + tail);
+    if (room >= metrics.horizontalAdvance(ellipsis)) {
+      QString shortHead = metrics.elidedText(head, Qt::ElideMiddle, room);
+      if (shortHead.trimmed().isEmpty() || !shortHead.contains(ellipsis))
+        shortHead = ellipsis;
+      return shortHead + QLatin1Char(' ') + tail;
+    }
+    words = QStringList{ellipsis} + words.mid(headCount);
+  }
+  // Still too wide: the remaining words give up their middle, the longest first, down to their first and
+  // last letter; then the start goes.
   const int shortest = metrics.horizontalAdvance(QLatin1Char('x') + ellipsis + QLatin1Char('x'));
   for (;;) {
     const int over = metrics.horizontalAdvance(words.join(QLatin1Char(' '))) - width;
@@ -35,17 +54,17 @@ QString fitText(const QString& text, const QFontMetrics& metrics, int width) {
     int longestWidth = shortest;
     for (int i = 0; i < words.size(); ++i) {
       const int wordWidth = metrics.horizontalAdvance(words[i]);
-      if (!hasDigit(words[i]) && !words[i].contains(ellipsis) && wordWidth > longestWidth) {
+      if (!isNumber(words[i]) && !words[i].contains(ellipsis) && wordWidth > longestWidth) {
         longest = i;
         longestWidth = wordWidth;
       }
     }
     if (longest < 0)
       break;
-    words[longest] =
-        metrics.elidedText(words[longest], Qt::ElideMiddle, std::max(shortest, longestWidth - over));
-    if (!words[longest].contains(ellipsis))  // cannot shorten this word any further
-      words[longest] += ellipsis;
+    const QString word = words[longest];
+    words[longest] = metrics.elidedText(word, Qt::ElideMiddle, std::max(shortest, longestWidth - over));
+    if (words[longest].size() < 3)  // no narrower than its first and last letter around the ellipsis
+      words[longest] = word.front() + ellipsis + word.back();
   }
   return metrics.elidedText(words.join(QLatin1Char(' ')), Qt::ElideLeft, width);
 }
@@ -75,7 +94,7 @@ void StatusPanels::arrange() {
   const int h = height();
   const int first = std::min(m_widths[0], std::max(1, static_cast<int>(width() * FIRST_PANEL_SHARE)));
   m_panels[0]->setGeometry(0, 0, first, h);
-  m_panels[1]->setGeometry(first, 0, std::max(m_widths[1], width() - first), h);
+  m_panels[1]->setGeometry(first, 0, std::max(1, width() - first), h);  // to the end of the bar, not beyond
   for (int i = 0; i < 2; ++i) {
     QLabel* label = m_panels[i];
     const int room = label->contentsRect().width();

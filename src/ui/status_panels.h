@@ -9,8 +9,8 @@ class QLabel;
 namespace ardunex {
 
 /// Two text panels, the last reaching the right end of the bar. A text too wide for its panel is shown
-/// shortened (the words without digits lose their middle first, then the start goes), so that the end of a
-/// progress line, the remaining time, stays readable; the panel's tooltip then holds the whole text.
+/// shortened (see fitText), so that the numbers of a progress line and its remaining time stay readable;
+/// the panel's tooltip then holds the whole text.
 class StatusPanels : public QWidget {
  public:
   explicit StatusPanels(QWidget* parent);
@@ -31,7 +31,8 @@ class StatusPanels : public QWidget {
   std::array<int, 2> m_widths{};
 };
 
-/// The text shortened to fit width pixels in the font: see StatusPanels.
+/// The text shortened to fit width pixels in the font: first the words before its first number lose their
+/// middle (down to a lone ellipsis), then the other words theirs, then the start goes.
 QString fitText(const QString& text, const QFontMetrics& metrics, int width);
 
 }  // namespace ardunex

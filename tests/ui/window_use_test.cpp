@@ -207,6 +207,7 @@ class WindowUseTest : public QObject {
                    panel->text().endsWith(" 00:12:34"),
                qPrintable(panel->text()));
       QVERIFY(panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width());
+      QCOMPARE(panel->geometry().right(), window.width() - 1);  // within the bar
       QCOMPARE(window.panelText(1), " " + progress);
       QCOMPARE(window.findChild<QWidget*>("StatusBar")->toolTip(), progress);
     }
@@ -218,6 +219,20 @@ class WindowUseTest : public QObject {
     QCOMPARE(check->width(), 140);
     window.setBoxCaption(box, "DD.stream.01");
     QCOMPARE(check->toolTip(), QString("Check the desired audio streams"));
+  }
+
+  void optionBoxesFitTheirPage() {
+    TfMain window;
+    window.show();
+    window.showPage(ardunex::Page::Options);
+    auto* page = window.findChild<QWidget*>("tsOption");
+    const QList<QCheckBox*> boxes = page->findChildren<QCheckBox*>();
+    QCOMPARE(boxes.size(), 2 + ardunex::OPTION_COUNT);
+    for (const QCheckBox* box : boxes) {
+      QVERIFY2(page->rect().contains(box->geometry()), qPrintable(box->objectName()));
+      for (const QCheckBox* other : boxes)
+        QVERIFY(box == other || !box->geometry().intersects(other->geometry()));
+    }
   }
 
   void logCollapsesRepeatsAndKeepsTheNewestLines() {
