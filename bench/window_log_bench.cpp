@@ -28,8 +28,7 @@ int main(int argc, char* argv[]) {
     while (block.size() < 1024 * 1024)
       block.append(packet, sizeof packet);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (std::size_t written = 0; written < static_cast<std::size_t>(megabytes) * 1000 * 1000;
-         written += block.size())
+    for (std::size_t written = 0; written < static_cast<std::size_t>(megabytes) * 1000 * 1000; written += block.size())
       out.write(block.data(), static_cast<std::streamsize>(block.size()));
     if (!out) {
       std::fprintf(stderr, "ardunex-window-bench: cannot write %s\n", path.c_str());

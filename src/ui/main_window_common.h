@@ -38,7 +38,8 @@ inline QString utf8Text(std::string_view text) {
 
 /// Box captions may come from a playlist: an "&" must show as itself, not as an access key.
 inline QString plainCaption(std::string_view caption) {
-  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())).replace(QLatin1Char('&'), QLatin1String("&&"));
+  return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()))
+      .replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
 }  // namespace ardunex::ui

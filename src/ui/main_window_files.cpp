@@ -76,9 +76,9 @@ void TfMain::bbXPLClick() {
 
 void TfMain::bbWorkdirClick() {
   const QString current = m_eWorkdir->text();
-  const QString start = !current.isEmpty() && QFileInfo(current).isDir()  ? current
-                        : !m_session.paths().EVOdir.empty() ? pathText(m_session.paths().EVOdir)
-                                                             : QDir::currentPath();
+  const QString start = !current.isEmpty() && QFileInfo(current).isDir() ? current
+                        : !m_session.paths().EVOdir.empty()              ? pathText(m_session.paths().EVOdir)
+                                                                         : QDir::currentPath();
   QFileDialog dialog(this, QString::fromLatin1(WORKDIR_DIALOG_TITLE), start);
   dialog.setObjectName(QStringLiteral("odWorkdir"));
   dialog.setFileMode(QFileDialog::Directory);

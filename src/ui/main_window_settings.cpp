@@ -37,8 +37,9 @@ TfMain::Placement TfMain::windowPlacement() const {
                                     : WindowState::Normal;
   // Bounds on their way to the window system are the window's bounds as far as the settings go: a close
   // before the window manager has framed the window saves what was read.
-  const QRect normal = m_pendingBounds ? *m_pendingBounds
-                                       : (isMaximized() || isMinimized() ? normalGeometry() : geometry()) + frameMargins();
+  const QRect normal = m_pendingBounds
+                           ? *m_pendingBounds
+                           : (isMaximized() || isMinimized() ? normalGeometry() : geometry()) + frameMargins();
   placement.left = normal.left();
   placement.top = normal.top();
   placement.width = normal.width();

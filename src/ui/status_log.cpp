@@ -15,7 +15,9 @@ namespace {
 
 QString grouped(std::uint64_t number) { return QLocale(QLocale::English).toString(static_cast<qulonglong>(number)); }
 
-QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString fromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 /// Selects the whole line of a block, its line break included when another block follows.
 void selectBlocks(QTextCursor& cursor, const QTextBlock& first, int count) {

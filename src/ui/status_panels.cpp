@@ -27,9 +27,8 @@ QString fitText(const QString& text, const QFontMetrics& metrics, int width) {
   QStringList words = text.split(QLatin1Char(' '));
   // The words before the first number (the verb and the file name) give up their middle as one text,
   // down to a lone ellipsis; the numbers and what follows them (sizes, the remaining time) stay.
-  const auto firstNumber = std::find_if(words.begin(), words.end(), [](const QString& word) {
-    return !word.isEmpty() && isNumber(word);
-  });
+  const auto firstNumber =
+      std::find_if(words.begin(), words.end(), [](const QString& word) { return !word.isEmpty() && isNumber(word); });
   const int headCount = static_cast<int>(firstNumber - words.begin());
   if (headCount > 0 && headCount < words.size()) {
     const QString head = QStringList(words.mid(0, headCount)).join(QLatin1Char(' '));

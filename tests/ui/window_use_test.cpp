@@ -83,8 +83,10 @@ class WindowUseTest : public QObject {
     if (stored.isValid()) {
       ardunex::FileSettingsStore seed(path);
       QVERIFY(seed.openKey(ardunex::SETTINGS_KEY, true));
-      const std::pair<const char*, int> values[] = {{"WindowState", state},         {"Top", stored.top()},
-                                                    {"Left", stored.left()},       {"Width", stored.width()},
+      const std::pair<const char*, int> values[] = {{"WindowState", state},
+                                                    {"Top", stored.top()},
+                                                    {"Left", stored.left()},
+                                                    {"Width", stored.width()},
                                                     {"Height", stored.height()}};
       for (const auto& [name, value] : values)
         ardunex::writeInteger(seed, name, value);
@@ -117,8 +119,8 @@ class WindowUseTest : public QObject {
     TfMain window;
     window.show();
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    for (auto button : {ardunex::Button::ReadEvo, ardunex::Button::ReadXpl, ardunex::Button::Demux,
-                        ardunex::Button::Cancel})
+    for (auto button :
+         {ardunex::Button::ReadEvo, ardunex::Button::ReadXpl, ardunex::Button::Demux, ardunex::Button::Cancel})
       window.setButtonEnabled(button, true);
     auto* log = window.findChild<QPlainTextEdit*>("mMessage");
     window.log("a line");
@@ -203,9 +205,9 @@ class WindowUseTest : public QObject {
       window.slog(word, 0);
       window.slog(progress.toStdString(), 1);
       const auto* panel = window.findChild<QLabel*>("StatusBarPanel1");
-      QVERIFY2(panel->text().endsWith("1256/2037 Mbytes, Remaining time: 00:12:34") ||
-                   panel->text().endsWith(" 00:12:34"),
-               qPrintable(panel->text()));
+      QVERIFY2(
+          panel->text().endsWith("1256/2037 Mbytes, Remaining time: 00:12:34") || panel->text().endsWith(" 00:12:34"),
+          qPrintable(panel->text()));
       QVERIFY(panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width());
       QCOMPARE(panel->geometry().right(), window.width() - 1);  // within the bar
       QCOMPARE(window.panelText(1), " " + progress);
@@ -215,7 +217,8 @@ class WindowUseTest : public QObject {
     const int box = ardunex::audioBox(1);
     auto* check = window.findChild<QCheckBox*>("cbAudio01");
     window.setBoxCaption(box, "MLP.stream.1.English Track (Director's Commentary)");
-    QCOMPARE(check->toolTip(), QString("Check the desired audio streams\nMLP.stream.1.English Track (Director's Commentary)"));
+    QCOMPARE(check->toolTip(),
+             QString("Check the desired audio streams\nMLP.stream.1.English Track (Director's Commentary)"));
     QCOMPARE(check->width(), 140);
     window.setBoxCaption(box, "DD.stream.01");
     QCOMPARE(check->toolTip(), QString("Check the desired audio streams"));
