@@ -9,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${ARDUNEX_BUILD_DIR:-$top/build}
 jobs=${ARDUNEX_JOBS:-2}
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev nlohmann-json3-dev)
 if [ "$action" = test ]; then
   packages+=(ffmpeg clang libclang-rt-14-dev)
 fi

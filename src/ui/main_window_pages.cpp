@@ -30,7 +30,6 @@ namespace {
 constexpr int INITIAL_PANEL_WIDTHS[2] = {40, 50};
 constexpr int TREE_INDENT = 19;
 constexpr int SPLITTER_WIDTH = 3;
-constexpr int AUDIO_EXT_MAX_LENGTH = 5;
 constexpr int BOX_WIDTH = 140;
 constexpr int BOX_HEIGHT = 17;
 constexpr int BOX_COLUMN_LEFT[2] = {9, 165};
