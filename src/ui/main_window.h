@@ -55,7 +55,8 @@ class TfMain : public QWidget, public Window {
   Session& session() { return m_session; }
 
   /// Settings hooks: onRegRead runs at the first activation, onRegWrite at every close. Either may throw
-  /// Error; a failing read leaves the stream boxes unreset, a failing write keeps the window open.
+  /// Error; a failing read leaves the stream boxes unreset, a failing write is reported and the window
+  /// closes all the same.
   std::function<void()> onRegRead;
   std::function<void()> onRegWrite;
 
@@ -66,10 +67,10 @@ class TfMain : public QWidget, public Window {
   void reportError(const std::string& message);
 
   /// Placement: the outer bounds of the normal (not maximised or minimised) window, and its state. Bounds
-  /// asked for before the window system has framed the window are reported as asked.
+  /// on their way to the window system are reported as asked.
   Placement windowPlacement() const;
-  /// Sets the outer bounds of the normal window; sizes below the minimum give the minimum. Until the frame's
-  /// size is known the bounds are kept and applied again as soon as it is.
+  /// Sets the outer bounds of the normal window; sizes below the minimum give the minimum. The bounds are
+  /// applied again until the window system has framed the window and put the frame where they say.
   void setWindowBounds(int left, int top, int width, int height);
   /// The minimum size with the frame the window system draws around it.
   QSize minimumOuterSize() const;
