@@ -1,9 +1,12 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/file_io.h"
 #include "jobs/job_scope.h"
 #include "jobs/session.h"
 #include "xpl/xpl_reader.h"
@@ -53,6 +56,20 @@ class ReadScope {
   bool m_memoHidden = false;
 };
 
+/// The path as the system resolves it: a bare name such as the playlist field's guess is taken in the
+/// current folder, and a failure then names that full path.
+std::string resolvedPath(const std::string& path) {
+  if (path.empty() || std::filesystem::path(path).is_absolute())
+    return path;
+  std::error_code error;
+  std::string folder = std::filesystem::current_path(error).string();
+  if (error || folder.empty())
+    return path;
+  if (!isPathSeparator(folder.back()))
+    folder += PATH_SEPARATOR;
+  return folder + path;
+}
+
 }  // namespace
 
 void Session::bReadXPLClick() {
@@ -65,7 +82,7 @@ void Session::bReadXPLClick() {
   Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
   m_window.showPage(Page::Xpl);
-  run.InputFile = m_fileSystem.openRead(m_window.xplFileText());
+  run.InputFile = m_fileSystem.openRead(resolvedPath(m_window.xplFileText()));
   m_window.log("Open " + m_paths.XPLname);
   m_window.log("Filesize: " + std::to_string(run.InputFile->size()) + " bytes");
 

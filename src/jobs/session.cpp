@@ -28,6 +28,18 @@ bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
+/// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got, so
+/// that the files of a stopped job are not taken for complete ones. The stop of a fast scan at its first
+/// progress report is the fast check's own, not the user's.
+void logUserStop(Window& window, const RunState& run, bool fastScan) {
+  const std::int64_t position = run.InputFile->position();
+  const std::int64_t size = run.InputFile->size();
+  if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
+    return;
+  window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
+             " Mbytes.");
+}
+
 }  // namespace
 
 Session::Session(Window& window, FileSystem& fileSystem)
@@ -83,6 +95,7 @@ void Session::bCheckClick() {
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
   m_engine.demux(Mode::Scan);
+  logUserStop(m_window, run, m_window.fastCheck());
   run.InputFile.reset();
 
   for (int k = 0; k < 2; ++k) {
@@ -189,6 +202,7 @@ void Session::bDemuxClick() {
     m_window.log("Continue on " + fileNamePart(secondEvo));
     m_engine.demux(Mode::Demux);
   }
+  logUserStop(m_window, run, false);
 
   run.InputFile.reset();
   release.normal = true;
