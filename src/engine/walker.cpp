@@ -867,8 +867,9 @@ void Walker::headerDataEnd() {
   if (s.streamClass == StreamClass::PrivateAudio) {
     s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
     s.ShortSubHeader = false;
-  } else
+  } else {
     s.InPayload = true;
+  }
 }
 
 inline void Walker::subStreamHeaderEnd() {
