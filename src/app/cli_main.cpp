@@ -18,6 +18,7 @@
 #endif
 
 #include "app/console_window.h"
+#include "app/json_report.h"
 #include "engine/errors.h"
 #include "jobs/options.h"
 #include "jobs/session.h"
@@ -52,7 +53,9 @@ constexpr const char* HELP =
   "      --full-scan       scan the whole file, not only its first 4 MiB\n"
   "      --xpl FILE        read this playlist (VPLST000.XPL) after the scan: boxes and\n"
   "                        output names take the playlist's labels\n"
-  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n";
+  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
+  "      --json            only scan, and print one JSON object describing every\n"
+  "                        stream met and every box instead of the log\n";
 
 // After HELP come the opt-in options, one per line of OPTION_INFO, then this.
 constexpr const char* HELP_END =
@@ -62,7 +65,8 @@ constexpr const char* HELP_END =
   "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
   "\n"
   "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
-  "2 on a usage error, 130 when stopped by Ctrl-C.\n";
+  "2 on a usage error, 3 when the demux wrote encrypted packets (the log names\n"
+  "the streams), 130 when stopped by Ctrl-C.\n";
 
 struct Arguments {
   std::string evoFile;
@@ -70,6 +74,7 @@ struct Arguments {
   bool scanOnly = false;
   bool printXpl = false;
   bool fullScan = false;
+  bool json = false;
   bool noContinue = false;
   std::optional<std::string> output;
   std::optional<std::string> videoExt;
@@ -163,6 +168,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.noContinue = true;
     else if (arg == "--full-scan")
       args.fullScan = true;
+    else if (arg == "--json")
+      args.json = true;
     else if (arg == "--xpl")
       args.xplFile = value();
     else if (arg == "--print-xpl")
@@ -184,6 +191,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
   args.evoFile = files.front();
   if (args.printXpl && args.xplFile.empty())
     throw UsageError{"--print-xpl needs --xpl FILE"};
+  if (args.json && args.printXpl)
+    throw UsageError{"--json prints nothing but the report: leave out --print-xpl"};
   return args;
 }
 
@@ -241,7 +250,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  ConsoleWindow window(stdout, stderr, isatty(fileno(stderr)) != 0);
+  ConsoleWindow window(args.json ? nullptr : stdout, stderr, isatty(fileno(stderr)) != 0);
   Session session(window);
   window.session = &session;
   window.fastCheckChecked = !args.fullScan;
@@ -273,6 +282,12 @@ int main(int argc, char** argv) {
         printTree(stdout, window.xplTree, 0);
       }
     }
+    if (args.json) {
+      window.endProgress();
+      const std::int64_t size = PosixFileSystem::instance().openRead(args.evoFile)->size();
+      std::printf("%s\n", jsonReport(session, window, args.evoFile, size).c_str());
+      return ConsoleWindow::interrupted ? 130 : 0;
+    }
     printBoxes(stdout, window);
     if (!args.scanOnly && !ConsoleWindow::interrupted) {
       applySelection(window, args);
@@ -288,5 +303,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   window.endProgress();
-  return ConsoleWindow::interrupted ? 130 : 0;
+  if (ConsoleWindow::interrupted)
+    return 130;
+  return session.wroteEncrypted() ? 3 : 0;
 }

@@ -12,6 +12,8 @@ ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress)
   : m_out(out), m_err(err), m_showProgress(showProgress) {}
 
 void ConsoleWindow::log(std::string_view text) {
+  if (!m_out)
+    return;  // a report of its own takes the place of the log
   endProgress();
   std::fwrite(text.data(), 1, text.size(), m_out);
   std::fputc('\n', m_out);

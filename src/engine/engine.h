@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/file_io.h"
+#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 
@@ -45,6 +46,13 @@ class Engine {
   const RunState& run() const { return m_run; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
+  /// Every stream the runs since its last reset met; a job resets it, so that both parts of a feature
+  /// add to one inventory.
+  StreamInventory& inventory() { return m_inventory; }
+  const StreamInventory& inventory() const { return m_inventory; }
+  /// Bytes the last run read.
+  std::int64_t bytesRead() const { return m_bytesRead; }
+
   /// Replaces the clock (tests make the estimate predictable).
   void setClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
 
@@ -54,7 +62,9 @@ class Engine {
   Window& m_window;
   StreamSlotTable& m_slots;
   RunState m_run;
+  StreamInventory m_inventory;
   Walker m_walker;
+  std::int64_t m_bytesRead = 0;
   std::function<Clock::time_point()> m_now = [] { return Clock::now(); };
 };
 

@@ -20,6 +20,7 @@ class ValueWindow : public Window {
     bool checked = false;
     bool enabled = false;
     std::string caption;
+    std::string detail;
   };
 
   /// The session whose selection rule runs on every change of a box's checked state.
@@ -52,6 +53,7 @@ class ValueWindow : public Window {
   void setBoxEnabled(int box, bool enabled) override { boxes[box].enabled = enabled; }
   std::string boxCaption(int box) const override { return boxes[box].caption; }
   void setBoxCaption(int box, std::string_view caption) override { boxes[box].caption = caption; }
+  void setBoxDetail(int box, std::string_view detail) override { boxes[box].detail = detail; }
 
   bool buttonEnabled(Button button) const override;
   void setButtonEnabled(Button button, bool enabled) override { buttons[button] = enabled; }
