@@ -49,6 +49,8 @@ struct StreamRecord {
 
   /// The code as the file holds it: the sub-stream id of a private_stream_1 stream, else the stream's code.
   int fileCode() const { return code & 0xFF; }
+
+  bool operator==(const StreamRecord&) const = default;
 };
 
 /// Every stream met by the engine runs of one job, in order of discovery. The walker reports each payload

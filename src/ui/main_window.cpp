@@ -58,6 +58,7 @@ const char* const WINDOW_CAPTION = "Ardunex 0.41 (written by the Ardunex develop
 const char* const CONFIRM_CAPTION = "Confirm";
 const char* const EVO_DIALOG_TITLE = "Choose the EVO file to demux";
 const char* const UNEXPECTED_FAILURE = "Unexpected failure";
+const char* const BOX_HINT_PROPERTY = "ardunexHint";  // a stream box's own hint, kept beside its tooltip
 
 /// The part of a hint that is shown: everything before a "|".
 QString shownHint(const QString& hint) { return hint.section(QLatin1Char('|'), 0, 0); }
@@ -312,6 +313,7 @@ void TfMain::createPages() {
       check->setText(plainCaption(m_captions[box]));
       check->setEnabled(false);
       setHint(check, QString::fromLatin1(group.hint));
+      check->setProperty(BOX_HINT_PROPERTY, check->toolTip());
       check->setGeometry(designRect(BOX_COLUMN_LEFT[k / ROWS], BOX_ROW_TOP[k % ROWS], BOX_WIDTH, BOX_HEIGHT));
       // toggled fires only on a real change, by the user or the program: exactly when the rule must run.
       connect(check, &QCheckBox::toggled, this, [this] { cbVideoClick(); });
@@ -757,6 +759,14 @@ std::string TfMain::boxCaption(int box) const { return m_captions[box]; }
 void TfMain::setBoxCaption(int box, std::string_view caption) {
   m_captions[box] = std::string(caption);
   m_boxes[box]->setText(plainCaption(caption));
+}
+
+void TfMain::setBoxDetail(int box, std::string_view detail) {
+  // The box's own hint first, then what is known of its stream.
+  QString tip = m_boxes[box]->property(BOX_HINT_PROPERTY).toString();
+  if (!detail.empty())
+    tip += QLatin1Char('\n') + QString::fromUtf8(detail.data(), static_cast<qsizetype>(detail.size()));
+  m_boxes[box]->setToolTip(tip);
 }
 
 namespace {
