@@ -28,17 +28,17 @@ nlohmann::json orNull(const std::optional<T>& value) {
 
 nlohmann::json streamJson(const StreamRecord& record) {
   nlohmann::json stream = {
-    {"id", record.fileCode()},
-    {"stream_id", record.streamId},
-    {"kind", kindName(record.kind)},
-    {"codec", record.codec},
-    {"number", record.number},
-    {"box", record.box >= 0 ? nlohmann::json(boxName(record.box)) : nlohmann::json(nullptr)},
-    {"packets", record.packets},
-    {"payload_bytes", record.payloadBytes},
-    {"first_pts", orNull(record.firstPts)},
-    {"delay_ms", orNull(record.delayMs)},
-    {"scrambled_packets", record.scrambledPackets},
+      {"id", record.fileCode()},
+      {"stream_id", record.streamId},
+      {"kind", kindName(record.kind)},
+      {"codec", record.codec},
+      {"number", record.number},
+      {"box", record.box >= 0 ? nlohmann::json(boxName(record.box)) : nlohmann::json(nullptr)},
+      {"packets", record.packets},
+      {"payload_bytes", record.payloadBytes},
+      {"first_pts", orNull(record.firstPts)},
+      {"delay_ms", orNull(record.delayMs)},
+      {"scrambled_packets", record.scrambledPackets},
   };
   // Parameters appear only where they are known.
   const StreamParams& params = record.params;
@@ -59,8 +59,7 @@ nlohmann::json streamJson(const StreamRecord& record) {
 
 }  // namespace
 
-std::string jsonReport(const Session& session, const ValueWindow& window, const std::string& file,
-                       std::int64_t size) {
+std::string jsonReport(const Session& session, const ValueWindow& window, const std::string& file, std::int64_t size) {
   nlohmann::json streams = nlohmann::json::array();
   for (const StreamRecord& record : session.inventory())
     streams.push_back(streamJson(record));
@@ -72,12 +71,12 @@ std::string jsonReport(const Session& session, const ValueWindow& window, const 
                      {"caption", window.boxCaption(box)}});
   }
   const nlohmann::json report = {
-    {"file", file},
-    {"size", size},
-    {"scanned_bytes", session.scannedBytes()},
-    {"fast_check", window.fastCheck()},
-    {"streams", streams},
-    {"boxes", boxes},
+      {"file", file},
+      {"size", size},
+      {"scanned_bytes", session.scannedBytes()},
+      {"fast_check", window.fastCheck()},
+      {"streams", streams},
+      {"boxes", boxes},
   };
   // Names and captions are bytes from the disc or the command line: invalid UTF-8 is replaced, not thrown.
   return report.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

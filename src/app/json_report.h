@@ -10,7 +10,6 @@ class Session;
 class ValueWindow;
 
 /// The report as one JSON object (one line, no trailing newline).
-std::string jsonReport(const Session& session, const ValueWindow& window, const std::string& file,
-                       std::int64_t size);
+std::string jsonReport(const Session& session, const ValueWindow& window, const std::string& file, std::int64_t size);
 
 }  // namespace ardunex

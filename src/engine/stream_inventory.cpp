@@ -29,24 +29,25 @@ struct CodeRange {
 };
 
 constexpr CodeRange CODE_RANGES[] = {
-  {MPEG2_VIDEO_0, MPEG2_VIDEO_1, MPEG2_VIDEO_0, StreamKind::Video, StreamCoding::Mpeg2Video, "MPEG-2", "MPEG-2", 1, 0},
-  {AVC_VIDEO_0, AVC_VIDEO_1, AVC_VIDEO_0, StreamKind::Video, StreamCoding::Avc, "AVC", "H.264", 1, 0},
-  {VC1_STREAM_0, VC1_STREAM_1, EXTENDED_STREAM_ID, StreamKind::Video, StreamCoding::Vc1, "VC-1", "VC-1", 0xFF,
-   VC1_STREAM_0},
-  {MPEG_AUDIO_FIRST, MPEG_AUDIO_LAST, MPEG_AUDIO_FIRST, StreamKind::Audio, StreamCoding::MpegAudio, "MPA",
-   "MPEG audio", 0x1F, 0},
-  {StreamInventory::SUB_STREAM + AC3_FIRST, StreamInventory::SUB_STREAM + AC3_FIRST + 7, PRIVATE_STREAM_1,
-   StreamKind::Audio, StreamCoding::Ac3, "DD", "Dolby Digital", 7, 0},
-  {StreamInventory::SUB_STREAM + DTSHD_FIRST, StreamInventory::SUB_STREAM + DTSHD_FIRST + 7, PRIVATE_STREAM_1,
-   StreamKind::Audio, StreamCoding::Dts, "DTSHD", "DTS HD", 7, 0},
-  {StreamInventory::SUB_STREAM + LPCM_FIRST, StreamInventory::SUB_STREAM + LPCM_FIRST + 7, PRIVATE_STREAM_1,
-   StreamKind::Audio, StreamCoding::Lpcm, "LPCM", "LPCM", 7, 0},
-  {StreamInventory::SUB_STREAM + MLP_FIRST, StreamInventory::SUB_STREAM + MLP_FIRST + 7, PRIVATE_STREAM_1,
-   StreamKind::Audio, StreamCoding::Mlp, "MLP", "MLP", 7, 0},
-  {StreamInventory::SUB_STREAM + DDPLUS_FIRST, StreamInventory::SUB_STREAM + DDPLUS_FIRST + 15, PRIVATE_STREAM_1,
-   StreamKind::Audio, StreamCoding::Eac3, "DD+", "DDplus", 15, 0},
-  {StreamInventory::SUB_STREAM + SUBPICTURE_FIRST, StreamInventory::SUB_STREAM + SUBPICTURE_LAST, PRIVATE_STREAM_1,
-   StreamKind::Subpicture, StreamCoding::Subpicture, "Subpicture", "Subpicture", 0x1F, 0},
+    {MPEG2_VIDEO_0, MPEG2_VIDEO_1, MPEG2_VIDEO_0, StreamKind::Video, StreamCoding::Mpeg2Video, "MPEG-2", "MPEG-2", 1,
+     0},
+    {AVC_VIDEO_0, AVC_VIDEO_1, AVC_VIDEO_0, StreamKind::Video, StreamCoding::Avc, "AVC", "H.264", 1, 0},
+    {VC1_STREAM_0, VC1_STREAM_1, EXTENDED_STREAM_ID, StreamKind::Video, StreamCoding::Vc1, "VC-1", "VC-1", 0xFF,
+     VC1_STREAM_0},
+    {MPEG_AUDIO_FIRST, MPEG_AUDIO_LAST, MPEG_AUDIO_FIRST, StreamKind::Audio, StreamCoding::MpegAudio, "MPA",
+     "MPEG audio", 0x1F, 0},
+    {StreamInventory::SUB_STREAM + AC3_FIRST, StreamInventory::SUB_STREAM + AC3_FIRST + 7, PRIVATE_STREAM_1,
+     StreamKind::Audio, StreamCoding::Ac3, "DD", "Dolby Digital", 7, 0},
+    {StreamInventory::SUB_STREAM + DTSHD_FIRST, StreamInventory::SUB_STREAM + DTSHD_FIRST + 7, PRIVATE_STREAM_1,
+     StreamKind::Audio, StreamCoding::Dts, "DTSHD", "DTS HD", 7, 0},
+    {StreamInventory::SUB_STREAM + LPCM_FIRST, StreamInventory::SUB_STREAM + LPCM_FIRST + 7, PRIVATE_STREAM_1,
+     StreamKind::Audio, StreamCoding::Lpcm, "LPCM", "LPCM", 7, 0},
+    {StreamInventory::SUB_STREAM + MLP_FIRST, StreamInventory::SUB_STREAM + MLP_FIRST + 7, PRIVATE_STREAM_1,
+     StreamKind::Audio, StreamCoding::Mlp, "MLP", "MLP", 7, 0},
+    {StreamInventory::SUB_STREAM + DDPLUS_FIRST, StreamInventory::SUB_STREAM + DDPLUS_FIRST + 15, PRIVATE_STREAM_1,
+     StreamKind::Audio, StreamCoding::Eac3, "DD+", "DDplus", 15, 0},
+    {StreamInventory::SUB_STREAM + SUBPICTURE_FIRST, StreamInventory::SUB_STREAM + SUBPICTURE_LAST, PRIVATE_STREAM_1,
+     StreamKind::Subpicture, StreamCoding::Subpicture, "Subpicture", "Subpicture", 0x1F, 0},
 };
 
 }  // namespace
@@ -57,10 +58,10 @@ std::optional<StreamRecord> describeStream(int code) {
       continue;
     StreamRecord record;
     record.code = code;
-    record.streamId = range.streamId == MPEG_AUDIO_FIRST || range.streamId == MPEG2_VIDEO_0 ||
-                          range.streamId == AVC_VIDEO_0
-                        ? code
-                        : range.streamId;
+    record.streamId =
+        range.streamId == MPEG_AUDIO_FIRST || range.streamId == MPEG2_VIDEO_0 || range.streamId == AVC_VIDEO_0
+            ? code
+            : range.streamId;
     record.kind = range.kind;
     record.coding = range.coding;
     record.codec = range.codec;
@@ -146,8 +147,6 @@ const StreamRecord* StreamInventory::find(int code) const {
   return index >= 0 ? &m_records[static_cast<std::size_t>(index)] : nullptr;
 }
 
-StreamRecord* StreamInventory::find(int code) {
-  return const_cast<StreamRecord*>(std::as_const(*this).find(code));
-}
+StreamRecord* StreamInventory::find(int code) { return const_cast<StreamRecord*>(std::as_const(*this).find(code)); }
 
 }  // namespace ardunex

@@ -20,13 +20,14 @@ class ValueWindow : public Window {
     bool checked = false;
     bool enabled = false;
     std::string caption;
-    std::string detail;
   };
 
   /// The session whose selection rule runs on every change of a box's checked state.
   Session* session = nullptr;
 
   std::array<Box, BOX_COUNT> boxes{};
+  /// What the window would show of each box's stream after its hint.
+  std::array<std::string, BOX_COUNT> boxDetails{};
   std::map<Button, bool> buttons{{Button::BrowseEvo, true}, {Button::BrowseXpl, true}};
   Page page = Page::Status;
 
@@ -53,7 +54,7 @@ class ValueWindow : public Window {
   void setBoxEnabled(int box, bool enabled) override { boxes[box].enabled = enabled; }
   std::string boxCaption(int box) const override { return boxes[box].caption; }
   void setBoxCaption(int box, std::string_view caption) override { boxes[box].caption = caption; }
-  void setBoxDetail(int box, std::string_view detail) override { boxes[box].detail = detail; }
+  void setBoxDetail(int box, std::string_view detail) override { boxDetails[box] = detail; }
 
   bool buttonEnabled(Button button) const override;
   void setButtonEnabled(Button button, bool enabled) override { buttons[button] = enabled; }

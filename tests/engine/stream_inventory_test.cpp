@@ -1,9 +1,9 @@
 // The stream inventory: what each code stands for, and the sums, time stamps and parameters it keeps.
+#include "engine/stream_inventory.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
-
-#include "engine/stream_inventory.h"
 
 namespace ardunex {
 namespace {
@@ -17,19 +17,19 @@ TEST(StreamInventory, KnowsTheStreamOfEachCode) {
     const char* logName;
     int number;
   } cases[] = {
-    {0xE1, 0xE1, StreamKind::Video, "MPEG-2", "MPEG-2", 1},
-    {0xE2, 0xE2, StreamKind::Video, "AVC", "H.264", 0},
-    {0x56, 0xFD, StreamKind::Video, "VC-1", "VC-1", 1},
-    {0x187, 0xBD, StreamKind::Audio, "DD", "Dolby Digital", 7},
-    {0x18A, 0xBD, StreamKind::Audio, "DTSHD", "DTS HD", 2},
-    {0x1A3, 0xBD, StreamKind::Audio, "LPCM", "LPCM", 3},
-    {0x1B1, 0xBD, StreamKind::Audio, "MLP", "MLP", 1},
-    {0x1C0, 0xBD, StreamKind::Audio, "DD+", "DDplus", 0},
-    {0x1CF, 0xBD, StreamKind::Audio, "DD+", "DDplus", 15},
-    {0xC0, 0xC0, StreamKind::Audio, "MPA", "MPEG audio", 0},  // the stream_id, not the sub-stream
-    {0xDF, 0xDF, StreamKind::Audio, "MPA", "MPEG audio", 31},
-    {0x120, 0xBD, StreamKind::Subpicture, "Subpicture", "Subpicture", 0},
-    {0x13F, 0xBD, StreamKind::Subpicture, "Subpicture", "Subpicture", 31},
+      {0xE1, 0xE1, StreamKind::Video, "MPEG-2", "MPEG-2", 1},
+      {0xE2, 0xE2, StreamKind::Video, "AVC", "H.264", 0},
+      {0x56, 0xFD, StreamKind::Video, "VC-1", "VC-1", 1},
+      {0x187, 0xBD, StreamKind::Audio, "DD", "Dolby Digital", 7},
+      {0x18A, 0xBD, StreamKind::Audio, "DTSHD", "DTS HD", 2},
+      {0x1A3, 0xBD, StreamKind::Audio, "LPCM", "LPCM", 3},
+      {0x1B1, 0xBD, StreamKind::Audio, "MLP", "MLP", 1},
+      {0x1C0, 0xBD, StreamKind::Audio, "DD+", "DDplus", 0},
+      {0x1CF, 0xBD, StreamKind::Audio, "DD+", "DDplus", 15},
+      {0xC0, 0xC0, StreamKind::Audio, "MPA", "MPEG audio", 0},  // the stream_id, not the sub-stream
+      {0xDF, 0xDF, StreamKind::Audio, "MPA", "MPEG audio", 31},
+      {0x120, 0xBD, StreamKind::Subpicture, "Subpicture", "Subpicture", 0},
+      {0x13F, 0xBD, StreamKind::Subpicture, "Subpicture", "Subpicture", 31},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
@@ -79,9 +79,14 @@ TEST(StreamInventory, DelayTakesTheShorterWayRoundTheClock) {
     std::int64_t reference;
     int delay;
   } cases[] = {
-    {90000 + 10800, 90000, 120}, {90000, 90000 + 450, -5},  {1800, WRAP - 900, 30},
-    {WRAP - 900, 1800, -30},     {45, 0, 1},                {-45 + WRAP, 0, -1},
-    {134, 0, 1},                 {WRAP / 2 - 90, 0, 47721858},
+      {90000 + 10800, 90000, 120},
+      {90000, 90000 + 450, -5},
+      {1800, WRAP - 900, 30},
+      {WRAP - 900, 1800, -30},
+      {45, 0, 1},
+      {-45 + WRAP, 0, -1},
+      {134, 0, 1},
+      {WRAP / 2 - 90, 0, 47721858},
   };
   for (const auto& c : cases)
     EXPECT_EQ(delayMs(c.pts, c.reference), c.delay) << c.pts << " against " << c.reference;

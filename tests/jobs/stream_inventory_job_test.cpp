@@ -110,9 +110,12 @@ TEST_F(StreamInventoryJob, ScanSaysWhatIsSkippedAndEncryptedAndKeepsEveryStream)
     int scrambled;
   };
   const Expected expected[] = {
-    {0xE0, "MPEG-2", videoBox(0), std::nullopt, 0}, {0x180, "DD", audioBox(0), 10, 0},
-    {0x188, "DTSHD", -1, 0, 0},                     {0xC0, "MPA", -1, -4, 0},
-    {0x121, "Subpicture", -1, 1, 0},                {0x181, "DD", audioBox(1), 0, 2},
+      {0xE0, "MPEG-2", videoBox(0), std::nullopt, 0},
+      {0x180, "DD", audioBox(0), 10, 0},
+      {0x188, "DTSHD", -1, 0, 0},
+      {0xC0, "MPA", -1, -4, 0},
+      {0x121, "Subpicture", -1, 1, 0},
+      {0x181, "DD", audioBox(1), 0, 2},
   };
   ASSERT_EQ(session.inventory().size(), std::size(expected));
   for (std::size_t k = 0; k < std::size(expected); ++k) {
@@ -129,9 +132,9 @@ TEST_F(StreamInventoryJob, ScanSaysWhatIsSkippedAndEncryptedAndKeepsEveryStream)
     }
   }
   EXPECT_EQ(session.boxStream(audioBox(1)), &session.inventory()[5]);
-  EXPECT_EQ(fake.boxes[audioBox(0)].detail, "delay 10 ms");
-  EXPECT_EQ(fake.boxes[audioBox(1)].detail, "delay 0 ms");
-  EXPECT_EQ(fake.boxes[videoBox(0)].detail, "");
+  EXPECT_EQ(fake.boxDetails[audioBox(0)], "delay 10 ms");
+  EXPECT_EQ(fake.boxDetails[audioBox(1)], "delay 0 ms");
+  EXPECT_EQ(fake.boxDetails[videoBox(0)], "");
 }
 
 TEST_F(StreamInventoryJob, EveryStreamWritesEachStreamToABoxOfItsOwnWithTheDelayInItsName) {
@@ -156,9 +159,9 @@ TEST_F(StreamInventoryJob, EveryStreamWritesEachStreamToABoxOfItsOwnWithTheDelay
     const char* name;
     int code;
   } files[] = {
-    {"FEATURE_1.MPEG-2.stream.00.mpv", 0xE0},           {"FEATURE_1.DD.stream.00 DELAY 10ms.mpa", 0x180},
-    {"FEATURE_1.DD.stream.01 DELAY 0ms.mpa", 0x181},    {"FEATURE_1.DTSHD.stream.00 DELAY 0ms.mpa", 0x188},
-    {"FEATURE_1.MPA.stream.00 DELAY -4ms.mpa", 0xC0},
+      {"FEATURE_1.MPEG-2.stream.00.mpv", 0xE0},         {"FEATURE_1.DD.stream.00 DELAY 10ms.mpa", 0x180},
+      {"FEATURE_1.DD.stream.01 DELAY 0ms.mpa", 0x181},  {"FEATURE_1.DTSHD.stream.00 DELAY 0ms.mpa", 0x188},
+      {"FEATURE_1.MPA.stream.00 DELAY -4ms.mpa", 0xC0},
   };
   std::vector<std::string> created;
   for (const auto& file : files) {
@@ -203,11 +206,11 @@ TEST_F(StreamInventoryJob, DelaysAcrossTheClockWrapAndAgainstTheRightVideo) {
   // Video number 1 comes first, but number 0 is the reference; the audio starts after the clock wrapped.
   PsBuilder b;
   b.pack(true)
-    .pes(0xE1, payload(50, 1), {.pts = true, .ptsValue = 1000})
-    .pes(0xE0, payload(50, 2), {.pts = true, .ptsValue = WRAP - 900})
-    .privateStream1(0x80, payload(50, 3), {.pts = true, .ptsValue = 900})
-    .privateStream1(0x81, payload(50, 4), {.pts = true, .ptsValue = WRAP - 900 - 45})
-    .privateStream1(0x82, payload(50, 5), {});
+      .pes(0xE1, payload(50, 1), {.pts = true, .ptsValue = 1000})
+      .pes(0xE0, payload(50, 2), {.pts = true, .ptsValue = WRAP - 900})
+      .privateStream1(0x80, payload(50, 3), {.pts = true, .ptsValue = 900})
+      .privateStream1(0x81, payload(50, 4), {.pts = true, .ptsValue = WRAP - 900 - 45})
+      .privateStream1(0x82, payload(50, 5), {});
   choose(b.bytes());
   session.bCheckClick();
   ASSERT_EQ(session.inventory().size(), 5u);
@@ -223,6 +226,32 @@ TEST_F(StreamInventoryJob, DelaysAcrossTheClockWrapAndAgainstTheRightVideo) {
             (std::vector<std::string>{"FEATURE_1.DD.stream.00 DELAY 20ms.mpa", "FEATURE_1.DD.stream.01 DELAY -1ms.mpa",
                                       "FEATURE_1.DD.stream.02.mpa", "FEATURE_1.MPEG-2.stream.00.mpv",
                                       "FEATURE_1.MPEG-2.stream.01.mpv"}));
+}
+
+TEST_F(StreamInventoryJob, PlaylistLabelsGoToTheBoxOfTheStreamWithTheirNumber) {
+  // DD 0x80 shares number 0 with DD+ 0xC0 and, with every stream, takes the free box 2; the playlist's
+  // stream 2 has no stream of its number, so its label must not land on the box of DD 0x80.
+  PsBuilder b;
+  b.pack(true).vc1(0x55, payload(50, 1)).privateStream1(0xC0, payload(50, 2)).privateStream1(0x81, payload(50, 3));
+  b.privateStream1(0x80, payload(50, 4));
+  choose(b.bytes());
+  fake.xplFile = ARDUNEX_FIXTURES_DIR "/xpl/two-titles.xpl";
+  session.XPLadj();
+  for (bool everyStream : {false, true}) {
+    SCOPED_TRACE(everyStream);
+    option(Option::EveryStream, everyStream);
+    session.bCheckClick();
+    EXPECT_EQ(fake.boxes[audioBox(2)].caption, everyStream ? "DD.stream.00" : "No audio stream");
+    session.bReadXPLClick();
+    std::map<int, std::string> audio;
+    for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+      if (fake.boxes[audioBox(k)].enabled)
+        audio[k] = fake.boxes[audioBox(k)].caption;
+    std::map<int, std::string> expected{{0, "DD+.stream.0.English"}, {3, "DD.stream.3.Commentary"}};
+    if (!everyStream)
+      expected[2] = "DTS-HD.stream.2.French";
+    EXPECT_EQ(audio, expected);
+  }
 }
 
 }  // namespace
