@@ -1,4 +1,4 @@
-// The stream inventory: what each code stands for, and the sums, time stamps and parameters it keeps.
+// The stream inventory: the sums, time stamps and parameters it keeps, and delays across the clock wrap.
 #include "engine/stream_inventory.h"
 
 #include <gtest/gtest.h>
@@ -7,44 +7,6 @@
 
 namespace ardunex {
 namespace {
-
-TEST(StreamInventory, KnowsTheStreamOfEachCode) {
-  const struct {
-    int code;
-    int streamId;
-    StreamKind kind;
-    const char* codec;
-    const char* logName;
-    int number;
-  } cases[] = {
-      {0xE1, 0xE1, StreamKind::Video, "MPEG-2", "MPEG-2", 1},
-      {0xE2, 0xE2, StreamKind::Video, "AVC", "H.264", 0},
-      {0x56, 0xFD, StreamKind::Video, "VC-1", "VC-1", 1},
-      {0x187, 0xBD, StreamKind::Audio, "DD", "Dolby Digital", 7},
-      {0x18A, 0xBD, StreamKind::Audio, "DTSHD", "DTS HD", 2},
-      {0x1A3, 0xBD, StreamKind::Audio, "LPCM", "LPCM", 3},
-      {0x1B1, 0xBD, StreamKind::Audio, "MLP", "MLP", 1},
-      {0x1C0, 0xBD, StreamKind::Audio, "DD+", "DDplus", 0},
-      {0x1CF, 0xBD, StreamKind::Audio, "DD+", "DDplus", 15},
-      {0xC0, 0xC0, StreamKind::Audio, "MPA", "MPEG audio", 0},  // the stream_id, not the sub-stream
-      {0xDF, 0xDF, StreamKind::Audio, "MPA", "MPEG audio", 31},
-      {0x120, 0xBD, StreamKind::Subpicture, "Subpicture", "Subpicture", 0},
-      {0x13F, 0xBD, StreamKind::Subpicture, "Subpicture", "Subpicture", 31},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.code);
-    const std::optional<StreamRecord> record = describeStream(c.code);
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->streamId, c.streamId);
-    EXPECT_EQ(record->kind, c.kind);
-    EXPECT_EQ(record->codec, c.codec);
-    EXPECT_EQ(record->logName, c.logName);
-    EXPECT_EQ(record->number, c.number);
-    EXPECT_EQ(record->fileCode(), c.code & 0xFF);
-  }
-  for (int code : {0x00, 0x57, 0xBD, 0xE4, 0xFD, 0x11F, 0x140, 0x190, 0x1A8, 0x1B8, 0x1D0})
-    EXPECT_FALSE(describeStream(code)) << code;
-}
 
 TEST(StreamInventory, SumsPacketsAndKeepsTheFirstTimeStampAndLpcmParameters) {
   StreamInventory inventory;
