@@ -577,5 +577,49 @@ TEST(Interop, EveryStreamWritesEachStreamOfATwoPartFeature) {
   }
 }
 
+// The HD DVD audio codecs ffmpeg does not mux into a program stream: E-AC-3 and Dolby TrueHD (MLP) made
+// by ffmpeg, carried as private_stream_1 sub-streams, get the parameters ffprobe reads from the raw stream.
+TEST(Interop, HdDvdAudioSubStreamsGetTheParametersOfTheirRawStream) {
+  if (!haveFfmpeg())
+    GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
+  const struct {
+    std::vector<std::string> encode;
+    std::string format;
+    std::uint8_t subStream;
+  } cases[] = {
+    {{"-ac", "6", "-c:a", "eac3"}, "eac3", 0xC2},
+    {{"-ar", "96000", "-ac", "2", "-c:a", "truehd", "-strict", "-2"}, "truehd", 0xB1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    TempDir dir;
+    const std::string raw = dir.file("audio.raw");
+    std::vector<std::string> args = ffmpegHead();
+    args.insert(args.end(), {"-f", "lavfi", "-i", tone(1)});
+    args.insert(args.end(), c.encode.begin(), c.encode.end());
+    args.insert(args.end(), {"-f", c.format, raw});
+    const CliResult made = runProgram(dir, "ffmpeg", args);
+    ASSERT_EQ(0, made.status) << made.err;
+    const Bytes bytes = readFile(raw);
+    PsBuilder ps;
+    for (std::size_t at = 0; at < bytes.size(); at += 2000) {
+      const auto end = bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + 2000));
+      ps.pack().privateStream1(c.subStream, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at), end));
+    }
+    writeFile(dir.file("AUDIO.EVO"), ps.bytes());
+
+    const nlohmann::json report = scanJson(dir, dir.file("AUDIO.EVO"));
+    ASSERT_EQ(1u, report["streams"].size());
+    const nlohmann::json& stream = report["streams"][0];
+    EXPECT_EQ(c.subStream, stream["id"]);
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), stream["payload_bytes"]);
+    const CliResult probed =
+      runProgram(dir, "ffprobe", {"-v", "error", "-show_entries", "stream=channels,sample_rate", "-of", "csv=p=0", raw});
+    ASSERT_EQ(0, probed.status) << probed.err;
+    EXPECT_EQ(probed.out, std::to_string(stream.value("sample_rate", 0)) + "," +
+                            std::to_string(stream.value("channels", 0)) + "\n");
+  }
+}
+
 }  // namespace
 }  // namespace ardunex::test
