@@ -20,12 +20,13 @@ std::string skipReason(const StreamRecord& record, const StreamRecord* holder, b
     return "no box of its group is free";
   if (record.coding == StreamCoding::MpegAudio)
     return "MPEG audio is not demuxed";
+  std::string reason = "number " + std::to_string(record.number) + " is taken";
   if (holder) {
     char code[8];
     std::snprintf(code, sizeof code, "0x%02X", holder->fileCode());
-    return "number " + std::to_string(record.number) + " is taken by " + holder->logName + " " + code;
+    reason += " by " + holder->logName + " " + code;
   }
-  return "the scan did not find it";
+  return reason;
 }
 
 std::string skippedLine(const StreamRecord& record, const std::string& reason) {

@@ -115,9 +115,15 @@ void Session::bCheckClick() {
 }
 
 const StreamRecord* Session::boxStream(int box) const {
-  if (box < 0 || box >= BOX_COUNT || m_boxCode[static_cast<std::size_t>(box)] < 0)
+  if (box < 0 || box >= BOX_COUNT)
     return nullptr;
-  return m_engine.inventory().find(m_boxCode[static_cast<std::size_t>(box)]);
+  if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
+    return m_engine.inventory().find(m_boxCode[static_cast<std::size_t>(box)]);
+  // A box the scan gave no stream may still have written one in a demux (a playlist's box).
+  for (const StreamRecord& record : inventory())
+    if (record.box == box)
+      return &record;
+  return nullptr;
 }
 
 int Session::holderBox(const StreamRecord& record) const {
