@@ -887,7 +887,7 @@ void Walker::logFound(const char* prefix, int number, const char* suffix) {
     m_window.log(std::string(prefix) + std::to_string(number) + suffix);
 }
 
-int Walker::streamCode() const {
+inline int Walker::streamCode() const {
   // The inventory's key of the current packet's stream; -1 for packets of no stream.
   const WalkerState& s = m_state;
   switch (s.streamClass) {
@@ -906,7 +906,8 @@ int Walker::streamCode() const {
   }
 }
 
-void Walker::route(const std::uint8_t* data, std::size_t count) {
+ALWAYS_INLINE void Walker::route(const std::uint8_t* data, std::size_t count) {
+  // Counted in every mode, once per payload run; written only in a demux.
   WalkerState& s = m_state;
   const bool first = !s.PayloadBegun;
   s.PayloadBegun = true;
@@ -915,8 +916,12 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
     if (code >= 0)
       m_inventory->payload(code, first, s.Pts, s.Scrambled, s.LpcmHeader.data(), data, count);
   }
-  if (m_mode != Mode::Demux)
-    return;
+  if (m_mode == Mode::Demux)
+    write(data, count);
+}
+
+void Walker::write(const std::uint8_t* data, std::size_t count) {
+  const WalkerState& s = m_state;
   if (!m_files.byCode.empty() && routeByCode(data, count))
     return;
   OutputFile* file = nullptr;

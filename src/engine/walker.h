@@ -130,6 +130,7 @@ class Walker {
   void headerDataEnd();
   void subStreamHeaderEnd();
   void route(const std::uint8_t* data, std::size_t count);
+  void write(const std::uint8_t* data, std::size_t count);
   int streamCode() const;
   bool routeByCode(const std::uint8_t* data, std::size_t count);
   void countDown(std::uint8_t& counter, bool headerField);
