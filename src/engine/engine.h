@@ -1,6 +1,7 @@
 // The engine loop: reads the input in 64 KiB blocks, walks them, reports progress every 4 MiB and obeys Cancel.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -52,6 +53,9 @@ class Engine {
   const StreamInventory& inventory() const { return m_inventory; }
   /// Bytes the last run read.
   std::int64_t bytesRead() const { return m_bytesRead; }
+  /// A flag raised from outside the loop (a signal handler): a run stops before its next read, as after a
+  /// confirmed Cancel, so that the jobs close their files with what they hold.
+  void setStopFlag(const std::atomic<bool>* flag) { m_stopFlag = flag; }
 
   /// Replaces the clock (tests make the estimate predictable).
   void setClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
@@ -65,6 +69,7 @@ class Engine {
   StreamInventory m_inventory;
   Walker m_walker;
   std::int64_t m_bytesRead = 0;
+  const std::atomic<bool>* m_stopFlag = nullptr;
   std::function<Clock::time_point()> m_now = [] { return Clock::now(); };
 };
 
