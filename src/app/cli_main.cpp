@@ -18,6 +18,7 @@
 #endif
 
 #include "app/console_window.h"
+#include "app/utf8_arguments.h"
 #include "engine/errors.h"
 #include "jobs/options.h"
 #include "jobs/session.h"
@@ -227,6 +228,7 @@ extern "C" void onInterrupt(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const Utf8Arguments utf8Arguments(argc, argv);
   Arguments args;
   bool help = false;
   try {

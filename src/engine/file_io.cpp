@@ -10,6 +10,10 @@
 
 #include "engine/errors.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
 #endif
@@ -19,6 +23,24 @@
 
 namespace ardunex {
 namespace {
+
+// Paths are UTF-8 everywhere in the program. Windows opens files by UTF-16 names through the wide calls;
+// the narrow ones would take the path in the system's legacy code page and miss names beyond it.
+#ifdef _WIN32
+int openPath(const std::string& path, int flags, int mode = 0) {
+  return ::_wopen(widen(path).c_str(), flags, mode);
+}
+int statPath(const std::string& path, struct stat* st) {
+  return ::_wstat64(widen(path).c_str(), st);
+}
+#else
+int openPath(const std::string& path, int flags, int mode = 0) {
+  return ::open(path.c_str(), flags, mode);
+}
+int statPath(const std::string& path, struct stat* st) {
+  return ::stat(path.c_str(), st);
+}
+#endif
 
 class PosixInputFile : public InputFile {
  public:
@@ -136,7 +158,7 @@ class PosixOutputFile : public OutputFile {
 }  // namespace
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
+  const int fd = openPath(path, O_RDONLY | O_CLOEXEC | O_BINARY);
   if (fd < 0)
     throw OpenError(path, systemReason(errno));
   struct stat st {};
@@ -148,7 +170,7 @@ std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0666);
+  const int fd = openPath(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0666);
   if (fd < 0)
     throw CreateError(path, systemReason(errno));
   return std::make_unique<PosixOutputFile>(path, fd);
@@ -156,13 +178,35 @@ std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
 
 bool PosixFileSystem::exists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return statPath(path, &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 PosixFileSystem& PosixFileSystem::instance() {
   static PosixFileSystem fileSystem;
   return fileSystem;
 }
+
+#ifdef _WIN32
+std::wstring widen(std::string_view utf8) {
+  if (utf8.empty())
+    return {};
+  const int size = static_cast<int>(utf8.size());
+  const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(count), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+  return wide;
+}
+
+std::string narrow(std::wstring_view utf16) {
+  if (utf16.empty())
+    return {};
+  const int size = static_cast<int>(utf16.size());
+  const int count = ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(count), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, text.data(), count, nullptr, nullptr);
+  return text;
+}
+#endif
 
 bool isPathSeparator(char c) {
   return c != '\0' && std::strchr(PATH_SEPARATORS, c) != nullptr;

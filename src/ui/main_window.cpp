@@ -648,6 +648,11 @@ void TfMain::FormActivate() {
       onRegRead();
     m_session.Resetcbs();
   });
+  if (!m_startFile.isEmpty()) {
+    const QString path = QFileInfo(m_startFile).absoluteFilePath();
+    m_startFile.clear();
+    WMDropFiles({QUrl::fromLocalFile(path)});
+  }
 }
 
 bool TfMain::FormClose() {
