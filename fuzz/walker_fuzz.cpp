@@ -11,7 +11,7 @@
 
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
-#include "engine/headless_window.h"
+#include "support/headless_window.h"
 #include "replay_main.h"
 
 namespace {

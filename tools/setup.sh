@@ -14,7 +14,7 @@ if [ "${CI:-}" = true ] || [ "${ARDUNEX_FULL_TESTS:-}" = 1 ]; then
   full=true
 fi
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev nlohmann-json3-dev)
 if [ "$action" = test ]; then
   packages+=(ffmpeg clang libclang-rt-14-dev desktop-file-utils shared-mime-info)
   if [ "$full" = true ]; then
