@@ -58,10 +58,5 @@ TEST(ManPages, ListTheOptionsOfHelpAndTheVersion) {
   }
 }
 
-TEST(ManPages, OptionNamesAreFoundAtTheStartOfWordsOnly) {
-  EXPECT_EQ(optionNames("  -s, --scan  x\n  --video LIST  (-o DIR) [--xpl] ardunex-cli -platform a-b --video/--audio"),
-            (std::set<std::string>{"-s", "--scan", "--video", "-o", "--xpl", "--audio"}));
-}
-
 }  // namespace
 }  // namespace ardunex::test
