@@ -71,8 +71,9 @@ case "$action" in
       # The Debian package of the dev build: it must name the libraries it needs.
       (cd "$top/build" && cpack -G DEB -B "$top/build/package" >/dev/null)
       deb=$(ls "$top"/build/package/ardunex_*.deb)
-      dpkg-deb -I "$deb" | grep -E '^ (Package|Version|Architecture|Depends):'
-      dpkg-deb -I "$deb" | grep -q '^ Depends:.*libqt6widgets6' || { echo "$deb: no Qt in Depends" >&2; exit 1; }
+      info=$(dpkg-deb -I "$deb")
+      grep -E '^ (Package|Version|Architecture|Depends):' <<<"$info"
+      grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || { echo "$deb: no Qt in Depends" >&2; exit 1; }
     fi
     ;;
   *)
