@@ -18,12 +18,13 @@ int main(int argc, char* argv[]) {
   // A file manager opens an .EVO file with "ardunex FILE"; the file is taken as if dropped on the window.
   QCommandLineParser parser;
   parser.setApplicationDescription(
-    QStringLiteral("Splits an HD DVD video object (.EVO) into raw elementary-stream files."));
+      QStringLiteral("Splits an HD DVD video object (.EVO) into raw elementary-stream files."));
   parser.addHelpOption();
   parser.addVersionOption();
-  parser.addPositionalArgument(QStringLiteral("FILE"),
-                               QStringLiteral("An .EVO file, or a playlist (.XPL), to open as if dropped on the window."),
-                               QStringLiteral("[FILE]"));
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"),
+      QStringLiteral("An .EVO file, or a playlist (.XPL), to open as if dropped on the window."),
+      QStringLiteral("[FILE]"));
   parser.process(application);
 
   ardunex::TfMain fMain;

@@ -3,6 +3,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// shellapi.h needs the types of windows.h before it.
 #include <shellapi.h>
 
 #include "engine/file_io.h"

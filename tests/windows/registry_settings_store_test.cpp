@@ -116,8 +116,8 @@ TEST(RegistrySettingsStore, SavingAndReadingTheProgramsKeyKeepsForeignValues) {
   RegistrySettingsStore store;
   RegWrite(store, saved, paths, [] { return 45000.25; });
 
-  for (const wchar_t* name : {L"WindowState", L"Top", L"Left", L"Width", L"Height", L"TreeWidth", L"Continue",
-                              L"FastCheck"})
+  for (const wchar_t* name :
+       {L"WindowState", L"Top", L"Left", L"Width", L"Height", L"TreeWidth", L"Continue", L"FastCheck"})
     EXPECT_EQ(static_cast<DWORD>(REG_DWORD), rawValue(programKey, name).type) << narrow(name);
   for (const wchar_t* name : {L"AudioExt", L"VideoExt", L"Workdir", L"EVOdir", L"XPLdir"})
     EXPECT_EQ(static_cast<DWORD>(REG_SZ), rawValue(programKey, name).type) << narrow(name);

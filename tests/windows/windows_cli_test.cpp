@@ -77,11 +77,12 @@ TEST(WindowsCli, DemuxesATwoPartFeatureUnderUnicodeNames) {
   const CliResult result = runCli(dir, {"-o", out, disc + "\\" + UNICODE_NAME + "_1.EVO"});
   ASSERT_EQ(0, result.status) << result.err;
   EXPECT_NE(printed(result).find("Opening file " + UNICODE_NAME + "_1.EVO\n"), std::string::npos) << printed(result);
-  EXPECT_NE(printed(result).find("Creating " + out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv\n"), std::string::npos)
-    << printed(result);
+  EXPECT_NE(printed(result).find("Creating " + out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv\n"),
+            std::string::npos)
+      << printed(result);
   EXPECT_NE(printed(result).find("Continue on " + UNICODE_NAME + "_2.EVO\n"), std::string::npos) << printed(result);
-  EXPECT_EQ(folderEntries(out), (std::vector<std::string>{UNICODE_NAME + "_1.DD.stream.00.mpa",
-                                                          UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"}));
+  EXPECT_EQ(folderEntries(out),
+            (std::vector<std::string>{UNICODE_NAME + "_1.DD.stream.00.mpa", UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"}));
   EXPECT_EQ(joined(first.video, second.video), readFile(out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"));
   EXPECT_EQ(joined(first.audio, second.audio), readFile(out + "/" + UNICODE_NAME + "_1.DD.stream.00.mpa"));
 }
@@ -108,7 +109,7 @@ TEST(WindowsCli, PlaylistDescriptionsInUtf8BecomeOutputNames) {
   writeFile(dir.file("ADV_OBJ\\VPLST000.XPL"), Bytes(playlist.begin(), playlist.end()));
 
   const CliResult result =
-    runCli(dir, {"--xpl", dir.file("ADV_OBJ\\VPLST000.XPL"), "--no-continue", dir.file("HVDVD_TS\\FEATURE_1.EVO")});
+      runCli(dir, {"--xpl", dir.file("ADV_OBJ\\VPLST000.XPL"), "--no-continue", dir.file("HVDVD_TS\\FEATURE_1.EVO")});
   ASSERT_EQ(0, result.status) << result.err;
   EXPECT_NE(printed(result).find("Creating FEATURE_1.DD+.stream.0.日本語.mpa\n"), std::string::npos) << printed(result);
   EXPECT_EQ(english, readFile(dir.file("HVDVD_TS/FEATURE_1.DD+.stream.0.日本語.mpa")));

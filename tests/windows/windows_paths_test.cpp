@@ -21,13 +21,13 @@ TEST(WindowsPaths, SplitAtTheLastBackslashSlashOrColon) {
     const char* name;
   };
   for (const Case& c : std::vector<Case>{
-         {"D:\\HVDVD_TS\\FEATURE_1.EVO", "D:\\HVDVD_TS\\", "FEATURE_1.EVO"},
-         {"C:/rips/movie.evo", "C:/rips/", "movie.evo"},
-         {"D:\\mixed/folders\\x.EVO", "D:\\mixed/folders\\", "x.EVO"},
-         {"D:FEATURE.EVO", "D:", "FEATURE.EVO"},
-         {"D:\\FEATURE_1.EVO", "D:\\", "FEATURE_1.EVO"},
-         {"\\\\server\\share\\A.EVO", "\\\\server\\share\\", "A.EVO"},
-         {"plain.EVO", "", "plain.EVO"},
+           {"D:\\HVDVD_TS\\FEATURE_1.EVO", "D:\\HVDVD_TS\\", "FEATURE_1.EVO"},
+           {"C:/rips/movie.evo", "C:/rips/", "movie.evo"},
+           {"D:\\mixed/folders\\x.EVO", "D:\\mixed/folders\\", "x.EVO"},
+           {"D:FEATURE.EVO", "D:", "FEATURE.EVO"},
+           {"D:\\FEATURE_1.EVO", "D:\\", "FEATURE_1.EVO"},
+           {"\\\\server\\share\\A.EVO", "\\\\server\\share\\", "A.EVO"},
+           {"plain.EVO", "", "plain.EVO"},
        }) {
     EXPECT_EQ(c.folder, folderPart(c.path)) << c.path;
     EXPECT_EQ(c.name, fileNamePart(c.path)) << c.path;
@@ -43,14 +43,14 @@ TEST(WindowsPaths, DropsDeriveFoldersAndGuessThePlaylistWithEitherSeparator) {
     bool readXpl;
   };
   for (const Case& c : std::vector<Case>{
-         {"D:\\HVDVD_TS\\FEATURE_1.EVO", "D:\\HVDVD_TS\\", "FEATURE_1", "D:\\ADV_OBJ\\VPLST000.XPL", true},
-         {"D:/HVDVD_TS/FEATURE_1.EVO", "D:/HVDVD_TS/", "FEATURE_1", "D:/ADV_OBJ/VPLST000.XPL", true},
-         {"E:\\Discs\\Film\\HVDVD_TS\\F.EVO", "E:\\Discs\\Film\\HVDVD_TS\\", "F", "E:\\Discs\\Film\\ADV_OBJ\\VPLST000.XPL",
-          true},
-         {"d:\\hvdvd_ts\\feature_1.evo", "d:\\hvdvd_ts\\", "feature_1", "VPLST000.XPL", false},
-         {"D:\\FEATURE_1.EVO", "D:\\", "FEATURE_1", "VPLST000.XPL", false},
-         {"C:\\rips\\movie.evo", "C:\\rips\\", "movie", "VPLST000.XPL", false},
-         {"D:HVDVD_TS:F.EVO", "D:HVDVD_TS:", "F", "VPLST000.XPL", false},
+           {"D:\\HVDVD_TS\\FEATURE_1.EVO", "D:\\HVDVD_TS\\", "FEATURE_1", "D:\\ADV_OBJ\\VPLST000.XPL", true},
+           {"D:/HVDVD_TS/FEATURE_1.EVO", "D:/HVDVD_TS/", "FEATURE_1", "D:/ADV_OBJ/VPLST000.XPL", true},
+           {"E:\\Discs\\Film\\HVDVD_TS\\F.EVO", "E:\\Discs\\Film\\HVDVD_TS\\", "F",
+            "E:\\Discs\\Film\\ADV_OBJ\\VPLST000.XPL", true},
+           {"d:\\hvdvd_ts\\feature_1.evo", "d:\\hvdvd_ts\\", "feature_1", "VPLST000.XPL", false},
+           {"D:\\FEATURE_1.EVO", "D:\\", "FEATURE_1", "VPLST000.XPL", false},
+           {"C:\\rips\\movie.evo", "C:\\rips\\", "movie", "VPLST000.XPL", false},
+           {"D:HVDVD_TS:F.EVO", "D:HVDVD_TS:", "F", "VPLST000.XPL", false},
        }) {
     FakeWindow window;
     Session session(window);
@@ -76,11 +76,11 @@ TEST(WindowsPaths, OutputNamesJoinTheFolderWithOneSeparator) {
   const Bytes video = payload(900, 1), audio = payload(300, 2);
   ps.pack(true).pes(0xE0, video).pack().privateStream1(0x80, audio);
   for (const auto& [workdir, expected] : std::vector<std::pair<std::string, std::string>>{
-         {"C:\\out", "C:\\out\\MOVIE.MPEG-2.stream.00.mpv"},
-         {"C:\\out\\", "C:\\out\\MOVIE.MPEG-2.stream.00.mpv"},
-         {"C:/out/", "C:/out/MOVIE.MPEG-2.stream.00.mpv"},
-         {"D:", "D:MOVIE.MPEG-2.stream.00.mpv"},
-         {"", "D:\\HVDVD_TS\\MOVIE.MPEG-2.stream.00.mpv"},
+           {"C:\\out", "C:\\out\\MOVIE.MPEG-2.stream.00.mpv"},
+           {"C:\\out\\", "C:\\out\\MOVIE.MPEG-2.stream.00.mpv"},
+           {"C:/out/", "C:/out/MOVIE.MPEG-2.stream.00.mpv"},
+           {"D:", "D:MOVIE.MPEG-2.stream.00.mpv"},
+           {"", "D:\\HVDVD_TS\\MOVIE.MPEG-2.stream.00.mpv"},
        }) {
     FakeWindow window;
     MemoryFileSystem files;
