@@ -6,6 +6,7 @@
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
 #include "jobs/job_scope.h"
+#include "jobs/output_guard.h"
 #include "jobs/stream_names.h"
 
 namespace ardunex {
@@ -22,6 +23,18 @@ constexpr std::string_view DISC_PLAYLIST_FOLDER = "ADV_OBJ";
 
 bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+/// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got, so
+/// that the files of a stopped job are not taken for complete ones. The stop of a fast scan at its first
+/// progress report is the fast check's own, not the user's.
+void logUserStop(Window& window, const RunState& run, bool fastScan) {
+  const std::int64_t position = run.InputFile->position();
+  const std::int64_t size = run.InputFile->size();
+  if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
+    return;
+  window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
+             " Mbytes.");
 }
 
 }  // namespace
@@ -79,6 +92,7 @@ void Session::bCheckClick() {
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
   m_engine.demux(Mode::Scan);
+  logUserStop(m_window, run, m_window.fastCheck());
   run.InputFile.reset();
 
   for (int k = 0; k < 2; ++k) {
@@ -155,11 +169,19 @@ void Session::bDemuxClick() {
 
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
+  // No output may be the file being read: every name is checked before the first file is created.
+  OutputGuard guard(m_fileSystem);
+  guard.addInput(evoPath, IS_EVO_FILE);
+  if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
+    guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
+  for (int box = 0; box < subBox(0); ++box)
+    if ((box < 2 || box >= audioBox(0)) && m_window.boxChecked(box))
+      guard.refuseInput(createBase + outputName(outputBase, m_window.boxCaption(box), box < 2 ? videoExt : audioExt));
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
     if (!m_window.boxChecked(box))
       return;
     const std::string name = outputName(outputBase, m_window.boxCaption(box), ext);
-    file = m_fileSystem.create(createBase + name);
+    file = guard.create(createBase + name);
     m_window.log("Creating " + name);
   };
   for (int k = 0; k < 2; ++k)
@@ -172,10 +194,12 @@ void Session::bDemuxClick() {
 
   if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
     run.InputFile.reset();
+    guard.refuseOutput(secondEvo);
     run.InputFile = m_fileSystem.openRead(secondEvo);
     m_window.log("Continue on " + fileNamePart(secondEvo));
     m_engine.demux(Mode::Demux);
   }
+  logUserStop(m_window, run, false);
 
   run.InputFile.reset();
   release.normal = true;
