@@ -202,8 +202,19 @@ bool PosixFileSystem::exists(const std::string& path) {
 
 std::optional<FileIdentity> PosixFileSystem::identity(const std::string& path) {
 #ifdef _WIN32
-  (void)path;
-  return std::nullopt;  // the C library gives no file numbers here
+  // The volume's serial number and the file's index on it. Windows names one file in many ways (letter case,
+  // "\" or "/", short names), so equal identities catch what a comparison of paths misses.
+  const HANDLE file = ::CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ::GetFileInformationByHandle(file, &info) != 0;
+  ::CloseHandle(file);
+  if (!known)
+    return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 #else
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0)

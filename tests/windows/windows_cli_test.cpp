@@ -8,7 +8,10 @@
 
 #include "engine/errors.h"
 #include "engine/file_io.h"
+#include "jobs/session.h"
 #include "support/cli_runner.h"
+#include "support/failure_text.h"
+#include "support/fake_window.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {
@@ -62,6 +65,36 @@ TEST(WindowsFiles, NamesBeyondAsciiOpenCreateAndExist) {
   EXPECT_EQ(folderEntries(dir.path()),
             (std::vector<std::string>{"emoji_🎬.mpv", UNICODE_NAME + ".EVO", "Ελληνικά.mpa"}));
   EXPECT_THROW(PosixFileSystem::instance().openRead(dir.file("Ünïcødé_missing.EVO")), OpenError);
+}
+
+TEST(WindowsFiles, OneFileUnderAnotherSpellingHasTheSameIdentity) {
+  TempDir dir;
+  writeFile(dir.file("Feature_1.EVO"), payload(100, 1));
+  writeFile(dir.file("Other.EVO"), payload(100, 2));
+  FileSystem& files = PosixFileSystem::instance();
+  const auto identity = files.identity(dir.file("Feature_1.EVO"));
+  ASSERT_TRUE(identity.has_value());
+  EXPECT_EQ(identity, files.identity(dir.path() + "\\FEATURE_1.evo"));
+  EXPECT_EQ(identity, files.identity(dir.path() + "/sub/../feature_1.EVO"));
+  EXPECT_NE(identity, files.identity(dir.file("Other.EVO")));
+  EXPECT_FALSE(files.identity(dir.file("Missing.EVO")).has_value());
+}
+
+TEST(WindowsFiles, AnOutputNamingTheEvoFileInAnotherSpellingIsRefused) {
+  TempDir dir;
+  const Part part = makePart(3);
+  writeFile(dir.file("F_1.EVO"), part.file);
+  FakeWindow window;
+  Session session(window);
+  window.session = &session;
+  window.continueChecked = false;
+  window.videoExtText = "\\..\\f_1.evo";  // ...\F_1.MPEG-2.stream.00.\..\f_1.evo is the EVO file itself
+  session.Resetcbs();
+  session.chooseEvoFile(dir.file("F_1.EVO"));
+  session.bCheckClick();
+  const std::string failure = failureText([&] { session.bDemuxClick(); });
+  EXPECT_NE(failure.find("It is the EVO file being demuxed"), std::string::npos) << failure;
+  EXPECT_EQ(part.file, readFile(dir.file("F_1.EVO")));
 }
 
 TEST(WindowsCli, DemuxesATwoPartFeatureUnderUnicodeNames) {
