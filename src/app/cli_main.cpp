@@ -19,6 +19,7 @@
 
 #include "app/console_window.h"
 #include "app/json_report.h"
+#include "app/utf8_arguments.h"
 #include "engine/errors.h"
 #include "jobs/options.h"
 #include "jobs/session.h"
@@ -253,6 +254,7 @@ constexpr int LOG_LOST_STATUS = 4;
 }  // namespace
 
 int main(int argc, char** argv) {
+  const Utf8Arguments utf8Arguments(argc, argv);
   Arguments args;
   bool help = false;
   try {
