@@ -80,6 +80,7 @@ struct Outcome {
   std::vector<std::string> log;
   std::vector<std::int32_t> slots;
   WalkerState state;
+  std::vector<StreamRecord> inventory;
 };
 
 Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes, bool subpictures,
@@ -96,6 +97,8 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   for (int n = 0; n < 16; ++n)
     files.subpicture[n] = std::make_unique<SupWriter>(std::make_unique<SinkOutput>(outcome.outputs[18 + n]), window, n);
   Walker walker(window, table, files);
+  StreamInventory inventory;
+  walker.setInventory(&inventory);
   walker.setByteWise(byteWise);
   walker.begin(mode);
   // Copies of each block, so that a read beyond it is caught by the address sanitizer.
@@ -121,6 +124,8 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     outcome.slots.push_back(table.Get(slot));
   outcome.state = walker.state();
+  inventory.finish();
+  outcome.inventory = inventory.records();
   return outcome;
 }
 
@@ -136,7 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Outcome scan = walkAll(data, size, Mode::Scan, sizes, subpictures);
     const Outcome demux = walkAll(data, size, Mode::Demux, sizes, subpictures);
     // The mode decides only what is logged and written, never how the bytes are walked.
-    if (scan.slots != demux.slots || scan.state != demux.state)
+    if (scan.slots != demux.slots || scan.state != demux.state || scan.inventory != demux.inventory)
       crash("scan and demux walked differently");
     // Only the SUP writers log in demux mode, and only about their units.
     for (const std::string& line : demux.log)
@@ -152,7 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // steps end, with the same files, log, slots and state.
     const Outcome scanByteWise = walkAll(data, size, Mode::Scan, sizes, subpictures, true);
     const Outcome demuxByteWise = walkAll(data, size, Mode::Demux, sizes, subpictures, true);
-    if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots || scan.state != scanByteWise.state)
+    if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots || scan.state != scanByteWise.state ||
+        scan.inventory != scanByteWise.inventory)
       crash("the shortcuts scanned differently from the single-byte steps");
     if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state ||
         demux.log != demuxByteWise.log)

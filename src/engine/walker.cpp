@@ -377,6 +377,9 @@ void SlotFiles::closeAll() {
     }
     writer.reset();
   }
+  for (auto& target : byCode)
+    closeOne(target.file);
+  byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
   if (failed)
@@ -396,6 +399,7 @@ void SlotFiles::abandonAll() {
     file.reset();
   for (auto& writer : subpicture)
     writer.reset();
+  byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
 }
@@ -416,6 +420,7 @@ inline void Walker::startCode(std::uint8_t streamId) {
   s.Pts = -1;
   s.Scrambled = false;
   s.LpcmHeader = {};
+  s.PayloadBegun = false;
   if (streamId >= MPEG2_VIDEO_0 && streamId <= AVC_VIDEO_1) {
     s.VideoNumber = streamId & 1;
     const int slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
@@ -599,8 +604,7 @@ ALWAYS_INLINE std::size_t Walker::passPayloadRun(const std::uint8_t* block, std:
   WalkerState& s = m_state;
   s.StartCodeWindow = loadBigEndian32(block + at - 3);
   const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.PacketRemaining), length - at);
-  if (m_mode == Mode::Demux)
-    route(block + at, count);
+  route(block + at, count);
   s.PacketRemaining -= static_cast<std::int32_t>(count);
   if (s.PacketRemaining == 0)
     s.InPayload = false;
@@ -915,7 +919,7 @@ inline void Walker::subStreamHeaderEnd() {
 }
 
 bool Walker::subpictureAt(const std::uint8_t* subStreamId) const {
-  return m_subpictures && *subStreamId >= SUBPICTURE_FIRST && *subStreamId <= SUBPICTURE_LAST;
+  return m_subpictures && *subStreamId >= SUBPICTURE_FIRST && *subStreamId <= SUBPICTURE_NUMBERED_LAST;
 }
 
 void Walker::subStreamIdStep(std::uint8_t b) {
@@ -956,10 +960,44 @@ void Walker::logFound(const char* prefix, int number, const char* suffix) {
     m_window.log(std::string(prefix) + std::to_string(number) + suffix);
 }
 
-void Walker::route(const std::uint8_t* data, std::size_t count) {
-  if (m_mode != Mode::Demux)
-    return;
+inline int Walker::streamCode() const {
+  // The inventory's key of the current packet's stream; -1 for packets of no stream.
   const WalkerState& s = m_state;
+  switch (s.streamClass) {
+    case StreamClass::Video:
+    case StreamClass::MpegAudio:
+      return s.PacketCode;
+    case StreamClass::PrivateAudio:
+    case StreamClass::Subpicture:
+      return StreamInventory::SUB_STREAM + s.PacketCode;
+    case StreamClass::Discard:
+      // Subpicture sub-streams are passed over, but they are streams of the title all the same.
+      if (s.PacketCode >= SUBPICTURE_FIRST && s.PacketCode <= SUBPICTURE_LAST)
+        return StreamInventory::SUB_STREAM + s.PacketCode;
+      return -1;
+    default:
+      return -1;
+  }
+}
+
+ALWAYS_INLINE void Walker::route(const std::uint8_t* data, std::size_t count) {
+  // Counted in every mode, once per payload run; written only in a demux.
+  WalkerState& s = m_state;
+  const bool first = !s.PayloadBegun;
+  s.PayloadBegun = true;
+  if (m_inventory) {
+    const int code = streamCode();
+    if (code >= 0)
+      m_inventory->payload(code, first, s.Pts, s.Scrambled, s.LpcmHeader.data(), data, count);
+  }
+  if (m_mode == Mode::Demux)
+    write(data, count);
+}
+
+void Walker::write(const std::uint8_t* data, std::size_t count) {
+  const WalkerState& s = m_state;
+  if (!m_files.byCode.empty() && routeByCode(data, count))
+    return;
   OutputFile* file = nullptr;
   int* fileCode = nullptr;
   int box = -1;
@@ -979,7 +1017,7 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
       writer->append(data, count);
     return;
   }
-  // MPEG audio (0xC0-0xCF) claims no slot and is never written.
+  // MPEG audio (0xC0-0xDF) claims no slot and is written only to a box of its own.
   if (!file || !m_window.boxChecked(box))
     return;
   // The first write ties the file to the stream that claimed the slot; a second part that meets another
@@ -989,6 +1027,19 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
     return;
   *fileCode = code;
   file->append(data, count);
+}
+
+bool Walker::routeByCode(const std::uint8_t* data, std::size_t count) {
+  // A stream with a box of its own goes there and nowhere else.
+  const int code = streamCode();
+  for (SlotFiles::CodeFile& target : m_files.byCode) {
+    if (target.code != code)
+      continue;
+    if (target.file && m_window.boxChecked(target.box))
+      target.file->append(data, count);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace ardunex

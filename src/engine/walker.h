@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/file_io.h"
+#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/sup_writer.h"
 
@@ -32,6 +34,15 @@ struct SlotFiles {
   /// so a continuation onto a second part keeps writing the same stream to the file.
   std::array<int, 2> videoCode{-1, -1};
   std::array<int, 16> audioCode{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+
+  /// A stream written by its own code to the file of a box of its own, beside the files chosen by
+  /// number: a stream whose number another stream holds, or MPEG audio.
+  struct CodeFile {
+    int code = -1;  ///< as the inventory keys it
+    int box = -1;
+    std::unique_ptr<OutputFile> file;
+  };
+  std::vector<CodeFile> byCode;
 
   /// Ends the subpicture units of the last pass: the last unit is written, or dropped when cut short.
   void finishSubpictures(bool cutShort);
@@ -81,6 +92,8 @@ struct WalkerState {
   /// The running sub-stream header belongs to a packet too short for an audio one: only a subpicture
   /// id keeps it.
   bool ShortSubHeader = false;
+  /// Whether a payload run of the current packet has been routed.
+  bool PayloadBegun = false;
 
   bool operator==(const WalkerState&) const = default;
 };
@@ -97,6 +110,9 @@ class Walker {
   void walk(const std::uint8_t* block, std::size_t length);
 
   const WalkerState& state() const { return m_state; }
+
+  /// Where the payload runs of every stream are counted (none: nothing is counted).
+  void setInventory(StreamInventory* inventory) { m_inventory = inventory; }
 
   /// Walks every byte with the single-byte steps only, without the shortcuts over packet headers and the
   /// bytes between packets (the reference the shortcuts are checked against).
@@ -128,6 +144,9 @@ class Walker {
   void shortAudioPacket();
   bool subpictureAt(const std::uint8_t* subStreamId) const;
   void route(const std::uint8_t* data, std::size_t count);
+  void write(const std::uint8_t* data, std::size_t count);
+  int streamCode() const;
+  bool routeByCode(const std::uint8_t* data, std::size_t count);
   void countDown(std::uint8_t& counter, bool headerField);
   void logFound(const char* prefix, int number, const char* suffix);
 
@@ -137,6 +156,7 @@ class Walker {
   Mode m_mode = Mode::Scan;
   bool m_subpictures = false;
   WalkerState m_state;
+  StreamInventory* m_inventory = nullptr;
   bool m_fast = true;
 };
 

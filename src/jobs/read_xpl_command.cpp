@@ -1,4 +1,5 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -59,10 +60,12 @@ class ReadScope {
 /// The path as the system resolves it: a bare name such as the playlist field's guess is taken in the
 /// current folder, and a failure then names that full path.
 std::string resolvedPath(const std::string& path) {
-  if (path.empty() || std::filesystem::path(path).is_absolute())
+  // Any root counts, so Windows leaves "\disc\..." and "D:name" to the system as well.
+  if (path.empty() || std::filesystem::path(path).has_root_path())
     return path;
   std::error_code error;
-  std::string folder = std::filesystem::current_path(error).string();
+  const std::u8string current = std::filesystem::current_path(error).u8string();  // UTF-8 on Windows too
+  std::string folder(current.begin(), current.end());
   if (error || folder.empty())
     return path;
   if (!isPathSeparator(folder.back()))
@@ -106,7 +109,22 @@ void Session::bReadXPLClick() {
     m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) + " not shown: " +
                  std::to_string(reader.droppedLines()));
 
-  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
+  // Every stream: a playlist's audio stream is shown on the box whose stream has its number.
+  std::array<int, AUDIO_BOX_COUNT> audioBoxes{};
+  const bool everyStream = m_window.optionOn(Option::EveryStream);
+  if (everyStream) {
+    for (int number = 0; number < AUDIO_BOX_COUNT; ++number) {
+      audioBoxes[static_cast<std::size_t>(number)] = m_boxCode[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
+      for (int box = audioBox(0); box < audioBox(0) + AUDIO_BOX_COUNT; ++box) {
+        const StreamRecord* stream = boxStream(box);
+        if (stream && stream->number == number && stream->coding != StreamCoding::MpegAudio) {
+          audioBoxes[static_cast<std::size_t>(number)] = box;
+          break;
+        }
+      }
+    }
+  }
+  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window, everyStream ? &audioBoxes : nullptr);
 
   scope.showMemo();
   m_window.log("Done.");

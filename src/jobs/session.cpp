@@ -5,6 +5,8 @@
 
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
+#include "engine/mpeg_ps.h"
+#include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/output_guard.h"
 #include "jobs/stream_names.h"
@@ -17,13 +19,10 @@ constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
 constexpr const char* SUBPICTURE_EXT = "sup";
 
-#ifdef _WIN32
-constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS\\";
-constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ\\";
-#else
-constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS/";
-constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ/";
-#endif
+// The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
+// playlist folder keeps the separator the EVO path used.
+constexpr std::string_view DISC_VIDEO_FOLDER = "HVDVD_TS";
+constexpr std::string_view DISC_PLAYLIST_FOLDER = "ADV_OBJ";
 
 bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
@@ -51,6 +50,7 @@ void Session::Resetcbs() {
     const int group = box < VIDEO_BOX_COUNT ? 0 : box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT ? 1 : 2;
     m_window.setBoxEnabled(box, false);
     m_window.setBoxCaption(box, RESET_CAPTIONS[group]);
+    m_window.setBoxDetail(box, "");
   }
 }
 
@@ -96,9 +96,12 @@ void Session::bCheckClick() {
   } release{run};
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
+  m_engine.inventory().reset();
   m_engine.demux(Mode::Scan);
   logUserStop(m_window, run, m_window.fastCheck());
   run.InputFile.reset();
+  m_engine.inventory().finish();
+  m_scannedBytes = m_engine.bytesRead();
 
   for (int k = 0; k < 2; ++k) {
     const int box = videoBox(k);
@@ -126,11 +129,121 @@ void Session::bCheckClick() {
     m_window.setBoxChecked(box, true);
     m_window.setBoxCaption(box, scanLabel(SUBPICTURE_STREAM_NAME, k));
   }
+  assignBoxes();
+  reportInventory(false);
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);
   m_window.slog("", 1);
   scope.readEvoAfter(true);
+}
+
+const StreamRecord* Session::boxStream(int box) const {
+  if (box < 0 || box >= BOX_COUNT)
+    return nullptr;
+  if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
+    return m_engine.inventory().find(m_boxCode[static_cast<std::size_t>(box)]);
+  // A box the scan gave no stream may still have written one in a demux (a playlist's box).
+  for (const StreamRecord& record : inventory())
+    if (record.box == box)
+      return &record;
+  return nullptr;
+}
+
+int Session::holderBox(const StreamRecord& record) const {
+  // The box that a stream's number selects, where the first stream of that number is written.
+  if (record.kind == StreamKind::Video)
+    return record.number < 2 ? videoBox(record.number) : -1;
+  if (record.kind == StreamKind::Audio && record.coding != StreamCoding::MpegAudio)
+    return audioBox(record.number);
+  return -1;
+}
+
+void Session::assignBoxes() {
+  // The boxes of the slots first, each standing for the stream that claimed it.
+  m_boxCode = emptyBoxCodes();
+  m_ownBox.fill(false);
+  for (int k = 0; k < 2; ++k)
+    if (m_slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + k))
+      m_boxCode[static_cast<std::size_t>(videoBox(k))] = m_slots.Get(StreamSlotTable::FIRST_VIDEO_SLOT + k);
+  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+    if (m_slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + k))
+      m_boxCode[static_cast<std::size_t>(audioBox(k))] =
+        StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k);
+  for (int k = 0; k < SUB_BOX_COUNT; ++k)
+    if (m_scannedSubpictures & (1u << k))
+      m_boxCode[static_cast<std::size_t>(subBox(k))] =
+        StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_SUB_SLOT + k);
+  // Every stream: the others get the next free box of their group, in order of discovery.
+  if (m_window.optionOn(Option::EveryStream)) {
+    for (const StreamRecord& record : inventory()) {
+      if (record.kind == StreamKind::Subpicture ||
+          std::find(m_boxCode.begin(), m_boxCode.end(), record.code) != m_boxCode.end())
+        continue;
+      const int first = record.kind == StreamKind::Video ? videoBox(0) : audioBox(0);
+      const int count = record.kind == StreamKind::Video ? VIDEO_BOX_COUNT : AUDIO_BOX_COUNT;
+      for (int box = first; box < first + count; ++box) {
+        if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
+          continue;
+        m_boxCode[static_cast<std::size_t>(box)] = record.code;
+        m_ownBox[static_cast<std::size_t>(box)] = true;
+        m_window.setBoxEnabled(box, true);
+        m_window.setBoxChecked(box, true);
+        m_window.setBoxCaption(box, ownLabel(record));
+        break;
+      }
+    }
+  }
+  std::fill(m_scanned.begin(), m_scanned.end(), false);
+  for (const StreamRecord& record : inventory())
+    m_scanned[static_cast<std::size_t>(record.code)] = true;
+  giveInventoryBoxes(false);
+  for (int box = 0; box < BOX_COUNT; ++box)
+    if (const StreamRecord* stream = boxStream(box))
+      m_window.setBoxDetail(box, streamDetail(*stream));
+}
+
+void Session::giveInventoryBoxes(bool fromSlots) {
+  // Each record learns its box: the one the scan gave its stream, else (fromSlots, a demux without a
+  // scan of its stream) the enabled box of the number whose slot it claimed in the last run.
+  StreamInventory& inventory = m_engine.inventory();
+  for (StreamRecord& record : inventory.records()) {
+    const auto at = std::find(m_boxCode.begin(), m_boxCode.end(), record.code);
+    record.box = at != m_boxCode.end() ? static_cast<int>(at - m_boxCode.begin()) : -1;
+    if (record.box >= 0 || !fromSlots || m_scanned[static_cast<std::size_t>(record.code)])
+      continue;
+    const int box = holderBox(record);
+    if (box < 0 || !m_window.boxEnabled(box) || m_boxCode[static_cast<std::size_t>(box)] >= 0)
+      continue;
+    const int slot = box < audioBox(0) ? StreamSlotTable::FIRST_VIDEO_SLOT + box
+                                       : StreamSlotTable::FIRST_AUDIO_SLOT + box - audioBox(0);
+    if (m_slots.Get(slot) == record.fileCode())
+      record.box = box;
+  }
+}
+
+void Session::reportInventory(bool demux) {
+  // Streams without a box, said aloud (a demux names only those the scan did not), then encrypted ones.
+  const bool everyStream = m_window.optionOn(Option::EveryStream);
+  const bool subpictures = m_window.optionOn(Option::Subpictures);
+  for (const StreamRecord& record : inventory()) {
+    if (record.box >= 0)
+      continue;
+    const bool unseen = !m_scanned[static_cast<std::size_t>(record.code)];
+    if (demux && !unseen)
+      continue;
+    const int holder = holderBox(record);
+    const StreamRecord* holderStream = holder >= 0 ? boxStream(holder) : nullptr;
+    std::string reason = demux && record.kind != StreamKind::Subpicture ? "the scan did not find it"
+                                                                         : skipReason(record, holderStream, everyStream);
+    if (record.kind == StreamKind::Subpicture && subpictures)
+      reason = record.fileCode() <= mpeg::SUBPICTURE_NUMBERED_LAST ? "the scan did not find it"
+                                                                  : "only subpicture streams 0x20 to 0x2F are demuxed";
+    m_window.log(skippedLine(record, reason));
+  }
+  for (const StreamRecord& record : inventory())
+    if (record.scrambledPackets > 0)
+      m_window.log(encryptedLine(record));
 }
 
 std::string Session::outputName(const std::string& outputBase, const std::string& caption,
@@ -184,14 +297,25 @@ void Session::bDemuxClick() {
 
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
+  const bool delayNames = m_window.optionOn(Option::DelayNames);
+  auto nameFor = [&](int box, const std::string& ext) {
+    std::string caption = m_window.boxCaption(box);
+    const StreamRecord* stream = boxStream(box);
+    if (delayNames && stream)
+      caption += delayNamePart(*stream);
+    return outputName(outputBase, caption, ext);
+  };
+  auto writtenBox = [&](int box) {
+    return box < 2 || (box >= audioBox(0) && box < subBox(0)) || m_ownBox[static_cast<std::size_t>(box)];
+  };
   // No output may be the file being read: every name is checked before the first file is created.
   OutputGuard guard(m_fileSystem);
   guard.addInput(evoPath, IS_EVO_FILE);
   if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
     guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
   for (int box = 0; box < subBox(0); ++box)
-    if ((box < 2 || box >= audioBox(0)) && m_window.boxChecked(box))
-      guard.refuseInput(createBase + outputName(outputBase, m_window.boxCaption(box), box < 2 ? videoExt : audioExt));
+    if (writtenBox(box) && m_window.boxChecked(box))
+      guard.refuseInput(createBase + nameFor(box, box < VIDEO_BOX_COUNT ? videoExt : audioExt));
   // A subpicture box gets a file when the option is on and the last scan of this file found its stream.
   const bool subpictures = m_window.optionOn(Option::Subpictures);
   auto writesSubpicture = [&](int k) {
@@ -199,18 +323,29 @@ void Session::bDemuxClick() {
   };
   for (int k = 0; k < SUB_BOX_COUNT; ++k)
     if (writesSubpicture(k))
-      guard.refuseInput(createBase + outputName(outputBase, m_window.boxCaption(subBox(k)), SUBPICTURE_EXT));
+      guard.refuseInput(createBase + nameFor(subBox(k), SUBPICTURE_EXT));
+  std::array<bool, BOX_COUNT> created{};
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
     if (!m_window.boxChecked(box))
       return;
-    const std::string name = outputName(outputBase, m_window.boxCaption(box), ext);
+    const std::string name = nameFor(box, ext);
     file = guard.create(createBase + name);
+    created[static_cast<std::size_t>(box)] = true;
     m_window.log("Creating " + name);
   };
-  for (int k = 0; k < 2; ++k)
-    createFor(run.SlotFile.video[k], videoBox(k), videoExt);
-  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    createFor(run.SlotFile.audio[k], audioBox(k), audioExt);
+  for (int k = 0; k < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT; ++k) {
+    const int box = k;
+    const bool video = box < VIDEO_BOX_COUNT;
+    if (m_ownBox[static_cast<std::size_t>(box)]) {
+      // A stream of its own, written by its code.
+      run.SlotFile.byCode.push_back({m_boxCode[static_cast<std::size_t>(box)], box, nullptr});
+      createFor(run.SlotFile.byCode.back().file, box, video ? videoExt : audioExt);
+    } else if (video && box < 2) {
+      createFor(run.SlotFile.video[box], box, videoExt);
+    } else if (!video) {
+      createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, audioExt);
+    }
+  }
   for (int k = 0; k < SUB_BOX_COUNT; ++k) {
     if (!writesSubpicture(k))
       continue;
@@ -220,6 +355,7 @@ void Session::bDemuxClick() {
   }
 
   m_window.slog("Writing stream(s)", 0);
+  m_engine.inventory().reset();
   m_engine.demux(Mode::Demux);
 
   if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
@@ -235,6 +371,13 @@ void Session::bDemuxClick() {
   run.SlotFile.finishSubpictures(run.CancelRequested);
   release.normal = true;
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
+  m_engine.inventory().finish();
+  giveInventoryBoxes(true);
+  reportInventory(true);
+  m_wroteEncrypted = false;
+  for (const StreamRecord& record : inventory())
+    if (record.box >= 0 && created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)
+      m_wroteEncrypted = true;
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);
@@ -251,9 +394,12 @@ void Session::EVOadj() {
   m_paths.EVOdir = folderPart(path);
   m_evoDialog.initialDir = m_paths.EVOdir;
   m_window.setXplFileText(PLAYLIST_NAME);
-  if (endsWith(m_paths.EVOdir, DISC_VIDEO_FOLDER)) {
-    m_paths.XPLdir = m_paths.EVOdir.substr(0, m_paths.EVOdir.size() - std::string_view(DISC_VIDEO_FOLDER).size()) +
-                     DISC_PLAYLIST_FOLDER;
+  const std::string& dir = m_paths.EVOdir;
+  const char separator = dir.empty() ? '\0' : dir.back();
+  if (separator != ':' && isPathSeparator(separator) &&
+      endsWith(dir.substr(0, dir.size() - 1), DISC_VIDEO_FOLDER)) {
+    m_paths.XPLdir = dir.substr(0, dir.size() - 1 - DISC_VIDEO_FOLDER.size()) + std::string(DISC_PLAYLIST_FOLDER) +
+                     separator;
     m_xplDialog.initialDir = m_paths.XPLdir;
     m_paths.XPLname = PLAYLIST_NAME;
     m_xplDialog.fileName = m_paths.XPLname;

@@ -1,12 +1,14 @@
 // Everything a run of the program holds besides its widgets, and the commands that act on it.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
 #include "engine/file_io.h"
+#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/window.h"
 #include "jobs/path_state.h"
@@ -61,12 +63,27 @@ class Session {
   /// The tag lines of the last playlist read (what the XPL memo shows).
   const std::vector<std::string>& xplLines() const { return m_xplLines; }
 
+  /// Every stream the last scan or demux met (a demux: both parts of a feature), in order of discovery,
+  /// each with the box it is written from.
+  const std::vector<StreamRecord>& inventory() const { return m_engine.inventory().records(); }
+  /// The record of the stream that a box stands for after the last scan, null when it stands for none or
+  /// the stream was not met by the last job.
+  const StreamRecord* boxStream(int box) const;
+  /// Bytes the last scan read.
+  std::int64_t scannedBytes() const { return m_scannedBytes; }
+  /// Whether the last demux wrote packets that are encrypted.
+  bool wroteEncrypted() const { return m_wroteEncrypted; }
+
   /// Composes an output file name for a box caption, as the log shows it.
   std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;
 
  private:
   friend class JobScope;
   bool anyBoxTicked() const;
+  void assignBoxes();
+  int holderBox(const StreamRecord& record) const;
+  void giveInventoryBoxes(bool fromSlots);
+  void reportInventory(bool demux);
 
   Window& m_window;
   FileSystem& m_fileSystem;
@@ -81,6 +98,20 @@ class Session {
   /// a file when their box is ticked.
   std::uint16_t m_scannedSubpictures = 0;
   bool m_jobRunning = false;
+  /// The inventory code of the stream each box stands for after the last scan (-1: none), and whether
+  /// the box was given to a stream of its own (every stream) rather than to the number it shows.
+  std::array<int, BOX_COUNT> m_boxCode = emptyBoxCodes();
+  std::array<bool, BOX_COUNT> m_ownBox{};
+  /// The codes the last scan met.
+  std::vector<bool> m_scanned = std::vector<bool>(StreamInventory::CODE_COUNT);
+  std::int64_t m_scannedBytes = 0;
+  bool m_wroteEncrypted = false;
+
+  static std::array<int, BOX_COUNT> emptyBoxCodes() {
+    std::array<int, BOX_COUNT> codes{};
+    codes.fill(-1);
+    return codes;
+  }
 };
 
 }  // namespace ardunex

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <ostream>
+#include <set>
 #include <string>
 
 #include "engine/walker.h"
@@ -37,6 +38,7 @@ struct Walked {
   std::vector<std::string> log;
   std::vector<std::int32_t> slots;
   std::vector<WalkerState> states;  // after each block
+  std::vector<StreamRecord> inventory;
 };
 
 Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, bool subpictures) {
@@ -55,6 +57,8 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, 
     files.subpicture[n] =
         std::make_unique<SupWriter>(std::make_unique<MemoryOutputFile>("s", walked.outputs[18 + n]), window, n);
   Walker walker(window, slots, files);
+  StreamInventory inventory;
+  walker.setInventory(&inventory);
   walker.setByteWise(byteWise);
   walker.begin(mode);
   for (std::size_t at = 0; at < data.size(); at += blockSize) {
@@ -63,6 +67,8 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, 
     walked.states.push_back(walker.state());
   }
   files.finishSubpictures(false);
+  inventory.finish();
+  walked.inventory = inventory.records();
   walked.log = window.logLines;
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     walked.slots.push_back(slots.Get(slot));
@@ -329,6 +335,7 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
         EXPECT_EQ(reference.outputs, fast.outputs);
         EXPECT_EQ(reference.log, fast.log);
         EXPECT_EQ(reference.slots, fast.slots);
+        EXPECT_TRUE(reference.inventory == fast.inventory);
         ASSERT_EQ(reference.states.size(), fast.states.size());
         for (std::size_t k = 0; k < reference.states.size(); ++k) {
           if (reference.states[k] != fast.states[k]) {
@@ -345,6 +352,18 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
   const Walked scanned = walk(data, 65536, Mode::Scan, false, false);
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "short audio packet"), scanned.log.end());
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "LPCM Audio Stream number 1 found!"), scanned.log.end());
+  // ... and the inventory: scrambled packets, time stamps, subpictures and MPEG audio among its streams.
+  std::set<int> codes;
+  for (const StreamRecord& record : scanned.inventory) {
+    codes.insert(record.code);
+    if (record.code == 0x180) {
+      EXPECT_EQ(record.packets, 40);
+      EXPECT_EQ(record.scrambledPackets, 30);
+      EXPECT_TRUE(record.firstPts.has_value());
+    }
+  }
+  EXPECT_EQ(codes, (std::set<int>{0xE0, 0xE1, 0x180, 0x1A1, 0x1B2, 0x1C9, 0x55, 0xE2, 0x120, 0x121, 0x122, 0x133,
+                                  0xC0}));
   const Walked demuxed = walk(data, 65536, Mode::Demux, false, false);
   EXPECT_FALSE(demuxed.outputs[0].empty());
   EXPECT_FALSE(demuxed.outputs[2 + 1].empty());

@@ -191,6 +191,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(child<QLabel>("StatusBarPanel1")->geometry().right(), 361);  // the last panel reaches the end
   }
 
+  void boxTooltipCarriesTheStreamDetail() {
+    // The hint stays first; what is known of the stream follows, and goes again with an empty detail.
+    QCheckBox* box = child<QCheckBox>("cbAudio02");
+    const QString hint = QStringLiteral("Check the desired audio streams");
+    QCOMPARE(box->toolTip(), hint);
+    window->setBoxDetail(ardunex::audioBox(2), "AC-3 5.1, 48 kHz, delay \u22125 ms");
+    QCOMPARE(box->toolTip(), hint + QString::fromUtf8("\nAC-3 5.1, 48 kHz, delay \u22125 ms"));
+    window->setBoxDetail(ardunex::audioBox(2), "");
+    QCOMPARE(box->toolTip(), hint);
+  }
+
   void anchorsAndMinimumSize() {
     window->resize(562, 446);
     QCOMPARE(child<QLineEdit>("eEVOfile")->geometry(), QRect(8, 8, 449, 21));
@@ -396,6 +407,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(reads, 1);
     QCOMPARE(reported, QStringList{"Invalid data type for 'Width'"});
     QCOMPARE(fresh.findChild<QCheckBox*>("cbVideo0")->text(), QString("Video stream"));  // not reset
+  }
+
+  void fileOnTheCommandLineOpensAfterTheSettingsAsADrop() {
+    TfMain fresh;
+    fresh.onRegRead = [&] { fresh.session().paths().EVOdir = "/saved/"; };
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(dir.path()));
+    fresh.setStartFile(QStringLiteral("HVDVD_TS/FEATURE_1.EVO"));  // relative to the current folder
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowActive(&fresh));
+    QDir::setCurrent(before);
+    const QString disc = QString::fromStdString(dir.path());
+    QCOMPARE(fresh.findChild<QLineEdit*>("eEVOfile")->text(), disc + "/HVDVD_TS/FEATURE_1.EVO");
+    QCOMPARE(fresh.findChild<QLineEdit*>("eXPLfile")->text(), disc + "/ADV_OBJ/VPLST000.XPL");
+    QCOMPARE(QString::fromStdString(fresh.session().paths().EVOdir), disc + "/HVDVD_TS/");
+    QVERIFY(fresh.findChild<QPushButton*>("bCheck")->isEnabled());
+    QVERIFY(fresh.findChild<QPushButton*>("bReadXPL")->isEnabled());
+
+    // Any other kind of file is ignored, as a drop of it is.
+    TfMain other;
+    other.setStartFile(QStringLiteral("/disc/notes.txt"));
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(other.findChild<QLineEdit*>("eEVOfile")->text(), QString());
+    QVERIFY(!other.findChild<QPushButton*>("bCheck")->isEnabled());
   }
 
   void dropsAndBrowse() {
