@@ -6,6 +6,7 @@
 
 #include "engine/errors.h"
 #include "jobs/job_scope.h"
+#include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
 
 namespace ardunex {
@@ -164,12 +165,15 @@ void Session::bDemuxClick() {
 
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
+  RemuxFiles remux(m_window, m_fileSystem, m_playlistTitle, createBase, outputBase);
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
     if (!m_window.boxChecked(box))
       return;
     const std::string name = outputName(outputBase, m_window.boxCaption(box), ext);
     file = m_fileSystem.create(createBase + name);
     m_window.log("Creating " + name);
+    if (remux.wanted())
+      remux.streamFile(box, name, false);
   };
   for (int k = 0; k < 2; ++k)
     createFor(run.SlotFile.video[k], videoBox(k), videoExt);
@@ -187,8 +191,16 @@ void Session::bDemuxClick() {
   }
 
   run.InputFile.reset();
+  if (remux.wanted()) {
+    for (int k = 0; k < 2; ++k)
+      remux.streamOutcome(videoBox(k), run.SlotFile.videoCode[k], std::nullopt);
+    for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+      remux.streamOutcome(audioBox(k), run.SlotFile.audioCode[k], std::nullopt);
+  }
   release.normal = true;
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
+  if (remux.wanted())
+    remux.write();
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);

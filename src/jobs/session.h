@@ -1,6 +1,7 @@
 // Everything a run of the program holds besides its widgets, and the commands that act on it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "engine/stream_slot_table.h"
 #include "engine/window.h"
 #include "xpl/codec_tables.h"
+#include "xpl/playlist_title.h"
 
 namespace ardunex {
 
@@ -69,6 +71,8 @@ class Session {
   FileSystem& fileSystem() { return m_fileSystem; }
   /// The tag lines of the last playlist read (what the XPL memo shows).
   std::vector<std::string>& xplLines() { return m_xplLines; }
+  /// The title the last playlist read found for the EVO file, as data (chapters, track names, languages).
+  std::optional<PlaylistTitle>& playlistTitle() { return m_playlistTitle; }
 
   /// Composes an output file name for a box caption, as the log shows it.
   std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;
@@ -86,6 +90,7 @@ class Session {
   DialogMemory m_xplDialog;
   CodecTables m_codecs;
   std::vector<std::string> m_xplLines;
+  std::optional<PlaylistTitle> m_playlistTitle;
   bool m_jobRunning = false;
 };
 

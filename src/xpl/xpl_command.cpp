@@ -57,6 +57,7 @@ void Session::bReadXPLClick() {
   if (m_jobRunning)
     return;
   ReadScope scope(*this);
+  m_playlistTitle.reset();
 
   Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
@@ -80,7 +81,9 @@ void Session::bReadXPLClick() {
   }
   run.InputFile.reset();
 
+  std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
   XplTitleView(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
+  m_playlistTitle = std::move(title);
 
   scope.showMemo();
   m_window.log("Done.");
