@@ -11,7 +11,7 @@ jobs=${ARDUNEX_JOBS:-2}
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev nlohmann-json3-dev)
 if [ "$action" = test ]; then
-  packages+=(ffmpeg clang libclang-rt-14-dev)
+  packages+=(ffmpeg mkvtoolnix clang libclang-rt-14-dev)
 fi
 
 missing=()

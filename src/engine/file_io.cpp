@@ -87,6 +87,22 @@ class PosixOutputFile : public OutputFile {
     m_used += count;
   }
 
+  void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override {
+    if (m_fd < 0)
+      throw StreamWriteError();
+    flush();
+    while (count > 0) {
+      const ssize_t put = ::pwrite(m_fd, data, count, static_cast<off_t>(offset));
+      if (put < 0 && errno == EINTR)
+        continue;
+      if (put <= 0)
+        throw StreamWriteError();
+      data += put;
+      offset += put;
+      count -= static_cast<std::size_t>(put);
+    }
+  }
+
   void close() override {
     if (m_fd < 0)
       return;
@@ -134,6 +150,10 @@ class PosixOutputFile : public OutputFile {
 };
 
 }  // namespace
+
+void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
+  throw StreamWriteError();
+}
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
