@@ -8,6 +8,7 @@
 
 #include "engine/errors.h"
 #include "engine/mpeg_ps.h"
+#include "engine/wav_writer.h"
 #include "engine/window.h"
 
 // SSE2 is part of every x86-64 processor; GCC and Clang say so with __SSE2__, MSVC with _M_X64.
@@ -277,6 +278,7 @@ void SlotFiles::closeAll() {
     closeOne(file);
   videoCode.fill(-1);
   audioCode.fill(-1);
+  wav.fill(nullptr);
   if (failed)
     throw StreamWriteError();
 }
@@ -288,6 +290,7 @@ void SlotFiles::abandonAll() {
     file.reset();
   videoCode.fill(-1);
   audioCode.fill(-1);
+  wav.fill(nullptr);
 }
 
 Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
@@ -809,6 +812,8 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
   if (s.PacketCode != code)
     return;
   *fileCode = code;
+  if (box >= audioBox(0) && m_files.wav[static_cast<std::size_t>(s.AudioNumber)])
+    m_files.wav[static_cast<std::size_t>(s.AudioNumber)]->lpcmHeader(s.LpcmHeader);
   file->append(data, count);
 }
 

@@ -13,6 +13,7 @@
 namespace ardunex {
 
 class Window;
+class WavWriter;
 
 /// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
 enum class Mode : std::uint8_t { Scan = 0, Demux = 1 };
@@ -29,6 +30,8 @@ struct SlotFiles {
   /// so a continuation onto a second part keeps writing the same stream to the file.
   std::array<int, 2> videoCode{-1, -1};
   std::array<int, 16> audioCode{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  /// The audio files written as WAV (the same objects as in audio), told each packet's LPCM header.
+  std::array<WavWriter*, 16> wav{};
 
   /// Closes every open file; throws StreamWriteError after closing all if any close failed.
   void closeAll();

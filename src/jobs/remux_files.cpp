@@ -88,6 +88,10 @@ void RemuxFiles::writeMkvmerge(const std::string& chapterFile) {
   if (!chapterFile.empty())
     plan.chapters = absolutePath(chapterFile);
   for (const StreamFile& file : m_files) {
+    if (file.box >= subBox(0)) {
+      m_window.log("Left out of the mkvmerge option file, mkvmerge cannot read raw subpictures: " + file.name);
+      continue;
+    }
     if (file.code < 0) {
       m_window.log("Left out of the mkvmerge option file, nothing was written to it: " + file.name);
       continue;

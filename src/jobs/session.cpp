@@ -5,6 +5,8 @@
 #include <cctype>
 
 #include "engine/errors.h"
+#include "engine/mpeg_ps.h"
+#include "engine/wav_writer.h"
 #include "jobs/job_scope.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
@@ -15,6 +17,8 @@ namespace {
 constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", "No subpicture"};
 constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
+constexpr const char* WAV_EXTENSION = "wav";
+constexpr int LPCM_STREAMS = 8;  // sub-stream ids 0xA0-0xA7
 
 #ifdef _WIN32
 constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS\\";
@@ -122,6 +126,11 @@ std::string Session::outputName(const std::string& outputBase, const std::string
   return outputBase + "." + safeCaption + "." + ext;
 }
 
+bool Session::writesWav(int audioNumber) {
+  const int code = m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + audioNumber);
+  return code >= mpeg::LPCM_FIRST && code < mpeg::LPCM_FIRST + LPCM_STREAMS;
+}
+
 void Session::bDemuxClick() {
   if (m_jobRunning)
     return;
@@ -166,19 +175,25 @@ void Session::bDemuxClick() {
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
   RemuxFiles remux(m_window, m_fileSystem, m_playlistTitle, createBase, outputBase);
-  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
+  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext, bool wav) {
     if (!m_window.boxChecked(box))
       return;
-    const std::string name = outputName(outputBase, m_window.boxCaption(box), ext);
+    const std::string name = outputName(outputBase, m_window.boxCaption(box), wav ? WAV_EXTENSION : ext);
     file = m_fileSystem.create(createBase + name);
     m_window.log("Creating " + name);
+    if (wav) {
+      auto writer = std::make_unique<WavWriter>(std::move(file), m_window);
+      run.SlotFile.wav[static_cast<std::size_t>(box - audioBox(0))] = writer.get();
+      file = std::move(writer);
+    }
     if (remux.wanted())
-      remux.streamFile(box, name, false);
+      remux.streamFile(box, name, wav);
   };
+  const bool lpcmWav = m_window.optionOn(Option::LpcmWav);
   for (int k = 0; k < 2; ++k)
-    createFor(run.SlotFile.video[k], videoBox(k), videoExt);
+    createFor(run.SlotFile.video[k], videoBox(k), videoExt, false);
   for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    createFor(run.SlotFile.audio[k], audioBox(k), audioExt);
+    createFor(run.SlotFile.audio[k], audioBox(k), audioExt, lpcmWav && writesWav(k));
 
   m_window.slog("Writing stream(s)", 0);
   m_engine.demux(Mode::Demux);

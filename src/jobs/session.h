@@ -80,6 +80,8 @@ class Session {
  private:
   friend class JobScope;
   bool anyBoxTicked() const;
+  /// Whether the LPCM as WAV option writes audio number k as a WAV file (an LPCM stream of known format).
+  bool writesWav(int audioNumber);
 
   Window& m_window;
   FileSystem& m_fileSystem;

@@ -119,7 +119,7 @@ TEST_F(WavTest, UnpacksEveryLayoutAcrossPacketSplits) {
     for (int i = 0; i < 48 * f.channels; ++i)  // 48 frames: whole blocks for every layout
       samples.push_back(static_cast<std::int32_t>((i * 0x9E3779B1u) >> 8) & 0xFFFFFF);
     Bytes disc = discSamples(samples, f.bits, f.channels);
-    disc.insert(disc.end(), {0x11, 0x22, 0x33});  // a block cut short by the end of the stream: dropped
+    disc.push_back(0x11);  // a block cut short by the end of the stream: dropped
     auto wav = writer();
     packets(*wav, disc, header(f.bits, f.rate, f.channels), {7, 1, 130, 13, 64});
     wav->close();
