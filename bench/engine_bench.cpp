@@ -16,7 +16,7 @@
 
 #include "engine/engine.h"
 #include "engine/file_io.h"
-#include "engine/headless_window.h"
+#include "support/headless_window.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
-#include "engine/headless_window.h"
+#include "support/headless_window.h"
 #include "replay_main.h"
 
 namespace {
@@ -95,19 +95,6 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   return outcome;
 }
 
-bool sameState(const WalkerState& a, const WalkerState& b) {
-  return a.StartCodeWindow == b.StartCodeWindow && a.streamClass == b.streamClass &&
-         a.PacketRemaining == b.PacketRemaining && a.LengthPending == b.LengthPending &&
-         a.SkipRemaining == b.SkipRemaining && a.FixedHeaderPending == b.FixedHeaderPending &&
-         a.HeaderFlags == b.HeaderFlags && a.HeaderRemaining == b.HeaderRemaining &&
-         a.PtsPending == b.PtsPending && a.PtsDtsPending == b.PtsDtsPending &&
-         a.ExtFlagsPending == b.ExtFlagsPending && a.ExtFlags == b.ExtFlags && a.PstdPending == b.PstdPending &&
-         a.Ext2Pending == b.Ext2Pending && a.SubHeaderPending == b.SubHeaderPending &&
-         a.LpcmHeaderPending == b.LpcmHeaderPending && a.MlpHeaderPending == b.MlpHeaderPending &&
-         a.InPayload == b.InPayload && a.VideoNumber == b.VideoNumber && a.AudioNumber == b.AudioNumber &&
-         a.audioClass == b.audioClass && a.LastSubStreamId == b.LastSubStreamId && a.PacketCode == b.PacketCode;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -119,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome scan = walkAll(data, size, Mode::Scan, sizes);
   const Outcome demux = walkAll(data, size, Mode::Demux, sizes);
   // The mode decides only what is logged and written, never how the bytes are walked.
-  if (scan.slots != demux.slots || !sameState(scan.state, demux.state))
+  if (scan.slots != demux.slots || scan.state != demux.state)
     crash("scan and demux walked differently");
   if (!demux.log.empty())
     crash("demux mode logged");
@@ -131,9 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome scanByteWise = walkAll(data, size, Mode::Scan, sizes, true);
   const Outcome demuxByteWise = walkAll(data, size, Mode::Demux, sizes, true);
   if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots ||
-      !sameState(scan.state, scanByteWise.state))
+      scan.state != scanByteWise.state)
     crash("the shortcuts scanned differently from the single-byte steps");
-  if (demux.outputs != demuxByteWise.outputs || !sameState(demux.state, demuxByteWise.state))
+  if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state)
     crash("the shortcuts demuxed differently from the single-byte steps");
   return 0;
 }

@@ -99,7 +99,7 @@ std::optional<std::int32_t> referenceInt(std::string_view text) {
 void checkInt(std::string_view text) {
   const std::optional<std::int32_t> expected = referenceInt(text);
   try {
-    const std::int32_t value = StrToInt(text);
+    const std::int32_t value = parseInt32(text);
     if (!expected)
       crash("converted a text that is no integer", text);
     if (value != *expected)

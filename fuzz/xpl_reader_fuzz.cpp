@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/errors.h"
-#include "engine/headless_window.h"
+#include "support/headless_window.h"
 #include "engine/stream_slot_table.h"
 #include "replay_main.h"
 #include "xpl/codec_tables.h"
@@ -130,7 +130,7 @@ void checkTitleView(const std::vector<std::string>& before, const CodecTables& c
   FuzzWindow window;
   bool failed = false;
   try {
-    XplTitleView(lines, codecs, evoBase, slots, window);
+    showXplTitle(lines, codecs, evoBase, slots, window);
   } catch (const ConvertError&) {
     failed = true;
   }

@@ -156,8 +156,9 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.videoExt = value();
     else if (arg == "--audio-ext") {
       args.audioExt = value();
-      if (args.audioExt->size() > 5)
-        throw UsageError{"the audio file extension has at most 5 characters"};
+      if (args.audioExt->size() > static_cast<std::size_t>(AUDIO_EXT_MAX_LENGTH))
+        throw UsageError{"the audio file extension has at most " + std::to_string(AUDIO_EXT_MAX_LENGTH) +
+                         " characters"};
     } else if (arg == "--no-continue")
       args.noContinue = true;
     else if (arg == "--full-scan")

@@ -1,6 +1,7 @@
 // The console window's output and its answer to Ctrl-C.
 #include "app/console_window.h"
 
+#include "engine/ascii_text.h"
 #include "jobs/session.h"
 
 namespace ardunex {
@@ -35,11 +36,10 @@ void ConsoleWindow::endProgress() {
 
 void ConsoleWindow::processEvents() {
   if (interrupted.load() && session)
-    session->run().CancelRequested = true;
+    session->requestCancel();
 }
 
 std::string boxName(int box) {
-  auto twoDigits = [](int k) { return std::string(1, static_cast<char>('0' + k / 10)) + static_cast<char>('0' + k % 10); };
   if (box < VIDEO_BOX_COUNT)
     return "cbVideo" + std::to_string(box);
   if (box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT)

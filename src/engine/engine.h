@@ -42,6 +42,7 @@ class Engine {
   void demux(Mode mode);
 
   RunState& run() { return m_run; }
+  const RunState& run() const { return m_run; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
   /// Replaces the clock (tests make the estimate predictable).

@@ -21,6 +21,8 @@ struct StreamParams {
   /// Frames per second as a reduced fraction ("24000/1001", "25/1"), as ffprobe's r_frame_rate gives it.
   std::optional<std::string> frameRate;
   std::optional<int> channels;
+  /// Whether one of the channels is a low-frequency effects channel; unknown for LPCM.
+  std::optional<bool> lfe;
   std::optional<int> sampleRate;
   /// Bits per sample; known for LPCM only.
   std::optional<int> bits;
@@ -30,7 +32,8 @@ struct StreamParams {
 
 /// Collects the first payload bytes of one stream until its parameters can be read from them. It keeps
 /// at most PROBE_LIMIT bytes and gives up after that, so a stream without a readable header costs a
-/// bounded amount of memory and time.
+/// bounded amount of memory and time. The header may stand anywhere in those bytes; an AC-3, E-AC-3, DTS
+/// or MPEG audio frame that does not begin the stream counts only once the frame after it is seen.
 class StreamParamProbe {
  public:
   static constexpr std::size_t PROBE_LIMIT = 64 * 1024;
@@ -47,9 +50,16 @@ class StreamParamProbe {
   const StreamParams& params() const { return m_params; }
 
  private:
+  /// Looks for a readable header in the collected bytes; final: no more bytes will come.
+  void search(bool final);
+
   StreamCoding m_coding;
   bool m_done = false;
   std::vector<std::uint8_t> m_buffer;
+  /// Payload bytes taken so far (LPCM samples are counted, not kept).
+  std::size_t m_taken = 0;
+  /// Where the search resumes: everything before it has been looked at.
+  std::size_t m_searchFrom = 0;
   StreamParams m_params;
 };
 

@@ -74,7 +74,6 @@ constexpr std::array<SubStream, 256> makeSubStreams() {
 
 constexpr auto SUB_STREAMS = makeSubStreams();
 
-constexpr std::size_t PACK_SIZE = 2048;  // the pack size of HD DVD video objects
 constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
@@ -89,8 +88,6 @@ void shiftIntoWindow(std::uint32_t& window, const std::uint8_t* block, std::size
     window = (window << 8) | block[k];
 }
 
-// Whether no header counter is running, so that a byte outside payloads and skipped bodies has no effect
-// unless it completes a start code.
 // Index of the next 0x01 byte at or after from (length when there is none). The gaps between packets are
 // mostly short (a pack header), so the first bytes are looked at eight at a time without a call, and
 // memchr takes over for long gaps.
@@ -221,19 +218,56 @@ class ByteLanes {
   bool m_full = false;
 };
 
+}  // namespace
+
 // Bytes of PTS and DTS by PTS_DTS_flags (the top two bits of the flags byte); '01' is forbidden and reads
 // as none.
 constexpr std::array<std::uint8_t, 4> TIME_STAMP_BYTES{0, 0, PTS_BYTES, PTS_DTS_BYTES};
+
+// The fields of a PES header at their places from its PES_packet_length field (Table 2-21), for a header
+// whose bytes are all in the block. The header shortcuts read a header through this alone; the
+// single-byte steps read the same fields one by one with the same offsets.
+class PesHeaderBytes {
+ public:
+  explicit PesHeaderBytes(const std::uint8_t* lengthField) : m_p(lengthField) {}
+
+  std::int32_t packetLength() const { return (m_p[0] << 8) | m_p[1]; }  // PES_packet_length
+  bool scrambled() const { return (fixed(MARKER_BYTE_OFFSET) & PES_SCRAMBLING_CONTROL_MASK) != 0; }
+  std::uint8_t flags() const { return fixed(FLAGS_OFFSET); }  // PTS_DTS_flags ... PES_extension_flag
+  std::uint8_t headerDataLength() const { return fixed(HEADER_DATA_LENGTH_OFFSET); }  // PES_header_data_length
+  int timeStampBytes() const { return TIME_STAMP_BYTES[flags() >> 6]; }
+  /// The header data: time stamps first, then the fields the flags announce.
+  const std::uint8_t* headerData() const { return m_p + LENGTH_BYTES + FIXED_HEADER_BYTES; }
+  /// The five bytes of the PTS field, when timeStampBytes() is not 0.
+  std::uint64_t ptsField() const {
+    return (std::uint64_t{headerData()[0]} << 32) | loadBigEndian32(headerData() + 1);
+  }
+  /// Bytes from the PES_packet_length field to the end of the header data, and of the sub-stream header
+  /// of a private_stream_1 packet.
+  std::size_t size(bool audio) const {
+    return LENGTH_BYTES + FIXED_HEADER_BYTES + headerDataLength() + (audio ? SUB_STREAM_HEADER_BYTES : 0);
+  }
+  /// A private_stream_1 packet without header data too short for a sub-stream header and payload.
+  bool shortAudio() const {
+    return headerDataLength() == 0 && packetLength() - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES;
+  }
+
+ private:
+  std::uint8_t fixed(std::size_t offset) const { return m_p[LENGTH_BYTES + offset]; }
+
+  const std::uint8_t* m_p;
+};
+
+namespace {
 
 // Whether the single-byte steps read the PES extension of a packet whose flags byte has the PES
 // extension flag, or whether the packet is better left to them.
 enum class ExtensionRead : std::uint8_t { No, Yes, Declined };
 
-NOINLINE ExtensionRead readsExtension(StreamClass streamClass, const std::uint8_t* pack, std::size_t packetAt,
-                                      std::uint8_t flags, std::uint8_t headerLength) {
-  constexpr std::size_t FIXED_PES_BYTES = 4 + 2 + FIXED_HEADER_BYTES;  // start code, length, fixed header
-  const std::uint8_t timeStamps = flags & PTS_DTS_FLAGS_MASK;
-  const int timeStampBytes = TIME_STAMP_BYTES[flags >> 6];
+NOINLINE ExtensionRead readsExtension(StreamClass streamClass, const PesHeaderBytes& header, std::size_t packetAt) {
+  const std::uint8_t timeStamps = header.flags() & PTS_DTS_FLAGS_MASK;
+  const int timeStampBytes = header.timeStampBytes();
+  const std::uint8_t headerLength = header.headerDataLength();
   // The steps read the extension flags byte after the time stamps of a video packet, and right after
   // the fixed header of any packet whose PTS_DTS_flags are '00'; otherwise it is plain header data.
   if (timeStamps != 0 && timeStampBytes == 0)
@@ -245,7 +279,7 @@ NOINLINE ExtensionRead readsExtension(StreamClass streamClass, const std::uint8_
   const std::size_t flagsAt = packetAt + FIXED_PES_BYTES + static_cast<std::size_t>(timeStampBytes);
   if (streamClass != StreamClass::Video || flagsAt >= HEADERS_SPAN)
     return ExtensionRead::Declined;
-  const std::uint8_t extensionFlags = pack[flagsAt];
+  const std::uint8_t extensionFlags = header.headerData()[timeStampBytes];
   const int fields = 1 + ((extensionFlags & P_STD_BUFFER_FLAG) ? P_STD_BYTES : 0) +
                      ((extensionFlags & PES_EXTENSION_FLAG_2) ? EXTENSION_2_BYTES : 0);
   if (timeStampBytes + fields > headerLength)
@@ -256,6 +290,64 @@ NOINLINE ExtensionRead readsExtension(StreamClass streamClass, const std::uint8_
 // Bits from..to-1.
 constexpr std::uint64_t bitRange(std::size_t from, std::size_t to) {
   return ((std::uint64_t{1} << to) - 1) & ~((std::uint64_t{1} << from) - 1);
+}
+
+// The bit of a pack's ByteLanes where the 00 00 01 prefix of a start code at `at` ends.
+constexpr std::uint64_t prefixEndBit(std::size_t at) { return std::uint64_t{1} << (at + START_CODE_BYTES - 2); }
+
+// A pack's packet as the pack shortcut finds it: where its start code stands from the pack's start, and
+// the prefix ends of the start codes the pack itself holds (the system header's and the packet's).
+struct PackedPacket {
+  std::size_t at = 0;
+  std::uint64_t prefixEnds = 0;
+};
+
+// Finds the packet of the pack at pack: a pack header, maybe a system header, then a recognised start
+// code. False when the bytes are laid out otherwise.
+ALWAYS_INLINE bool findPackedPacket(const std::uint8_t* pack, PackedPacket& found) {
+  constexpr std::uint32_t PACK_START = (START_CODE_PREFIX << 8) | PACK_START_CODE;
+  constexpr std::uint32_t SYSTEM_HEADER_START = (START_CODE_PREFIX << 8) | SYSTEM_HEADER_CODE;
+  constexpr std::size_t STUFFING_AT = START_CODE_BYTES + PACK_HEADER_BYTES - 1;  // pack_stuffing_length
+  if (loadBigEndian32(pack) != PACK_START)
+    return false;
+  std::size_t at = START_CODE_BYTES + PACK_HEADER_BYTES + (pack[STUFFING_AT] & PACK_STUFFING_LENGTH_MASK);
+  std::uint32_t code = loadBigEndian32(pack + at);
+  std::uint64_t expected = 0;
+  if (code == SYSTEM_HEADER_START) {
+    // A system header (as navigation packs have) passes through the window like the pack header.
+    expected = prefixEndBit(at);
+    const std::uint8_t* headerLength = pack + at + START_CODE_BYTES;  // header_length
+    at += START_CODE_BYTES + LENGTH_BYTES + ((headerLength[0] << 8) | headerLength[1]);
+    if (at + FIXED_PES_BYTES > HEADERS_SPAN)
+      return false;
+    code = loadBigEndian32(pack + at);
+  }
+  if ((code >> 8) != START_CODE_PREFIX || START_CODE_CLASSES[code & 0xFF] == StreamClass::None)
+    return false;
+  found = {at, expected | prefixEndBit(at)};
+  return true;
+}
+
+// Bytes from the PES_packet_length field of a packed packet to the end of the headers the pack shortcut
+// takes with it, or 0 when the single-byte steps are to read them. extension tells whether the steps
+// would read a PES extension there.
+ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHeaderBytes& header,
+                                            std::size_t packetAt, bool& extension) {
+  if (streamClass == StreamClass::SkipWhole)
+    return LENGTH_BYTES;
+  if (header.headerDataLength() < header.timeStampBytes())
+    return 0;
+  if (header.flags() & PES_EXTENSION_FLAG) {
+    const ExtensionRead read = readsExtension(streamClass, header, packetAt);
+    if (read == ExtensionRead::Declined)
+      return 0;
+    extension = read == ExtensionRead::Yes;
+  }
+  const bool audio = streamClass == StreamClass::PrivateAudio;
+  if (audio && header.shortAudio())
+    return 0;
+  const std::size_t bytes = header.size(audio);
+  return packetAt + START_CODE_BYTES + bytes > HEADERS_SPAN ? 0 : bytes;
 }
 
 }  // namespace
@@ -305,13 +397,16 @@ inline void Walker::startCode(std::uint8_t streamId) {
   WalkerState& s = m_state;
   s.streamClass = START_CODE_CLASSES[streamId];
   s.PacketCode = streamId;
+  s.Pts = -1;
+  s.Scrambled = false;
+  s.LpcmHeader = {};
   if (streamId >= MPEG2_VIDEO_0 && streamId <= AVC_VIDEO_1) {
     s.VideoNumber = streamId & 1;
     const int slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
     if (m_slots.Get(slot) == StreamSlotTable::EMPTY)
       videoFound(slot, streamId);
   }
-  s.LengthPending = 2;
+  s.LengthPending = LENGTH_BYTES;
 }
 
 void Walker::videoFound(int slot, std::uint8_t streamId) {
@@ -324,29 +419,11 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
   std::size_t i = 0;
   while (i < length) {
     if (m_fast && betweenPackets(s)) {
-      const std::size_t next = passPacks(block, i, length);
+      const std::size_t next = passBetweenPackets(block, i, length);
       if (next != i) {
         i = next;
         continue;
       }
-    }
-    if (m_fast && (s.StartCodeWindow & 0xFF) != 0x01 && betweenPackets(s)) {
-      // Between packets a start code can complete only right after a 0x01 byte, and no other byte has any
-      // effect but on the window: pass over everything up to the next 0x01 and the byte after it.
-      const std::size_t one = findOne(block, i, length);
-      const std::size_t end = std::min(one + 2, length);
-      shiftIntoWindow(s.StartCodeWindow, block, i, end);
-      i = end;
-      const std::uint8_t last = block[end - 1];
-      if (end == one + 2 && (s.StartCodeWindow >> 8) == START_CODE_PREFIX) {
-        if (START_CODE_CLASSES[last] != StreamClass::None) {
-          startCode(last);
-          i = wholeHeader(block, i, length);
-        } else if (last == PACK_START_CODE) {
-          i = passPackHeader(block, i, length);
-        }
-      }
-      continue;
     }
     const std::uint8_t b = block[i];
     s.StartCodeWindow = (s.StartCodeWindow << 8) | b;
@@ -389,6 +466,29 @@ void Walker::walk(const std::uint8_t* block, std::size_t length) {
   }
 }
 
+std::size_t Walker::passBetweenPackets(const std::uint8_t* block, std::size_t i, std::size_t length) {
+  // Whole packs first; where they stop, the bytes up to the next start code.
+  const std::size_t next = passPacks(block, i, length);
+  WalkerState& s = m_state;
+  if (next != i || (s.StartCodeWindow & 0xFF) == 0x01)
+    return next;
+  // Between packets a start code can complete only right after a 0x01 byte, and no other byte has any
+  // effect but on the window: pass over everything up to the next 0x01 and the byte after it.
+  const std::size_t one = findOne(block, i, length);
+  const std::size_t end = std::min(one + 2, length);
+  shiftIntoWindow(s.StartCodeWindow, block, i, end);
+  const std::uint8_t last = block[end - 1];
+  if (end != one + 2 || (s.StartCodeWindow >> 8) != START_CODE_PREFIX)
+    return end;
+  if (START_CODE_CLASSES[last] != StreamClass::None) {
+    startCode(last);
+    return wholeHeader(block, end, length);
+  }
+  if (last == PACK_START_CODE)
+    return passPackHeader(block, end, length);
+  return end;
+}
+
 ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_t i, std::size_t length,
                                            bool& wholePack) {
   // A whole pack at once, as most packs of a video object are laid out: a pack header, maybe a system
@@ -400,86 +500,36 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   // window before the pack does not matter. The caller makes sure that HEADERS_SPAN bytes are in the
   // block from i on. wholePack is set when the packet was taken to its end and that is the end of a
   // 2048-byte pack, so that the walk goes on at i + 2048 between packets.
-  WalkerState& s = m_state;
-  constexpr std::uint32_t PACK_START = (START_CODE_PREFIX << 8) | PACK_START_CODE;
-  constexpr std::uint32_t SYSTEM_HEADER_START = (START_CODE_PREFIX << 8) | SYSTEM_HEADER_CODE;
-  constexpr std::size_t START_CODE_BYTES = 4;
-  constexpr std::size_t LENGTH_BYTES = 2;
-  constexpr std::size_t FIXED_PES_BYTES = START_CODE_BYTES + LENGTH_BYTES + FIXED_HEADER_BYTES;
   const std::uint8_t* pack = block + i;
-  if (loadBigEndian32(pack) != PACK_START)
+  PackedPacket packet;
+  if (!findPackedPacket(pack, packet))
     return i;
-  std::size_t packetAt = START_CODE_BYTES + PACK_HEADER_BYTES +
-                         (pack[START_CODE_BYTES + PACK_HEADER_BYTES - 1] & PACK_STUFFING_LENGTH_MASK);
-  std::uint32_t code = loadBigEndian32(pack + packetAt);
-  // Prefixes of start codes that complete nothing or that this pack is taken for.
-  std::uint64_t expected = 0;
-  if (code == SYSTEM_HEADER_START) {
-    // A system header (as navigation packs have) passes through the window like the pack header.
-    expected = std::uint64_t{1} << (packetAt + 2);
-    packetAt += START_CODE_BYTES + LENGTH_BYTES + ((pack[packetAt + 4] << 8) | pack[packetAt + 5]);
-    if (packetAt + FIXED_PES_BYTES > HEADERS_SPAN)
-      return i;
-    code = loadBigEndian32(pack + packetAt);
-  }
-  const std::uint8_t* packet = pack + packetAt;
-  const auto streamId = static_cast<std::uint8_t>(code);
+  const auto streamId = pack[packet.at + START_CODE_BYTES - 1];
   const StreamClass streamClass = START_CODE_CLASSES[streamId];
-  if ((code >> 8) != START_CODE_PREFIX || streamClass == StreamClass::None)
-    return i;
-  expected |= std::uint64_t{1} << (packetAt + 2);
-  const std::int32_t packetLength = (packet[4] << 8) | packet[5];
-
-  std::size_t headerEnd = packetAt + START_CODE_BYTES + LENGTH_BYTES;  // from the pack's start
-  const bool audio = streamClass == StreamClass::PrivateAudio;
-  const std::uint8_t flags = packet[START_CODE_BYTES + LENGTH_BYTES + 1];
-  const std::uint8_t headerLength = packet[START_CODE_BYTES + LENGTH_BYTES + 2];  // PES_header_data_length
-  // Whether the steps read a PES extension: its flags byte right after the time stamps, then the P-STD
-  // buffer and stream_id_extension fields it flags.
+  const PesHeaderBytes header(pack + packet.at + START_CODE_BYTES);
   bool extension = false;
-  if (streamClass != StreamClass::SkipWhole) {
-    const int timeStampBytes = TIME_STAMP_BYTES[flags >> 6];
-    if (headerLength < timeStampBytes)
-      return i;
-    if (flags & PES_EXTENSION_FLAG) {
-      const ExtensionRead read = readsExtension(streamClass, pack, packetAt, flags, headerLength);
-      if (read == ExtensionRead::Declined)
-        return i;
-      extension = read == ExtensionRead::Yes;
-    }
-    if (audio && headerLength == 0 && packetLength - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES)
-      return i;  // a short audio packet
-    headerEnd += FIXED_HEADER_BYTES + headerLength + (audio ? SUB_STREAM_HEADER_BYTES : 0);
-    if (headerEnd > HEADERS_SPAN)
-      return i;
-  }
+  const std::size_t headerBytes = packedHeaderBytes(streamClass, header, packet.at, extension);
+  if (headerBytes == 0)
+    return i;
   // Start codes completing from the pack's fields to the packet header's last byte.
+  const std::size_t headerEnd = packet.at + START_CODE_BYTES + headerBytes;  // from the pack's start
   ByteLanes lanes(pack);
   lanes.fillTo(headerEnd - 1);
-  if ((lanes.prefixEnds() & bitRange(START_CODE_BYTES - 1, headerEnd - 1)) != expected)
+  if ((lanes.prefixEnds() & bitRange(START_CODE_BYTES - 1, headerEnd - 1)) != packet.prefixEnds)
     return i;
 
   startCode(streamId);
-  s.LengthPending = 0;
   std::size_t at = i + headerEnd;
   const bool fillsPack =
-      packetAt + START_CODE_BYTES + LENGTH_BYTES + static_cast<std::size_t>(packetLength) == PACK_SIZE &&
+      packet.at + START_CODE_BYTES + LENGTH_BYTES + static_cast<std::size_t>(header.packetLength()) == PACK_SIZE &&
       length - i >= PACK_SIZE;
   if (streamClass == StreamClass::SkipWhole) {
-    // The body of a padding or navigation packet only passes through the window.
-    s.StartCodeWindow = (code << 16) | static_cast<std::uint32_t>(packetLength);
-    const auto count = std::min<std::size_t>(static_cast<std::size_t>(packetLength), length - at);
-    shiftIntoWindow(s.StartCodeWindow, block, at, at + count);
-    s.PacketRemaining = packetLength - static_cast<std::int32_t>(count);
-    s.SkipRemaining = s.PacketRemaining;
     wholePack = fillsPack;
-    return at + count;
+    return passSkipBody(block, at, length, header.packetLength());
   }
-  s.StartCodeWindow = loadBigEndian32(block + at - 4);
-  s.HeaderFlags = flags;
-  s.PacketRemaining = packetLength - FIXED_HEADER_BYTES - headerLength;
-  if (audio) {
-    s.PacketRemaining -= SUB_STREAM_HEADER_BYTES;
+  WalkerState& s = m_state;
+  pesHeaderTaken(header);
+  if (streamClass == StreamClass::PrivateAudio) {
     subStreamHeaderEnd();
     // The further LPCM or MLP header bytes.
     const std::uint8_t extra = s.LpcmHeaderPending | s.MlpHeaderPending;
@@ -492,17 +542,43 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
       at = furtherHeaderTaken(block, at, extra);
     }
   } else {
-    if (extension) {
-      const std::uint8_t* fields = packet + FIXED_PES_BYTES + TIME_STAMP_BYTES[flags >> 6];
-      s.ExtFlags = fields[0];
-      if (s.ExtFlags & PES_EXTENSION_FLAG_2)
-        ext2End(fields[(s.ExtFlags & P_STD_BUFFER_FLAG) ? 1 + P_STD_BYTES + 1 : 2]);
-    }
+    if (extension)
+      extensionTaken(header);
     s.InPayload = true;
   }
   if (s.PacketRemaining <= 0 || at == length)
     return at;  // an empty payload is examined byte by byte
-  // The payload as one run; only its first byte enters the window, after the header's last three.
+  wholePack = fillsPack;
+  return passPayloadRun(block, at, length);
+}
+
+void Walker::extensionTaken(const PesHeaderBytes& header) {
+  // The PES extension flags byte after the time stamps, and the stream_id_extension it may announce
+  // after the P-STD buffer field and PES_extension_field_length.
+  WalkerState& s = m_state;
+  const std::uint8_t* fields = header.headerData() + header.timeStampBytes();
+  s.ExtFlags = fields[0];
+  if (s.ExtFlags & PES_EXTENSION_FLAG_2)
+    ext2End(fields[1 + ((s.ExtFlags & P_STD_BUFFER_FLAG) ? P_STD_BYTES : 0) + 1]);
+}
+
+ALWAYS_INLINE std::size_t Walker::passSkipBody(const std::uint8_t* block, std::size_t at, std::size_t length,
+                                 std::int32_t bodyLength) {
+  // The body of a padding or navigation packet whose length field ends at `at` only passes through the
+  // window.
+  WalkerState& s = m_state;
+  s.StartCodeWindow = loadBigEndian32(block + at - START_CODE_BYTES);
+  const auto count = std::min<std::size_t>(static_cast<std::size_t>(bodyLength), length - at);
+  shiftIntoWindow(s.StartCodeWindow, block, at, at + count);
+  s.LengthPending = 0;
+  s.PacketRemaining = bodyLength - static_cast<std::int32_t>(count);
+  s.SkipRemaining = s.PacketRemaining;
+  return at + count;
+}
+
+ALWAYS_INLINE std::size_t Walker::passPayloadRun(const std::uint8_t* block, std::size_t at, std::size_t length) {
+  // The payload from `at` as one run; only its first byte enters the window, after the header's last three.
+  WalkerState& s = m_state;
   s.StartCodeWindow = loadBigEndian32(block + at - 3);
   const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.PacketRemaining), length - at);
   if (m_mode == Mode::Demux)
@@ -510,7 +586,6 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   s.PacketRemaining -= static_cast<std::int32_t>(count);
   if (s.PacketRemaining == 0)
     s.InPayload = false;
-  wholePack = fillsPack;
   return at + count;
 }
 
@@ -546,40 +621,35 @@ std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::s
   // no start code, and its header data is long enough for its time stamps. Everything else is left to
   // the byte-wise steps, which end in exactly the same state.
   WalkerState& s = m_state;
-  if (length - i < 2)
+  if (length - i < LENGTH_BYTES)
     return i;
-  const std::int32_t packetLength = (block[i] << 8) | block[i + 1];  // PES_packet_length
+  const PesHeaderBytes header(block + i);
   if (s.streamClass == StreamClass::SkipWhole) {
-    s.StartCodeWindow = (s.StartCodeWindow << 16) | static_cast<std::uint32_t>(packetLength);
+    // Only the length is taken here: the body follows by the steps in walk().
+    s.StartCodeWindow = (s.StartCodeWindow << 16) | static_cast<std::uint32_t>(header.packetLength());
     s.LengthPending = 0;
-    s.PacketRemaining = packetLength;
-    s.SkipRemaining = packetLength;
-    return i + 2;
+    s.PacketRemaining = header.packetLength();
+    s.SkipRemaining = header.packetLength();
+    return i + LENGTH_BYTES;
   }
-  if (length - i < 2 + FIXED_HEADER_BYTES)
+  if (length - i < LENGTH_BYTES + FIXED_HEADER_BYTES)
     return i;
-  const std::uint8_t flags = block[i + 3];
-  const std::uint8_t headerLength = block[i + 4];  // PES_header_data_length
-  if (flags & PES_EXTENSION_FLAG)
+  if (header.flags() & PES_EXTENSION_FLAG)
     return i;
-  if (headerLength < TIME_STAMP_BYTES[flags >> 6])
+  if (header.headerDataLength() < header.timeStampBytes())
     return i;
   const bool audio = s.streamClass == StreamClass::PrivateAudio;
-  if (audio && headerLength == 0 && packetLength - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES)
-    return i;  // a short audio packet
-  const std::size_t end = i + 2 + FIXED_HEADER_BYTES + headerLength + (audio ? SUB_STREAM_HEADER_BYTES : 0);
+  if (audio && header.shortAudio())
+    return i;
+  const std::size_t end = i + header.size(audio);
   if (end > length || startCodeWithin(block, i + 1, end))
     return i;
 
-  s.StartCodeWindow = loadBigEndian32(block + end - 4);
-  s.LengthPending = 0;
-  s.HeaderFlags = flags;
-  s.PacketRemaining = packetLength - FIXED_HEADER_BYTES - headerLength;
+  pesHeaderTaken(header);
   if (!audio) {
     s.InPayload = true;
     return end;
   }
-  s.PacketRemaining -= SUB_STREAM_HEADER_BYTES;
   subStreamHeaderEnd();
   // The further LPCM or MLP header bytes, when they too are in the block.
   const std::uint8_t extra = s.LpcmHeaderPending | s.MlpHeaderPending;
@@ -588,9 +658,29 @@ std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::s
   return furtherHeaderTaken(block, end, extra);
 }
 
+ALWAYS_INLINE void Walker::pesHeaderTaken(const PesHeaderBytes& header) {
+  // The state the single-byte steps reach at the end of this header's data (its PES extension aside) and
+  // of the sub-stream header of a private_stream_1 packet, with their last bytes in the window.
+  WalkerState& s = m_state;
+  const bool audio = s.streamClass == StreamClass::PrivateAudio;
+  const std::uint8_t* end = header.headerData() + header.headerDataLength() + (audio ? SUB_STREAM_HEADER_BYTES : 0);
+  s.StartCodeWindow = loadBigEndian32(end - START_CODE_BYTES);
+  s.LengthPending = 0;
+  s.Scrambled = header.scrambled();
+  s.HeaderFlags = header.flags();
+  if (header.timeStampBytes() != 0) {
+    s.PtsField = header.ptsField();
+    s.Pts = timeStampValue(s.PtsField);
+  }
+  s.PacketRemaining = header.packetLength() - FIXED_HEADER_BYTES - header.headerDataLength() -
+                      (audio ? SUB_STREAM_HEADER_BYTES : 0);
+}
+
 std::size_t Walker::furtherHeaderTaken(const std::uint8_t* block, std::size_t at, std::uint8_t extra) {
   // The further LPCM or MLP header bytes from at, known to be in the block with no start code among them.
   WalkerState& s = m_state;
+  if (s.LpcmHeaderPending)
+    std::memcpy(s.LpcmHeader.data(), block + at, LPCM_EXTRA_HEADER_BYTES);
   s.StartCodeWindow = loadBigEndian32(block + at + extra - 4);
   s.LpcmHeaderPending = 0;
   s.MlpHeaderPending = 0;
@@ -620,13 +710,9 @@ void Walker::counterStep(std::uint8_t b) {
   } else if (s.FixedHeaderPending) {
     fixedHeaderStep(b);
   } else if (s.PtsPending) {
-    countDown(s.PtsPending, true);  // PTS
-    if (s.PtsPending == 0)
-      timeStampEnd();
+    timeStampStep(s.PtsPending, b, 0);  // PTS
   } else if (s.PtsDtsPending) {
-    countDown(s.PtsDtsPending, true);  // PTS and DTS
-    if (s.PtsDtsPending == 0)
-      timeStampEnd();
+    timeStampStep(s.PtsDtsPending, b, PTS_DTS_BYTES - PTS_BYTES);  // PTS and DTS
   } else if (s.ExtFlagsPending) {
     countDown(s.ExtFlagsPending, true);  // PES extension flags
     extFlagsEnd(b);
@@ -653,6 +739,7 @@ void Walker::counterStep(std::uint8_t b) {
     if (s.SubHeaderPending == 0)
       subStreamHeaderEnd();
   } else if (s.LpcmHeaderPending) {
+    s.LpcmHeader[LPCM_EXTRA_HEADER_BYTES - s.LpcmHeaderPending] = b;
     countDown(s.LpcmHeaderPending, false);  // further LPCM header bytes
     if (s.LpcmHeaderPending == 0)
       s.InPayload = true;
@@ -663,12 +750,27 @@ void Walker::counterStep(std::uint8_t b) {
   }
 }
 
+void Walker::timeStampStep(std::uint8_t& counter, std::uint8_t b, std::uint8_t ptsEnd) {
+  // A byte of the time stamp fields, the PTS first; a DTS after it is passed over.
+  WalkerState& s = m_state;
+  if (counter > ptsEnd)
+    s.PtsField = ((s.PtsField << 8) | b) & TIME_STAMP_FIELD_MASK;
+  countDown(counter, true);
+  if (counter == ptsEnd)
+    s.Pts = timeStampValue(s.PtsField);
+  if (counter == 0)
+    timeStampEnd();
+}
+
 void Walker::fixedHeaderStep(std::uint8_t b) {
   WalkerState& s = m_state;
   countDown(s.FixedHeaderPending, false);
-  if (s.FixedHeaderPending == 1) {
+  const auto offset = static_cast<std::size_t>(FIXED_HEADER_BYTES - 1 - s.FixedHeaderPending);
+  if (offset == MARKER_BYTE_OFFSET) {
+    s.Scrambled = (b & PES_SCRAMBLING_CONTROL_MASK) != 0;
+  } else if (offset == FLAGS_OFFSET) {
     s.HeaderFlags = b;  // PTS_DTS_flags ... PES_extension_flag
-  } else if (s.FixedHeaderPending == 0) {
+  } else if (offset == HEADER_DATA_LENGTH_OFFSET) {
     s.HeaderRemaining = b;  // PES_header_data_length
     const std::uint8_t timeStamps = s.HeaderFlags & PTS_DTS_FLAGS_MASK;
     if (timeStamps == PTS_ONLY)

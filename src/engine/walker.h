@@ -13,6 +13,7 @@
 namespace ardunex {
 
 class Window;
+class PesHeaderBytes;
 class WavWriter;
 
 /// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
@@ -66,6 +67,16 @@ struct WalkerState {
   /// The current packet's own stream code (stream_id, stream_id_extension or sub-stream id); a payload
   /// reaches a file only when this equals the code its slot holds, so codecs sharing a number never mix.
   std::int32_t PacketCode = -1;
+  /// The current packet's PTS (33 bits, 90 kHz), -1 when it has none.
+  std::int64_t Pts = -1;
+  /// The bytes of the PTS field read so far, most recent in the low byte.
+  std::uint64_t PtsField = 0;
+  /// Whether the current packet's PES_scrambling_control is not '00'.
+  bool Scrambled = false;
+  /// The further LPCM header bytes of the current packet, as far as they were read.
+  std::array<std::uint8_t, 3> LpcmHeader{};
+
+  bool operator==(const WalkerState&) const = default;
 };
 
 /// Walks blocks of a program stream, keeping its state from block to block.
@@ -89,11 +100,17 @@ class Walker {
   void videoFound(int slot, std::uint8_t streamId);
   std::size_t wholeHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
   std::size_t furtherHeaderTaken(const std::uint8_t* block, std::size_t at, std::uint8_t extra);
+  std::size_t passBetweenPackets(const std::uint8_t* block, std::size_t i, std::size_t length);
   std::size_t passPacks(const std::uint8_t* block, std::size_t i, std::size_t length);
   std::size_t passPack(const std::uint8_t* block, std::size_t i, std::size_t length, bool& wholePack);
+  std::size_t passSkipBody(const std::uint8_t* block, std::size_t at, std::size_t length, std::int32_t bodyLength);
+  std::size_t passPayloadRun(const std::uint8_t* block, std::size_t at, std::size_t length);
   std::size_t passPackHeader(const std::uint8_t* block, std::size_t i, std::size_t length);
+  void pesHeaderTaken(const PesHeaderBytes& header);
+  void extensionTaken(const PesHeaderBytes& header);
   void counterStep(std::uint8_t b);
   void fixedHeaderStep(std::uint8_t b);
+  void timeStampStep(std::uint8_t& counter, std::uint8_t b, std::uint8_t ptsEnd);
   void timeStampEnd();
   void extFlagsEnd(std::uint8_t b);
   void ext2End(std::uint8_t b);

@@ -38,6 +38,9 @@ inline constexpr int OPTION_COUNT = 6;
 /// Pages of the window's page control, in tab order.
 enum class Page { Status = 0, Video, Audio, Subpicture, Xpl, Options };
 
+/// The most characters the audio file extension takes.
+inline constexpr int AUDIO_EXT_MAX_LENGTH = 5;
+
 /// One entry of the playlist tree, with its children.
 struct TreeNode {
   std::string text;

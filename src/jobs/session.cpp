@@ -2,8 +2,8 @@
 #include "jobs/session.h"
 
 #include <algorithm>
-#include <cctype>
 
+#include "engine/ascii_text.h"
 #include "engine/errors.h"
 #include "engine/mpeg_ps.h"
 #include "engine/wav_writer.h"
@@ -30,12 +30,6 @@ constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ/";
 
 bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-std::string upper(std::string text) {
-  for (char& c : text)
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
 }
 
 }  // namespace
@@ -266,7 +260,7 @@ void Session::chooseXplFile(const std::string& path) {
 void Session::dropFile(const std::string& path) {
   const std::string name = fileNamePart(path);
   const auto dot = name.find_last_of('.');
-  const std::string ext = dot == std::string::npos ? std::string() : upper(name.substr(dot));
+  const std::string ext = dot == std::string::npos ? std::string() : asciiUpper(name.substr(dot));
   if (ext == ".EVO")
     chooseEvoFile(path);
   else if (ext == ".XPL")

@@ -9,25 +9,11 @@
 #include "engine/file_io.h"
 #include "engine/stream_slot_table.h"
 #include "engine/window.h"
+#include "jobs/path_state.h"
 #include "xpl/codec_tables.h"
 #include "xpl/playlist_title.h"
 
 namespace ardunex {
-
-/// The texts derived from the two path fields.
-struct PathState {
-  std::string EVOdir;
-  std::string EVOname;
-  std::string EVObase;
-  std::string XPLdir;
-  std::string XPLname;
-};
-
-/// What an open-file dialog remembers between showings.
-struct DialogMemory {
-  std::string initialDir;
-  std::string fileName;
-};
 
 /// The program's state and commands. The window forwards its events here; every command runs to its
 /// end inside the event that started it and reports failures by throwing Error.
@@ -60,19 +46,21 @@ class Session {
   /// Whether a scan, demux or playlist read is running.
   bool jobRunning() const { return m_jobRunning; }
 
+  /// Stops the running job at its next progress report, without the question a demux asks on Cancel.
+  void requestCancel() { m_engine.run().CancelRequested = true; }
+
+  /// The path texts; the saved settings fill in the two folders at start-up.
   PathState& paths() { return m_paths; }
+  const PathState& paths() const { return m_paths; }
+  /// What the open-file dialogs remember; the window's dialogs read and update it.
   DialogMemory& evoDialog() { return m_evoDialog; }
   DialogMemory& xplDialog() { return m_xplDialog; }
-  StreamSlotTable& slots() { return m_slots; }
-  CodecTables& codecTables() { return m_codecs; }
-  Engine& engine() { return m_engine; }
-  RunState& run() { return m_engine.run(); }
-  Window& window() { return m_window; }
-  FileSystem& fileSystem() { return m_fileSystem; }
+  const CodecTables& codecTables() const { return m_codecs; }
+  const RunState& run() const { return m_engine.run(); }
   /// The tag lines of the last playlist read (what the XPL memo shows).
-  std::vector<std::string>& xplLines() { return m_xplLines; }
+  const std::vector<std::string>& xplLines() const { return m_xplLines; }
   /// The title the last playlist read found for the EVO file, as data (chapters, track names, languages).
-  std::optional<PlaylistTitle>& playlistTitle() { return m_playlistTitle; }
+  const std::optional<PlaylistTitle>& playlistTitle() const { return m_playlistTitle; }
 
   /// Composes an output file name for a box caption, as the log shows it.
   std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;

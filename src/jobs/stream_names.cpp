@@ -1,6 +1,7 @@
 // Code-to-name tables of the scan labels.
 #include "jobs/stream_names.h"
 
+#include "engine/ascii_text.h"
 #include "engine/mpeg_ps.h"
 
 namespace ardunex {
@@ -38,8 +39,7 @@ std::string AudioStreamName(std::int32_t code) {
 std::string scanLabel(const std::string& streamName, int index) {
   std::string label = streamName;
   label += '.';
-  label += static_cast<char>('0' + index / 10);
-  label += static_cast<char>('0' + index % 10);
+  label += twoDigits(index);
   return label;
 }
 

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/ascii_text.h"
+
 namespace ardunex {
 
 namespace {
@@ -25,19 +27,12 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && sameRegName(s.substr(0, prefix.size()), prefix);
 }
 
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 /// Parses 1 to maxDigits hex digits, the whole of s.
 std::optional<std::uint32_t> parseHexNumber(std::string_view s, std::size_t maxDigits) {
   if (s.empty() || s.size() > maxDigits) return std::nullopt;
   std::uint32_t n = 0;
   for (char c : s) {
-    const int d = hexDigit(c);
+    const int d = hexDigitValue(c);
     if (d < 0) return std::nullopt;
     n = (n << 4) | static_cast<std::uint32_t>(d);
   }
@@ -163,10 +158,9 @@ bool fitsQuotedLine(const RegValue& value) {
 }
 
 void appendHexData(std::string& out, std::size_t lineStart, const std::vector<std::uint8_t>& data) {
-  static constexpr char DIGITS[] = "0123456789abcdef";
   for (std::size_t i = 0; i < data.size(); ++i) {
-    out += DIGITS[data[i] >> 4];
-    out += DIGITS[data[i] & 0xF];
+    out += HEX_DIGITS[data[i] >> 4];
+    out += HEX_DIGITS[data[i] & 0xF];
     if (i + 1 == data.size()) break;
     out += ',';
     if (out.size() - lineStart > HEX_LINE_LIMIT) {
@@ -184,11 +178,10 @@ void appendValue(std::string& out, const RegFileValue& entry) {
   out += '=';
   const RegValue& value = entry.value;
   if (value.type == REG_DWORD_TYPE && value.data.size() == DWORD_SIZE) {
-    static constexpr char DIGITS[] = "0123456789abcdef";
     out += "dword:";
     for (std::size_t i = DWORD_SIZE; i-- > 0;) {
-      out += DIGITS[value.data[i] >> 4];
-      out += DIGITS[value.data[i] & 0xF];
+      out += HEX_DIGITS[value.data[i] >> 4];
+      out += HEX_DIGITS[value.data[i] & 0xF];
     }
   } else if (fitsQuotedLine(value)) {
     out += quote(utf16ToUtf8(value.data));
@@ -196,9 +189,8 @@ void appendValue(std::string& out, const RegFileValue& entry) {
     if (value.type == REG_BINARY_TYPE) {
       out += "hex:";
     } else {
-      static constexpr char DIGITS[] = "0123456789abcdef";
       std::string type;
-      for (std::uint32_t t = value.type; t != 0; t >>= 4) type.insert(type.begin(), DIGITS[t & 0xF]);
+      for (std::uint32_t t = value.type; t != 0; t >>= 4) type.insert(type.begin(), HEX_DIGITS[t & 0xF]);
       out += "hex(" + (type.empty() ? std::string("0") : type) + "):";
     }
     appendHexData(out, lineStart, value.data);

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "jobs/session.h"
+#include "jobs/path_state.h"
 #include "settings/settings_store.h"
 #include "settings/settings_target.h"
 

@@ -48,7 +48,6 @@ constexpr int TREE_MIN_WIDTH = 50;
 constexpr int TREE_INDENT = 19;
 constexpr int SPLITTER_WIDTH = 3;
 constexpr int FONT_PIXELS = 11;
-constexpr int AUDIO_EXT_MAX_LENGTH = 5;
 constexpr int BOX_WIDTH = 140;
 constexpr int BOX_HEIGHT = 17;
 constexpr int BOX_COLUMN_LEFT[2] = {9, 165};

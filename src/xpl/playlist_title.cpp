@@ -36,7 +36,7 @@ char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + '
 /// The attribute as a number, or empty where the title view's conversion would fail.
 std::optional<int> numberOf(const std::string& line, const char* name) {
   try {
-    return StrToInt(XPLattr(line, name));
+    return parseInt32(XPLattr(line, name));
   } catch (const ConvertError&) {
     return std::nullopt;
   }

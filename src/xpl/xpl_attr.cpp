@@ -4,31 +4,10 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/ascii_text.h"
 #include "engine/errors.h"
 
 namespace ardunex {
-namespace {
-
-// Only the 26 ASCII letters are folded; bytes of 128 and above stay as they are, whatever the locale.
-std::string asciiUpper(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return folded;
-}
-
-int digitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::string XPLattr(std::string_view tag, std::string_view name) {
   const std::string foldedTag = asciiUpper(tag);
@@ -47,7 +26,7 @@ std::string XPLattr(std::string_view tag, std::string_view name) {
   return std::string(rest.substr(0, close));
 }
 
-std::int32_t StrToInt(std::string_view text) {
+std::int32_t parseInt32(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ')
     ++i;
@@ -71,7 +50,7 @@ std::int32_t StrToInt(std::string_view text) {
   constexpr std::int64_t LIMIT = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
   std::int64_t magnitude = 0;
   for (; i < text.size(); ++i) {
-    const int digit = digitValue(text[i]);
+    const int digit = hexDigitValue(text[i]);
     if (digit < 0 || digit >= base)
       throw ConvertError(text);
     magnitude = magnitude * base + digit;

@@ -17,6 +17,6 @@ std::string XPLattr(std::string_view tag, std::string_view name);
 
 /// Reads text as a signed 32-bit integer: optional leading spaces, an optional sign, then decimal digits
 /// or hexadecimal digits after "$" or "0x". Throws ConvertError for anything else, out-of-range values included.
-std::int32_t StrToInt(std::string_view text);
+std::int32_t parseInt32(std::string_view text);
 
 }  // namespace ardunex

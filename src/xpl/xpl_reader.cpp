@@ -68,7 +68,7 @@ void XplReader::endTag() {
 void XplReader::collectCodec(const char* itemName, std::array<std::string, 8>& table) {
   if (m_tag.find(itemName) == std::string::npos)
     return;
-  const std::int32_t index = StrToInt(XPLattr(m_tag, "index"));
+  const std::int32_t index = parseInt32(XPLattr(m_tag, "index"));
   // Entries outside the table are ignored: a playlist cannot reach past the 8 entries.
   if (index < 1 || index > static_cast<std::int32_t>(table.size()))
     return;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 
+#include "engine/ascii_text.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {
@@ -12,14 +13,6 @@ namespace {
 enum Root { INFO, VIDEO, AUDIO, SUBTITLE, CHAPTER };
 
 constexpr int TRACK_COUNT = 16;  // slots per group of the stream slot table
-
-std::string asciiUpper(const std::string& text) {
-  std::string folded = text;
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return folded;
-}
 
 bool contains(const std::string& text, const char* part) {
   return text.find(part) != std::string::npos;
@@ -77,10 +70,10 @@ class TitleView {
   }
 
   void video(const std::string& line) {
-    const std::int32_t track = StrToInt(XPLattr(line, "track"));
+    const std::int32_t track = parseInt32(XPLattr(line, "track"));
     if (!claimTrack(m_slots, StreamSlotTable::FIRST_VIDEO_SLOT, track))
       return;
-    const std::string label = codecOf(m_codecs.VideoCodecTable, StrToInt(XPLattr(line, "mediaAttr"))) + ".stream.0";
+    const std::string label = codecOf(m_codecs.VideoCodecTable, parseInt32(XPLattr(line, "mediaAttr"))) + ".stream.0";
     add(VIDEO, label);
     m_window.log(label);
     if (track == 1)
@@ -88,10 +81,10 @@ class TitleView {
   }
 
   void audio(const std::string& line) {
-    const std::int32_t stream = StrToInt(XPLattr(line, "streamNumber"));
+    const std::int32_t stream = parseInt32(XPLattr(line, "streamNumber"));
     if (!claimTrack(m_slots, StreamSlotTable::FIRST_AUDIO_SLOT, stream))
       return;
-    const std::string codec = codecOf(m_codecs.AudioCodecTable, StrToInt(XPLattr(line, "mediaAttr")));
+    const std::string codec = codecOf(m_codecs.AudioCodecTable, parseInt32(XPLattr(line, "mediaAttr")));
     const std::string description = XPLattr(line, "description");
     const std::string number = std::to_string(stream - 1);
     const std::string caption = codec + ".stream." + number + "." + description;
@@ -101,10 +94,10 @@ class TitleView {
   }
 
   void subtitle(const std::string& line) {
-    const std::int32_t stream = StrToInt(XPLattr(line, "streamNumber"));
+    const std::int32_t stream = parseInt32(XPLattr(line, "streamNumber"));
     if (!claimTrack(m_slots, StreamSlotTable::FIRST_SUB_SLOT, stream))
       return;
-    const std::string codec = codecOf(m_codecs.SubpictureCodecTable, StrToInt(XPLattr(line, "mediaAttr")));
+    const std::string codec = codecOf(m_codecs.SubpictureCodecTable, parseInt32(XPLattr(line, "mediaAttr")));
     const std::string label =
       "Stream " + std::to_string(stream - 1) + ": " + XPLattr(line, "description") + "." + codec;
     add(SUBTITLE, label);
@@ -131,7 +124,7 @@ class TitleView {
 
 }  // namespace
 
-void XplTitleView(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
+void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
                   StreamSlotTable& slots, Window& window) {
   slots.Reset();
 

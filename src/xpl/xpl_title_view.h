@@ -17,7 +17,7 @@ inline constexpr const char* XPL_TREE_ROOTS[] = {"Info", "Video", "Audio", "Subt
 /// that title, shows it in the window's tree and enables, ticks and labels the boxes of its tracks; slots
 /// end up marked for the listed tracks only. Without such a line only slots is emptied. Throws ConvertError
 /// for a track number or media attribute that is not an integer; what was done until then stays.
-void XplTitleView(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
+void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
                   StreamSlotTable& slots, Window& window);
 
 }  // namespace ardunex

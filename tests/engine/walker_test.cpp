@@ -59,6 +59,54 @@ TEST(Walker, ScanClaimsSlotsAndLogsEachCodec) {
   }
 }
 
+// What later stages read of each packet: its PTS, whether it is scrambled, its further LPCM header bytes;
+// the same on the header shortcuts and the single-byte steps, wherever the blocks are cut.
+TEST(Walker, KeepsTheTimeStampScramblingAndLpcmHeaderOfThePacket) {
+  struct Case {
+    const char* name;
+    Bytes stream;
+    std::int64_t pts;
+    bool scrambled;
+    std::array<std::uint8_t, 3> lpcmHeader;
+  };
+  const Bytes p = payload(40, 1);
+  const Case cases[] = {
+    {"no time stamp", PsBuilder().pes(0xE0, p).bytes(), -1, false, {}},
+    {"largest PTS", PsBuilder().pes(0xE0, p, {.pts = true, .ptsValue = 0x1FFFFFFFF}).bytes(), 0x1FFFFFFFF, false, {}},
+    {"PTS and DTS", PsBuilder().pes(0xE2, p, {.ptsDts = true, .ptsValue = 0x123456789}).bytes(), 0x123456789, false, {}},
+    {"scrambled AC-3", PsBuilder().privateStream1(0x80, p, {.pts = true, .scrambling = 1, .ptsValue = 90000}).bytes(),
+     90000, true, {}},
+    {"scrambled VC-1",
+     PsBuilder().pes(0xFD, p, {.pts = true, .streamIdExtension = 0x55, .scrambling = 2, .ptsValue = 3}).bytes(), 3, true,
+     {}},
+    {"scrambled MPEG audio", PsBuilder().pes(0xC0, p, {.pts = true, .scrambling = 3, .ptsValue = 7}).bytes(), 7, true,
+     {}},
+    {"LPCM", PsBuilder().privateStream1(0xA1, p, {.pts = true, .ptsValue = 5}).bytes(), 5, false, {0x00, 0x11, 0x80}},
+    {"a packet after one with all three",
+     concat({PsBuilder().privateStream1(0xA1, p, {.pts = true, .scrambling = 1}).bytes(), PsBuilder().pes(0xE0, p).bytes()}),
+     -1, false, {}},
+  };
+  for (const Case& c : cases) {
+    const Bytes stream = concat({PsBuilder().pack().bytes(), c.stream});
+    for (bool byteWise : {false, true}) {
+      for (std::size_t blockSize : {std::size_t{1}, std::size_t{7}, stream.size()}) {
+        SCOPED_TRACE(std::string(c.name) + (byteWise ? ", byte-wise, " : ", ") + std::to_string(blockSize));
+        FakeWindow window;
+        StreamSlotTable slots;
+        SlotFiles files;
+        Walker walker(window, slots, files);
+        walker.setByteWise(byteWise);
+        walker.begin(Mode::Scan);
+        for (std::size_t at = 0; at < stream.size(); at += blockSize)
+          walker.walk(stream.data() + at, std::min(blockSize, stream.size() - at));
+        EXPECT_EQ(walker.state().Pts, c.pts);
+        EXPECT_EQ(walker.state().Scrambled, c.scrambled);
+        EXPECT_EQ(walker.state().LpcmHeader, c.lpcmHeader);
+      }
+    }
+  }
+}
+
 TEST(Walker, FirstStreamOfANumberKeepsTheSlotAndIsLoggedOnce) {
   EngineHarness h;
   h.setInput(PsBuilder()

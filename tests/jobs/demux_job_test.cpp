@@ -115,10 +115,7 @@ TEST_F(DemuxJob, WritesTheTickedStreamsPayloads) {
   EXPECT_EQ(filesIn(out), 2u);  // nothing for the unticked LPCM box
   EXPECT_EQ(fake.page, Page::Status);
   ASSERT_EQ(fake.panelHistory.size(), 4u);
-  EXPECT_EQ(fake.panelHistory[0][0], " Opening");
-  EXPECT_EQ(fake.panelHistory[1][0], " Writing stream(s)");
-  EXPECT_EQ(fake.panels[0], " Ready");
-  EXPECT_EQ(fake.panels[1], " ");
+  fake.expectStatusOfFinishedJob(" Writing stream(s)");
   EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
   EXPECT_TRUE(fake.buttonEnabled(Button::ReadEvo));
   EXPECT_FALSE(fake.buttonEnabled(Button::Cancel));

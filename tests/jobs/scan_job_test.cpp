@@ -147,10 +147,7 @@ TEST_F(ScanJob, ManyStreamsLogStatusAndButtons) {
 
   EXPECT_EQ(fake.page, Page::Status);
   ASSERT_GE(fake.panelHistory.size(), 3u);
-  EXPECT_EQ(fake.panelHistory[0][0], " Opening");
-  EXPECT_EQ(fake.panelHistory[1][0], " Reading");
-  EXPECT_EQ(fake.panels[0], " Ready");
-  EXPECT_EQ(fake.panels[1], " ");
+  fake.expectStatusOfFinishedJob(" Reading");
   for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
     EXPECT_TRUE(fake.buttonEnabled(button)) << static_cast<int>(button);
   EXPECT_FALSE(fake.buttonEnabled(Button::Cancel));

@@ -16,6 +16,7 @@ namespace ardunex {
 namespace {
 
 using test::FakeSettingsTarget;
+using test::movedWindow;
 using test::readText;
 using test::settingsFile;
 using test::TempDir;
@@ -75,18 +76,6 @@ std::vector<Line> readExport(const std::string& text, std::string& key) {
   return out;
 }
 
-FakeSettingsTarget someWindow() {
-  FakeSettingsTarget window;
-  window.left = 10;
-  window.top = -8;
-  window.width = 640;
-  window.height = 480;
-  window.tree = 96;
-  window.work = "";
-  window.continueTicked = false;
-  return window;
-}
-
 /// A store whose disk fills up halfway through writing the new file.
 class DiskFullStore : public FileSettingsStore {
  public:
@@ -106,7 +95,7 @@ TEST(FileSettingsStore, WritesAnExportFileInWriteOrder) {
   PathState paths;
   paths.EVOdir = "D:\\HVDVD_TS\\";
   paths.XPLdir = "/media/\"quoted\" disc/";
-  RegWrite(store, someWindow(), paths, [] { return SAVE_TIME; });
+  RegWrite(store, movedWindow(10), paths, [] { return SAVE_TIME; });
 
   std::string key;
   const std::vector<Line> lines = readExport(readText(dir.file("settings.reg")), key);
@@ -133,10 +122,10 @@ TEST(FileSettingsStore, FailedSaveLeavesTheStoredFileIntact) {
   TempDir dir;
   const std::string path = dir.file("settings.reg");
   FileSettingsStore store(path);
-  RegWrite(store, someWindow(), PathState{});
+  RegWrite(store, movedWindow(10), PathState{});
   const std::string before = readText(path);
 
-  FakeSettingsTarget changed = someWindow();
+  FakeSettingsTarget changed = movedWindow(10);
   changed.audio = "dts";
   DiskFullStore full(path);
   try {
@@ -195,7 +184,7 @@ TEST(FileSettingsStore, UnparsableFileIsKeptAsideAndReplacedOnSave) {
   EXPECT_EQ(readText(store.badCopyPath()), damaged);
   EXPECT_EQ(readText(path), damaged);
 
-  RegWrite(store, someWindow(), PathState{});
+  RegWrite(store, movedWindow(10), PathState{});
   EXPECT_EQ(readText(store.badCopyPath()), damaged);
   RegRead(store, window, paths);
   EXPECT_EQ(window.top, -8);
@@ -205,7 +194,7 @@ TEST(FileSettingsStore, UnparsableFileIsKeptAsideAndReplacedOnSave) {
   writeText(other.file("settings.reg"), damaged);
   std::filesystem::create_directory(other.file("settings.reg.bad"));
   FileSettingsStore stuck(other.file("settings.reg"));
-  EXPECT_NO_THROW(RegWrite(stuck, someWindow(), PathState{}));
+  EXPECT_NO_THROW(RegWrite(stuck, movedWindow(10), PathState{}));
   EXPECT_EQ(readText(other.file("settings.reg")), damaged);
 }
 
@@ -230,7 +219,7 @@ TEST(FileSettingsStore, OtherKeysAndValuesSurviveASave) {
             "\"Ignored\"=\"y\"\n");
   const RegFile before = *RegFile::parse(readText(path));
   FileSettingsStore store(path);
-  RegWrite(store, someWindow(), PathState{});
+  RegWrite(store, movedWindow(10), PathState{});
 
   const auto after = RegFile::parse(readText(path));
   ASSERT_TRUE(after.has_value());
@@ -285,7 +274,7 @@ TEST(FileSettingsStore, TextsSurviveWhateverBytesTheyHold) {
   PathState paths;
   paths.EVOdir = "/media/\xE9t\xE9/HVDVD_TS/";  // Latin-1 bytes, not UTF-8
   paths.XPLdir = "two\r\nlines";
-  FakeSettingsTarget window = someWindow();
+  FakeSettingsTarget window = movedWindow(10);
   window.work = "\xF0\x9F\x8E\xAC out";
   RegWrite(store, window, paths);
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("settings.reg")));

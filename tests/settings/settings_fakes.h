@@ -62,6 +62,18 @@ class FakeSettingsTarget : public SettingsTarget {
   }
 };
 
+/// A window moved to left and 8 pixels above the screen's top, sized 640 by 480, with "Continue" cleared;
+/// everything else as designed.
+inline FakeSettingsTarget movedWindow(int left) {
+  FakeSettingsTarget window;
+  window.left = left;
+  window.top = -8;
+  window.width = 640;
+  window.height = 480;
+  window.continueTicked = false;
+  return window;
+}
+
 /// A store that writes each value at once, as the registry does, and can refuse one value by name.
 class MemorySettingsStore : public SettingsStore {
  public:

@@ -25,17 +25,12 @@ const std::vector<std::string> ALL_VALUES_IN_WRITE_ORDER = {
     "WindowState", "Top",     "Left",   "Width",  "Height",   "TreeWidth", "AudioExt",
     "VideoExt",    "Workdir", "EVOdir", "XPLdir", "Continue", "FastCheck", "Install"};
 
+/// The shared moved window with other extensions and a wider tree.
 FakeSettingsTarget movedWindow() {
-  FakeSettingsTarget window;
-  window.left = 120;
-  window.top = -8;
-  window.width = 640;
-  window.height = 480;
+  FakeSettingsTarget window = test::movedWindow(120);
   window.tree = 150;
   window.audio = "ac3";
   window.video = "vc1";
-  window.work = "";
-  window.continueTicked = false;
   return window;
 }
 

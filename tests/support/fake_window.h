@@ -30,6 +30,10 @@ class FakeWindow : public ValueWindow {
     ++confirmCalls;
     return confirmAnswer;
   }
+
+  /// Checks the status bar of a scan or demux that ran to its end: " Opening", then jobText in panel 0,
+  /// finally " Ready" with panel 1 emptied. panelHistory must hold at least two entries.
+  void expectStatusOfFinishedJob(const std::string& jobText) const;
 };
 
 }  // namespace ardunex

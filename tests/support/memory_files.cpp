@@ -9,15 +9,25 @@
 
 namespace ardunex::test {
 
-MemoryInputFile::MemoryInputFile(std::string path, Bytes data, std::int64_t size)
-  : m_path(std::move(path)), m_data(std::move(data)) {
+MemoryInputFile::MemoryInputFile(std::string path, Bytes data, std::int64_t size, int* openCount,
+                                 std::vector<std::size_t>* readSizes)
+  : m_path(std::move(path)), m_data(std::move(data)), m_openCount(openCount), m_readSizes(readSizes) {
   m_size = size >= 0 ? size : static_cast<std::int64_t>(m_data.size());
   if (m_data.empty())
     m_size = 0;
+  if (m_openCount)
+    ++*m_openCount;
+}
+
+MemoryInputFile::~MemoryInputFile() {
+  if (m_openCount)
+    --*m_openCount;
 }
 
 std::size_t MemoryInputFile::read(std::uint8_t* buffer, std::size_t count) {
   ++reads;
+  if (m_readSizes)
+    m_readSizes->push_back(count);
   if (m_position == throwReadAt)
     throw StreamReadError();
   if (m_position == zeroReadAt || m_position >= m_size)
@@ -83,7 +93,8 @@ std::unique_ptr<InputFile> MemoryFileSystem::openRead(const std::string& path) {
   if (file == files.end())
     throw OpenError(path, systemReason(ENOENT));
   const auto size = sizeOf.find(path);
-  auto input = std::make_unique<MemoryInputFile>(path, file->second, size == sizeOf.end() ? -1 : size->second);
+  auto input = std::make_unique<MemoryInputFile>(path, file->second, size == sizeOf.end() ? -1 : size->second,
+                                                 &openInputs, &readCounts);
   if (const auto fault = zeroReadAt.find(path); fault != zeroReadAt.end())
     input->zeroReadAt = fault->second;
   return input;

@@ -17,7 +17,13 @@ namespace ardunex::test {
 /// short pattern can stand for a file of many gigabytes.
 class MemoryInputFile : public InputFile {
  public:
-  MemoryInputFile(std::string path, Bytes data, std::int64_t size = -1);
+  /// openCount, when given, counts the file while it exists; readSizes, when given, receives the size each
+  /// read asks for.
+  MemoryInputFile(std::string path, Bytes data, std::int64_t size = -1, int* openCount = nullptr,
+                  std::vector<std::size_t>* readSizes = nullptr);
+  ~MemoryInputFile() override;
+  MemoryInputFile(const MemoryInputFile&) = delete;
+  MemoryInputFile& operator=(const MemoryInputFile&) = delete;
 
   /// A read that begins at this position returns 0 bytes (a failing medium); -1 for never.
   std::int64_t zeroReadAt = -1;
@@ -36,6 +42,8 @@ class MemoryInputFile : public InputFile {
   Bytes m_data;
   std::int64_t m_size;
   std::int64_t m_position = 0;
+  int* m_openCount;
+  std::vector<std::size_t>* m_readSizes;
 };
 
 /// An output file appending to a byte vector owned elsewhere.
@@ -84,6 +92,10 @@ class MemoryFileSystem : public FileSystem {
   std::map<std::string, std::int64_t> sizeOf;
   /// Output files created and not yet closed or destroyed.
   int openOutputs = 0;
+  /// Input files opened and not yet destroyed.
+  int openInputs = 0;
+  /// The size each read of an input file asked for, in order.
+  std::vector<std::size_t> readCounts;
 
   std::unique_ptr<InputFile> openRead(const std::string& path) override;
   std::unique_ptr<OutputFile> create(const std::string& path) override;

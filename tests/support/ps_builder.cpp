@@ -44,13 +44,15 @@ void putTimeStamp(Bytes& out, std::uint8_t prefix, std::uint64_t ts) {
 Bytes PsBuilder::pesHeaderBytes(const PesHeader& h) {
   Bytes data;
   std::uint8_t flags = 0;
+  const auto given = static_cast<std::uint64_t>(h.ptsValue);
   if (h.ptsDts) {
     flags |= 0xC0;
-    putTimeStamp(data, 0x3, m_clock + PTS_STEP);
-    putTimeStamp(data, 0x1, m_clock);
+    const std::uint64_t pts = h.ptsValue >= 0 ? given : m_clock + PTS_STEP;
+    putTimeStamp(data, 0x3, pts);
+    putTimeStamp(data, 0x1, pts - PTS_STEP);  // DTS
   } else if (h.pts) {
     flags |= 0x80;
-    putTimeStamp(data, 0x2, m_clock);
+    putTimeStamp(data, 0x2, h.ptsValue >= 0 ? given : m_clock);
   }
   m_clock += PTS_STEP;
   if (h.extension || h.pstd || h.streamIdExtension >= 0) {
@@ -72,7 +74,8 @@ Bytes PsBuilder::pesHeaderBytes(const PesHeader& h) {
   if (data.size() > 0xFF)
     throw std::invalid_argument("PES header data too long");
 
-  Bytes header{0x81, flags, static_cast<std::uint8_t>(data.size())};  // '10', original_or_copy; flags; length
+  // '10', PES_scrambling_control, original_or_copy; flags; length
+  Bytes header{static_cast<std::uint8_t>(0x81 | (h.scrambling & 3) << 4), flags, static_cast<std::uint8_t>(data.size())};
   header.insert(header.end(), data.begin(), data.end());
   return header;
 }

@@ -53,7 +53,7 @@ TEST(XPLattr, ReachesAtMost255CharactersAfterTheName) {
   }
 }
 
-TEST(StrToInt, AcceptsIntegersInDecimalAndHex) {
+TEST(ParseInt32, AcceptsIntegersInDecimalAndHex) {
   struct Case {
     const char* text;
     std::int32_t expected;
@@ -65,14 +65,14 @@ TEST(StrToInt, AcceptsIntegersInDecimalAndHex) {
     {"$7FFFFFFF", 2147483647},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(StrToInt(c.text), c.expected) << c.text;
+    EXPECT_EQ(parseInt32(c.text), c.expected) << c.text;
 }
 
-TEST(StrToInt, RejectsEverythingElseWithTheText) {
+TEST(ParseInt32, RejectsEverythingElseWithTheText) {
   for (const char* text : {"", " ", "1 ", "1a", "a1", "+", "-", "$", "0x", "1.5", "2147483648", "-2147483649",
                            "$80000000", "99999999999999999999", "\t1", "1e3", "0x-1", "--1"}) {
     try {
-      StrToInt(text);
+      parseInt32(text);
       ADD_FAILURE() << "accepted '" << text << "'";
     } catch (const ConvertError& e) {
       EXPECT_EQ(e.what(), "'" + std::string(text) + "' is not a valid integer value");

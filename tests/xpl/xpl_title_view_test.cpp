@@ -71,7 +71,7 @@ Lines threeTitles() {
 
 TEST_F(TitleViewTest, ShowsTheTitleAboveTheFirstLineNamingTheEvoFile) {
   Lines lines = threeTitles();
-  XplTitleView(lines, codecs, "FEATURE_1", slots, window);
+  showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   const Lines full = threeTitles();
   EXPECT_EQ(lines, Lines(full.begin() + 6, full.begin() + 11));
   ASSERT_EQ(window.xplTree.size(), 5u);
@@ -84,7 +84,7 @@ TEST_F(TitleViewTest, ShowsTheTitleAboveTheFirstLineNamingTheEvoFile) {
   Lines changed = threeTitles();
   changed[3] = "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_10.MAP\">";
   lines = changed;
-  XplTitleView(lines, codecs, "FEATURE_1", slots, window);
+  showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_EQ(lines, Lines(changed.begin() + 2, changed.begin() + 6));
   EXPECT_EQ(texts(root("Info")), (Lines{"Name: Logo", "Duration: 00:00:10:00"}));
 }
@@ -93,7 +93,7 @@ TEST_F(TitleViewTest, WithoutAnAnchorNothingIsShown) {
   for (const std::string& evoBase : {std::string(), std::string("MISSING"), std::string("Playlist")}) {
     Lines lines = threeTitles();
     slots.Claim(17, 0xC0);
-    XplTitleView(lines, codecs, evoBase, slots, window);
+    showXplTitle(lines, codecs, evoBase, slots, window);
     EXPECT_EQ(lines, threeTitles()) << evoBase;
     EXPECT_EQ(window.xplTree.size(), 4u) << evoBase;
     EXPECT_EQ(enabledBoxes(), 0) << evoBase;
@@ -106,13 +106,13 @@ TEST_F(TitleViewTest, TrimsToTheNearestEndTag) {
   // The title's own end tag is missing: the title set's end tag ends it.
   Lines lines = {"<TitleSet>", "  <Title displayName=\"A\">", "    <Clip src=\"FEATURE_1.MAP\"/>",
                  "  </TitleSet>", "<Other/>"};
-  XplTitleView(lines, codecs, "FEATURE_1", slots, window);
+  showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_EQ(lines, (Lines{"  <Title displayName=\"A\">", "    <Clip src=\"FEATURE_1.MAP\"/>", "  </TitleSet>"}));
 
   // No end tag at all, and the title on line 0: every line stays, to the end of the file.
   lines = {"<Title displayName=\"A\">", "  <Clip src=\"FEATURE_1.MAP\"/>", "  <Chapter titleTimeBegin=\"1\" displayName=\"c\"/>"};
   const Lines whole = lines;
-  XplTitleView(lines, codecs, "FEATURE_1", slots, window);
+  showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_EQ(lines, whole);
   EXPECT_EQ(texts(root("Chapter")), Lines{"1: c"});
 }
@@ -137,7 +137,7 @@ TEST_F(TitleViewTest, LabelsTracksAndListsEachNumberOnce) {
     "  </ChapterList>",
     "</Title>",
   };
-  XplTitleView(lines, codecs, "FEATURE_1", slots, window);
+  showXplTitle(lines, codecs, "FEATURE_1", slots, window);
 
   EXPECT_EQ(texts(root("Video")), (Lines{"VC-1.stream.0", "VC-1.stream.0"}));
   EXPECT_EQ(texts(root("Audio")), (Lines{"Stream 2: English.DDP", "Stream 15: Empty entry."}));
@@ -179,7 +179,7 @@ TEST_F(TitleViewTest, NumbersOutsideTheTablesTouchNothing) {
     "  <Subtitle streamNumber=\"2\" mediaAttr=\"0\" description=\"Before the codecs\"/>",
     "</Title>",
   };
-  XplTitleView(lines, codecs, "FEATURE_1", slots, window);
+  showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_TRUE(texts(root("Video")).empty());
   EXPECT_EQ(texts(root("Audio")), Lines{"Stream 0: Beyond the codecs."});
   EXPECT_EQ(texts(root("Subtitle")), Lines{"Stream 1: Before the codecs."});
@@ -200,7 +200,7 @@ TEST_F(TitleViewTest, AFailedNumberKeepsWhatWasShown) {
     Lines lines = {"<Title displayName=\"Main\">", "  <Clip src=\"FEATURE_1.MAP\"/>",
                    "  <Audio streamNumber=\"1\" mediaAttr=\"2\" description=\"English\"/>", c.badLine,
                    "  <Chapter displayName=\"never\"/>", "</Title>", "<After/>"};
-    EXPECT_THROW(XplTitleView(lines, codecs, "FEATURE_1", slots, window), ConvertError);
+    EXPECT_THROW(showXplTitle(lines, codecs, "FEATURE_1", slots, window), ConvertError);
     EXPECT_EQ(lines.size(), 6u);
     EXPECT_EQ(texts(root("Audio")), Lines{"Stream 0: English.DDP"});
     EXPECT_TRUE(texts(root("Chapter")).empty());

@@ -1,6 +1,7 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/errors.h"
 #include "jobs/job_scope.h"
@@ -15,13 +16,14 @@ namespace {
 /// input, shows the memo again with the lines read so far and leaves the window usable.
 class ReadScope {
  public:
-  explicit ReadScope(Session& session) : m_jobs(session), m_session(session), m_window(session.window()) {
+  ReadScope(Session& session, Window& window, RunState& run, std::vector<std::string>& lines)
+    : m_jobs(session), m_window(window), m_run(run), m_lines(lines) {
     m_jobs.readXplAfter(true);
   }
   ~ReadScope() {
-    m_session.run().InputFile.reset();
+    m_run.InputFile.reset();
     if (m_memoHidden) {
-      m_window.setXplMemo(m_session.xplLines());
+      m_window.setXplMemo(m_lines);
       m_window.setXplMemoVisible(true);
     }
   }
@@ -30,23 +32,24 @@ class ReadScope {
 
   /// The memo is hidden while its lines are replaced; the scope shows it again at the end.
   void hideMemo() {
-    m_session.xplLines().clear();
-    m_window.setXplMemo(m_session.xplLines());
+    m_lines.clear();
+    m_window.setXplMemo(m_lines);
     m_window.setXplMemoVisible(false);
     m_memoHidden = true;
   }
 
   /// Shows the memo with its final lines (the normal end does so before logging "Done.").
   void showMemo() {
-    m_window.setXplMemo(m_session.xplLines());
+    m_window.setXplMemo(m_lines);
     m_window.setXplMemoVisible(true);
     m_memoHidden = false;
   }
 
  private:
   JobScope m_jobs;  // destroyed last: buttons come back after the input is closed and the memo shown
-  Session& m_session;
   Window& m_window;
+  RunState& m_run;
+  std::vector<std::string>& m_lines;
   bool m_memoHidden = false;
 };
 
@@ -56,13 +59,13 @@ void Session::bReadXPLClick() {
   // The input file and read buffer belong to a running scan or demux.
   if (m_jobRunning)
     return;
-  ReadScope scope(*this);
+  RunState& run = m_engine.run();
+  ReadScope scope(*this, m_window, run, m_xplLines);
   m_playlistTitle.reset();
 
   Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
   m_window.showPage(Page::Xpl);
-  RunState& run = m_engine.run();
   run.InputFile = m_fileSystem.openRead(m_window.xplFileText());
   m_window.log("Open " + m_paths.XPLname);
   m_window.log("Filesize: " + std::to_string(run.InputFile->size()) + " bytes");
@@ -82,7 +85,7 @@ void Session::bReadXPLClick() {
   run.InputFile.reset();
 
   std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
-  XplTitleView(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
+  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
   m_playlistTitle = std::move(title);
 
   scope.showMemo();

@@ -1,4 +1,4 @@
-// "Read XPL" driven through a session and a headless window: log, status bar, memo, tree, boxes, failures.
+// "Read XPL" driven through a session and a fake window: log, status bar, memo, tree, boxes, failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,12 +7,13 @@
 #include "engine/errors.h"
 #include "jobs/session.h"
 #include "support/fake_window.h"
-#include "xpl/memory_file_system.h"
+#include "support/memory_files.h"
 
 namespace ardunex {
 namespace {
 
 using Lines = std::vector<std::string>;
+using test::Bytes;
 using test::MemoryFileSystem;
 
 const std::string PLAYLIST = "/disc/ADV_OBJ/VPLST000.XPL";
@@ -32,6 +33,9 @@ struct ReadXplTest : ::testing::Test {
   WatchingWindow window;
   MemoryFileSystem files;
   Session session{window, files};
+
+  /// Puts text at path in the in-memory file system.
+  void put(const std::string& path, const std::string& text) { files.files[path] = Bytes(text.begin(), text.end()); }
 
   void SetUp() override {
     window.session = &session;
@@ -62,7 +66,7 @@ struct ReadXplTest : ::testing::Test {
     EXPECT_TRUE(window.buttonEnabled(Button::ReadXpl));
     EXPECT_TRUE(window.buttonEnabled(Button::BrowseEvo));
     EXPECT_TRUE(window.xplMemoVisible);
-    EXPECT_EQ(files.openFiles, 0);
+    EXPECT_EQ(files.openInputs, 0);
     EXPECT_EQ(session.run().InputFile, nullptr);
   }
 };
@@ -82,7 +86,7 @@ TEST_F(ReadXplTest, ReadsInBlocksOf64KiBAndKeepsTagsWhole) {
     std::string text(c.size, ' ');
     if (c.size > 65536)
       text.replace(c.size - tag.size(), tag.size(), tag);  // its ">" is the file's last byte
-    files.files[PLAYLIST] = text;
+    put(PLAYLIST, text);
 
     EXPECT_EQ(press(), "") << c.size;
     EXPECT_EQ(window.logLines, (Lines{"Open VPLST000.XPL", "Filesize: " + std::to_string(c.size) + " bytes", "Done."}));
@@ -101,13 +105,12 @@ TEST_F(ReadXplTest, ReadsInBlocksOf64KiBAndKeepsTagsWhole) {
 }
 
 TEST_F(ReadXplTest, CodecTablesSurviveTheNextRead) {
-  files.files[PLAYLIST] =
-    "<AudioAttributeItem index=\"1\" codec=\"DD\"/><AudioAttributeItem index=\"2\" codec=\"DTS\"/>";
+  put(PLAYLIST, "<AudioAttributeItem index=\"1\" codec=\"DD\"/><AudioAttributeItem index=\"2\" codec=\"DTS\"/>");
   ASSERT_EQ(press(), "");
-  files.files[PLAYLIST] =
-    "<AudioAttributeItem index=\"1\" codec=\"MLP\"/>"
-    "<Title displayName=\"T\"><Clip src=\"FEATURE_1.MAP\"/><Audio streamNumber=\"2\" mediaAttr=\"2\" "
-    "description=\"Kept\"/></Title>";
+  put(PLAYLIST,
+      "<AudioAttributeItem index=\"1\" codec=\"MLP\"/>"
+      "<Title displayName=\"T\"><Clip src=\"FEATURE_1.MAP\"/><Audio streamNumber=\"2\" mediaAttr=\"2\" "
+      "description=\"Kept\"/></Title>");
   ASSERT_EQ(press(), "");
   EXPECT_EQ(session.codecTables().AudioCodecTable[0], "MLP");
   EXPECT_EQ(window.boxes[audioBox(1)].caption, "DTS.stream.1.Kept");
@@ -134,9 +137,8 @@ TEST_F(ReadXplTest, FailuresLeaveTheWindowUsable) {
     SCOPED_TRACE(c.name);
     files.files.clear();
     if (!c.text.empty())
-      files.files[PLAYLIST] = c.text;
-    files.stallAt = c.stallAt;
-    session.xplLines() = {"old line"};
+      put(PLAYLIST, c.text);
+    files.zeroReadAt[PLAYLIST] = c.stallAt;
     window.xplMemo = {"old line"};
     window.logLines.clear();
     window.boxes[audioBox(4)] = {true, true, "DD.stream.4"};
@@ -152,12 +154,12 @@ TEST_F(ReadXplTest, FailuresLeaveTheWindowUsable) {
 }
 
 TEST_F(ReadXplTest, CountsAsAJobAndWaitsForOthers) {
-  files.files[PLAYLIST] = "<a/>";
+  put(PLAYLIST, "<a/>");
   ASSERT_EQ(press(), "");
   EXPECT_TRUE(window.runningWhileHidden);
 
   // Pressed while a scan runs (at its progress report), the command does nothing.
-  files.files["/disc/HVDVD_TS/FEATURE_1.EVO"] = std::string(PROGRESS_STEP, '\0');
+  files.files["/disc/HVDVD_TS/FEATURE_1.EVO"] = Bytes(PROGRESS_STEP, 0);
   window.fastCheckChecked = true;
   window.logLines.clear();
   std::size_t logSizeDuringScan = 0;
