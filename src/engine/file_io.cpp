@@ -91,16 +91,12 @@ class PosixOutputFile : public OutputFile {
     if (m_fd < 0)
       throw StreamWriteError();
     flush();
-    while (count > 0) {
-      const ssize_t put = ::pwrite(m_fd, data, count, static_cast<off_t>(offset));
-      if (put < 0 && errno == EINTR)
-        continue;
-      if (put <= 0)
-        throw StreamWriteError();
-      data += put;
-      offset += put;
-      count -= static_cast<std::size_t>(put);
-    }
+    // A seek and a write rather than pwrite, which not every platform has; appends go on at the end.
+    if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+      throw StreamWriteError();
+    writeAll(data, count);
+    if (::lseek(m_fd, 0, SEEK_END) < 0)
+      throw StreamWriteError();
   }
 
   void close() override {
