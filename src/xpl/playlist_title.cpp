@@ -270,12 +270,13 @@ std::optional<int> timeBaseRate(std::string_view timeBase) {
 }
 
 std::optional<std::int64_t> titleTimeNs(std::string_view text, int fps) {
-  // HH:MM:SS:FF, each field two digits (the hours may have more).
+  // HH:MM:SS:FF, each field two digits (the hours may have up to four).
+  constexpr std::size_t MAX_HOUR_DIGITS = 4;
   std::array<std::int64_t, 4> fields{};
   std::size_t at = 0;
   for (std::size_t f = 0; f < fields.size(); ++f) {
     const std::size_t start = at;
-    while (at < text.size() && isDigit(text[at]) && at - start < 9)
+    while (at < text.size() && isDigit(text[at]) && at - start < MAX_HOUR_DIGITS)
       fields[f] = fields[f] * 10 + (text[at++] - '0');
     const std::size_t digits = at - start;
     if (digits < 2 || (f > 0 && digits != 2))
