@@ -60,9 +60,12 @@ constexpr const char* HELP_END =
   "\n"
   "The log lines go to standard output, progress to standard error when it is a\n"
   "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
+  "SIGTERM and SIGHUP stop it the same way.\n"
   "\n"
   "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
-  "2 on a usage error, 130 when stopped by Ctrl-C.\n";
+  "2 on a usage error, 3 when the run ended but its log could not be written to\n"
+  "standard output (full disk, closed pipe), 130 when stopped by Ctrl-C, 143 by\n"
+  "SIGTERM, 129 by SIGHUP.\n";
 
 struct Arguments {
   std::string evoFile;
@@ -98,6 +101,12 @@ std::set<int> parseList(const std::string& option, const std::string& text, int 
     at = comma + 1;
   }
   return numbers;
+}
+
+// Characters of a UTF-8 text, as the window's box counts them: every byte but the continuation bytes.
+std::size_t characterCount(const std::string& text) {
+  return static_cast<std::size_t>(
+    std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 const OptionInfo* findOption(const std::string& arg) {
@@ -156,7 +165,7 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.videoExt = value();
     else if (arg == "--audio-ext") {
       args.audioExt = value();
-      if (args.audioExt->size() > static_cast<std::size_t>(AUDIO_EXT_MAX_LENGTH))
+      if (characterCount(*args.audioExt) > static_cast<std::size_t>(AUDIO_EXT_MAX_LENGTH))
         throw UsageError{"the audio file extension has at most " + std::to_string(AUDIO_EXT_MAX_LENGTH) +
                          " characters"};
     } else if (arg == "--no-continue")
@@ -223,9 +232,14 @@ void applySelection(ConsoleWindow& window, const Arguments& args) {
     window.setBoxChecked(subBox(k), false);
 }
 
-extern "C" void onInterrupt(int) {
+extern "C" void onStopSignal(int signal) {
+  int none = 0;
+  ConsoleWindow::stopSignal.compare_exchange_strong(none, signal);
   ConsoleWindow::interrupted = true;
 }
+
+// The exit status of a run whose log could not be written to standard output.
+constexpr int LOG_LOST_STATUS = 3;
 
 }  // namespace
 
@@ -238,9 +252,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ardunex-cli: %s\n%s", error.message.c_str(), USAGE);
     return 2;
   }
+#ifdef SIGPIPE
+  // A closed pipe on standard output must not end a demux half way: writes fail instead, and the lost log
+  // is reported in the exit status.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   if (help) {
     printHelp(stdout);
-    return 0;
+    ConsoleWindow helpWindow(stdout, stderr, false);
+    return helpWindow.checkOutput() ? 0 : LOG_LOST_STATUS;
   }
 
   ConsoleWindow window(stdout, stderr, isatty(fileno(stderr)) != 0);
@@ -255,7 +275,14 @@ int main(int argc, char** argv) {
     window.videoExtText = *args.videoExt;
   if (args.audioExt)
     window.audioExtText = *args.audioExt;
-  std::signal(SIGINT, onInterrupt);
+  // Ctrl-C, and the end of the terminal or session, stop the run cleanly: the files are closed with what
+  // they hold.
+  std::signal(SIGINT, onStopSignal);
+  std::signal(SIGTERM, onStopSignal);
+#ifdef SIGHUP
+  std::signal(SIGHUP, onStopSignal);
+#endif
+  session.setStopFlag(&ConsoleWindow::interrupted);
 #ifdef SIGXFSZ
   // A write beyond the file-size limit must fail like a full disk (EFBIG), so that the files are closed
   // with what they hold and the failure is reported, instead of the signal ending the process.
@@ -270,7 +297,7 @@ int main(int argc, char** argv) {
       session.chooseXplFile(args.xplFile);
       session.bReadXPLClick();
       if (args.printXpl) {
-        for (const std::string& line : window.xplMemo)
+        for (const std::string& line : session.xplLines())
           std::printf("%s\n", line.c_str());
         printTree(stdout, window.xplTree, 0);
       }
@@ -283,12 +310,17 @@ int main(int argc, char** argv) {
   } catch (const Error& error) {
     window.endProgress();
     std::fprintf(stderr, "%s\n", reportText(error.what()).c_str());
+    window.checkOutput();
     return 1;
   } catch (const std::exception& error) {
     window.endProgress();
     std::fprintf(stderr, "%s\n", reportText(error.what()).c_str());
+    window.checkOutput();
     return 1;
   }
   window.endProgress();
-  return ConsoleWindow::interrupted ? 130 : 0;
+  const bool logWritten = window.checkOutput();
+  if (ConsoleWindow::interrupted)
+    return 128 + (ConsoleWindow::stopSignal != 0 ? ConsoleWindow::stopSignal.load() : SIGINT);
+  return logWritten ? 0 : LOG_LOST_STATUS;
 }

@@ -1,12 +1,16 @@
 // The console window's output and its answer to Ctrl-C.
 #include "app/console_window.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "engine/ascii_text.h"
 #include "jobs/session.h"
 
 namespace ardunex {
 
 std::atomic<bool> ConsoleWindow::interrupted{false};
+std::atomic<int> ConsoleWindow::stopSignal{0};
 
 ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress)
   : m_out(out), m_err(err), m_showProgress(showProgress) {}
@@ -15,7 +19,20 @@ void ConsoleWindow::log(std::string_view text) {
   endProgress();
   std::fwrite(text.data(), 1, text.size(), m_out);
   std::fputc('\n', m_out);
-  std::fflush(m_out);
+  checkOutput();
+}
+
+bool ConsoleWindow::checkOutput() {
+  errno = 0;
+  const bool failed = std::fflush(m_out) != 0 || std::ferror(m_out) != 0;
+  if (failed && !m_outputLost) {
+    m_outputLost = true;
+    const int error = errno;
+    endProgress();
+    std::fprintf(m_err, "ardunex-cli: cannot write the log to standard output%s%s\n", error != 0 ? ": " : "",
+                 error != 0 ? std::strerror(error) : "");
+  }
+  return !m_outputLost;
 }
 
 void ConsoleWindow::slog(std::string_view text, std::uint8_t panel) {

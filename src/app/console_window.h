@@ -13,8 +13,11 @@ class ConsoleWindow : public ValueWindow {
  public:
   ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress);
 
-  /// Set from the SIGINT handler; the next progress report stops the run like a confirmed Cancel.
+  /// Set from the handler of SIGINT, SIGTERM and SIGHUP; the run stops before its next read like after a
+  /// confirmed Cancel.
   static std::atomic<bool> interrupted;
+  /// The signal that stopped the run (0 for none).
+  static std::atomic<int> stopSignal;
 
   void log(std::string_view text) override;
   void slog(std::string_view text, std::uint8_t panel) override;
@@ -25,11 +28,19 @@ class ConsoleWindow : public ValueWindow {
   /// Ends a progress line on the terminal so that the next output starts on a line of its own.
   void endProgress();
 
+  /// Flushes the log; false once any write to it has failed. The first failure is reported on the error
+  /// stream, and the run goes on.
+  bool checkOutput();
+
+  /// The tag lines are printed from the session's own list, so the memo keeps no copy of them.
+  void setXplMemo(const std::vector<std::string>&) override {}
+
  private:
   std::FILE* m_out;
   std::FILE* m_err;
   bool m_showProgress;
   bool m_progressShown = false;
+  bool m_outputLost = false;
 };
 
 /// The window's name of a box: cbVideo0, cbAudio03, cbSub15.

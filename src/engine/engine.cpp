@@ -50,6 +50,8 @@ void Engine::demux(Mode mode) {
   for (;;) {
     if (input.position() >= size)
       size = input.size();
+    if (m_stopFlag != nullptr && m_stopFlag->load(std::memory_order_relaxed))
+      m_run.CancelRequested = true;
     if (input.position() >= size || m_run.CancelRequested)
       break;
     const std::size_t length = input.read(buffer, READ_BUFFER_SIZE);

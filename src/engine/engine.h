@@ -1,6 +1,7 @@
 // The engine loop: reads the input in 64 KiB blocks, walks them, reports progress every 4 MiB and obeys Cancel.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,10 @@ class Engine {
   const RunState& run() const { return m_run; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
+  /// A flag raised from outside the loop (a signal handler): a run stops before its next read, as after a
+  /// confirmed Cancel, so that the jobs close their files with what they hold.
+  void setStopFlag(const std::atomic<bool>* flag) { m_stopFlag = flag; }
+
   /// Replaces the clock (tests make the estimate predictable).
   void setClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
 
@@ -55,6 +60,7 @@ class Engine {
   StreamSlotTable& m_slots;
   RunState m_run;
   Walker m_walker;
+  const std::atomic<bool>* m_stopFlag = nullptr;
   std::function<Clock::time_point()> m_now = [] { return Clock::now(); };
 };
 

@@ -16,6 +16,9 @@
 #ifndef O_BINARY
 #define O_BINARY 0
 #endif
+#ifndef O_NONBLOCK
+#define O_NONBLOCK 0
+#endif
 
 namespace ardunex {
 namespace {
@@ -152,14 +155,30 @@ void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
 }
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY);
+  // Without O_NONBLOCK the open of a pipe waits for a writer, where nothing (not even Cancel) reaches it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY | O_NONBLOCK);
   if (fd < 0)
     throw OpenError(path, systemReason(errno));
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    throw OpenError(path, systemReason(error));
+  }
+  if (S_ISDIR(st.st_mode)) {
     ::close(fd);
     throw OpenError(path, systemReason(EISDIR));
   }
+  // A pipe, socket or device has no size to read up to and may block or never end: only regular files.
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw OpenError(path, NOT_REGULAR_FILE);
+  }
+#ifndef _WIN32
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0)
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+#endif
   return std::make_unique<PosixInputFile>(path, fd);
 }
 
@@ -173,6 +192,18 @@ std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
 bool PosixFileSystem::exists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::optional<FileIdentity> PosixFileSystem::identity(const std::string& path) {
+#ifdef _WIN32
+  (void)path;
+  return std::nullopt;  // the C library gives no file numbers here
+#else
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0)
+    return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+#endif
 }
 
 PosixFileSystem& PosixFileSystem::instance() {

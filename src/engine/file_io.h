@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,16 +39,32 @@ class OutputFile {
   virtual void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
 };
 
+/// What tells two names of one file apart from two files: the device and the file's number on it.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
+/// The reason an input is refused when it is not a regular file (a pipe, a device, a socket).
+inline constexpr const char* NOT_REGULAR_FILE = "Not a regular file";
+
 /// Opens and creates files.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  /// Opens an existing file for reading. Throws OpenError.
+  /// Opens an existing regular file for reading, without waiting on a pipe or device. Throws OpenError.
   virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
   /// Creates a file, or empties an existing one. Throws CreateError.
   virtual std::unique_ptr<OutputFile> create(const std::string& path) = 0;
   /// Whether a file exists at the path.
   virtual bool exists(const std::string& path) = 0;
+  /// The identity of the file a path names once links are followed; nothing when there is no such file
+  /// or the system cannot tell (then only equal paths count as the same file).
+  virtual std::optional<FileIdentity> identity(const std::string& path) {
+    (void)path;
+    return std::nullopt;
+  }
 };
 
 /// The operating system's files.
@@ -56,6 +73,7 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<InputFile> openRead(const std::string& path) override;
   std::unique_ptr<OutputFile> create(const std::string& path) override;
   bool exists(const std::string& path) override;
+  std::optional<FileIdentity> identity(const std::string& path) override;
 
   /// The process-wide instance.
   static PosixFileSystem& instance();

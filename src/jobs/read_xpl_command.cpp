@@ -1,9 +1,12 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/errors.h"
+#include "engine/file_io.h"
 #include "jobs/job_scope.h"
 #include "jobs/session.h"
 #include "xpl/xpl_reader.h"
@@ -53,6 +56,20 @@ class ReadScope {
   bool m_memoHidden = false;
 };
 
+/// The path as the system resolves it: a bare name such as the playlist field's guess is taken in the
+/// current folder, and a failure then names that full path.
+std::string resolvedPath(const std::string& path) {
+  if (path.empty() || std::filesystem::path(path).is_absolute())
+    return path;
+  std::error_code error;
+  std::string folder = std::filesystem::current_path(error).string();
+  if (error || folder.empty())
+    return path;
+  if (!isPathSeparator(folder.back()))
+    folder += PATH_SEPARATOR;
+  return folder + path;
+}
+
 }  // namespace
 
 void Session::bReadXPLClick() {
@@ -66,7 +83,7 @@ void Session::bReadXPLClick() {
   Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
   m_window.showPage(Page::Xpl);
-  run.InputFile = m_fileSystem.openRead(m_window.xplFileText());
+  run.InputFile = m_fileSystem.openRead(resolvedPath(m_window.xplFileText()));
   m_window.log("Open " + m_paths.XPLname);
   m_window.log("Filesize: " + std::to_string(run.InputFile->size()) + " bytes");
 
@@ -76,6 +93,9 @@ void Session::bReadXPLClick() {
     const std::int64_t size = run.InputFile->size();
     if (run.InputFile->position() >= size)
       break;
+    if (size > XPL_MAX_FILE_SIZE)
+      throw OpenError(run.InputFile->path(),
+                      "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
     const std::size_t got = run.InputFile->read(run.ReadBuffer.get(), READ_BUFFER_SIZE);
     if (got == 0)
       throw StreamReadError();  // the medium gives nothing although the file goes on
@@ -83,6 +103,9 @@ void Session::bReadXPLClick() {
     reader.feed(run.ReadBuffer.get(), got);
   }
   run.InputFile.reset();
+  if (reader.droppedLines() > 0)
+    m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) + " not shown: " +
+                 std::to_string(reader.droppedLines()));
 
   std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
   showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);

@@ -14,10 +14,10 @@ bool isLpcm(int code) { return code >= mpeg::LPCM_FIRST && code < mpeg::LPCM_FIR
 
 }  // namespace
 
-RemuxFiles::RemuxFiles(Window& window, FileSystem& fileSystem, const std::optional<PlaylistTitle>& title,
+RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
                        std::string createBase, std::string outputBase)
   : m_window(window),
-    m_fileSystem(fileSystem),
+    m_guard(guard),
     m_title(title),
     m_createBase(std::move(createBase)),
     m_outputBase(std::move(outputBase)),
@@ -116,7 +116,7 @@ void RemuxFiles::writeMkvmerge(const std::string& chapterFile) {
 }
 
 void RemuxFiles::writeText(const std::string& name, const std::string& text) {
-  auto file = m_fileSystem.create(m_createBase + name);
+  auto file = m_guard.create(m_createBase + name);
   m_window.log("Creating " + name);
   file->append(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
   file->close();

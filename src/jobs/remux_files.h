@@ -7,6 +7,7 @@
 
 #include "engine/file_io.h"
 #include "engine/window.h"
+#include "jobs/output_guard.h"
 #include "xpl/playlist_title.h"
 
 namespace ardunex {
@@ -16,7 +17,8 @@ namespace ardunex {
 class RemuxFiles {
  public:
   /// outputBase is the composed name stem as the log shows it; createBase what goes before it on disk.
-  RemuxFiles(Window& window, FileSystem& fileSystem, const std::optional<PlaylistTitle>& title,
+  /// Files are created through the demux's guard, so that none of them is an input or a stream file.
+  RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
              std::string createBase, std::string outputBase);
 
   /// Whether any of the files is asked for.
@@ -48,7 +50,7 @@ class RemuxFiles {
   const PlaylistTrack* trackOf(int box) const;
 
   Window& m_window;
-  FileSystem& m_fileSystem;
+  OutputGuard& m_guard;
   const std::optional<PlaylistTitle>& m_title;
   std::string m_createBase;
   std::string m_outputBase;

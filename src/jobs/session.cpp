@@ -2,12 +2,14 @@
 #include "jobs/session.h"
 
 #include <algorithm>
+#include <array>
 
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
 #include "engine/mpeg_ps.h"
 #include "engine/wav_writer.h"
 #include "jobs/job_scope.h"
+#include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
 
@@ -30,6 +32,18 @@ constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ/";
 
 bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+/// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got, so
+/// that the files of a stopped job are not taken for complete ones. The stop of a fast scan at its first
+/// progress report is the fast check's own, not the user's.
+void logUserStop(Window& window, const RunState& run, bool fastScan) {
+  const std::int64_t position = run.InputFile->position();
+  const std::int64_t size = run.InputFile->size();
+  if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
+    return;
+  window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
+             " Mbytes.");
 }
 
 }  // namespace
@@ -87,6 +101,7 @@ void Session::bCheckClick() {
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
   m_engine.demux(Mode::Scan);
+  logUserStop(m_window, run, m_window.fastCheck());
   run.InputFile.reset();
 
   for (int k = 0; k < 2; ++k) {
@@ -168,36 +183,55 @@ void Session::bDemuxClick() {
 
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
-  RemuxFiles remux(m_window, m_fileSystem, m_playlistTitle, createBase, outputBase);
-  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext, bool wav) {
+  // No output may be the file being read: every name is checked before the first file is created.
+  OutputGuard guard(m_fileSystem);
+  guard.addInput(evoPath, IS_EVO_FILE);
+  if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
+    guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
+  std::array<bool, AUDIO_BOX_COUNT> wav{};
+  if (m_window.optionOn(Option::LpcmWav))
+    for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+      wav[static_cast<std::size_t>(k)] = m_window.boxChecked(audioBox(k)) && writesWav(k);
+  auto extOf = [&](int box) -> std::string {
+    if (box < 2)
+      return videoExt;
+    return wav[static_cast<std::size_t>(box - audioBox(0))] ? WAV_EXTENSION : audioExt;
+  };
+  for (int box = 0; box < subBox(0); ++box)
+    if ((box < 2 || box >= audioBox(0)) && m_window.boxChecked(box))
+      guard.refuseInput(createBase + outputName(outputBase, m_window.boxCaption(box), extOf(box)));
+  RemuxFiles remux(m_window, guard, m_playlistTitle, createBase, outputBase);
+  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box) {
     if (!m_window.boxChecked(box))
       return;
-    const std::string name = outputName(outputBase, m_window.boxCaption(box), wav ? WAV_EXTENSION : ext);
-    file = m_fileSystem.create(createBase + name);
+    const std::string name = outputName(outputBase, m_window.boxCaption(box), extOf(box));
+    file = guard.create(createBase + name);
     m_window.log("Creating " + name);
-    if (wav) {
+    const bool asWav = box >= audioBox(0) && wav[static_cast<std::size_t>(box - audioBox(0))];
+    if (asWav) {
       auto writer = std::make_unique<WavWriter>(std::move(file), m_window);
       run.SlotFile.wav[static_cast<std::size_t>(box - audioBox(0))] = writer.get();
       file = std::move(writer);
     }
     if (remux.wanted())
-      remux.streamFile(box, name, wav);
+      remux.streamFile(box, name, asWav);
   };
-  const bool lpcmWav = m_window.optionOn(Option::LpcmWav);
   for (int k = 0; k < 2; ++k)
-    createFor(run.SlotFile.video[k], videoBox(k), videoExt, false);
+    createFor(run.SlotFile.video[k], videoBox(k));
   for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    createFor(run.SlotFile.audio[k], audioBox(k), audioExt, lpcmWav && writesWav(k));
+    createFor(run.SlotFile.audio[k], audioBox(k));
 
   m_window.slog("Writing stream(s)", 0);
   m_engine.demux(Mode::Demux);
 
   if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
     run.InputFile.reset();
+    guard.refuseOutput(secondEvo);
     run.InputFile = m_fileSystem.openRead(secondEvo);
     m_window.log("Continue on " + fileNamePart(secondEvo));
     m_engine.demux(Mode::Demux);
   }
+  logUserStop(m_window, run, false);
 
   run.InputFile.reset();
   if (remux.wanted()) {

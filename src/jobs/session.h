@@ -48,6 +48,8 @@ class Session {
 
   /// Stops the running job at its next progress report, without the question a demux asks on Cancel.
   void requestCancel() { m_engine.run().CancelRequested = true; }
+  /// A flag a signal handler raises: the running job stops before its next read and closes its files.
+  void setStopFlag(const std::atomic<bool>* flag) { m_engine.setStopFlag(flag); }
 
   /// The path texts; the saved settings fill in the two folders at start-up.
   PathState& paths() { return m_paths; }

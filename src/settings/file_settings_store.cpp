@@ -44,8 +44,14 @@ bool makeFolders(const std::string& folder) {
 enum class ReadResult { Read, Missing, Failed };
 
 ReadResult readWholeFile(const std::string& path, std::string& text) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a pipe in the file's place must not hold the window up at start-up.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return ReadResult::Failed;
+  }
   std::vector<char> chunk(READ_CHUNK);
   text.clear();
   while (true) {

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <unordered_map>
 
 #include "engine/ascii_text.h"
 
@@ -198,6 +200,94 @@ void appendValue(std::string& out, const RegFileValue& entry) {
   out += LINE_END;
 }
 
+/// A name as sameRegName compares it: ASCII letters in lower case.
+std::string foldName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return folded;
+}
+
+/// Lookups for the parser, so that a file of many keys or values is read in time proportional to its size.
+/// Deleted keys and values are only marked while reading and taken out once at the end.
+class ParseIndex {
+ public:
+  explicit ParseIndex(RegFile& file) : m_file(file) {}
+
+  /// The index of the key with this path, added at the end when missing.
+  std::size_t addKey(std::string_view path) {
+    const auto [at, added] = m_keys.try_emplace(foldName(path), m_file.keys.size());
+    if (added) {
+      m_file.keys.push_back(RegFileKey{std::string(path), {}});
+      m_values.emplace_back();
+    }
+    return at->second;
+  }
+
+  /// Deletes the key with this path and every key below it.
+  void deleteKey(std::string_view path) {
+    const std::string folded = foldName(path);
+    if (const auto at = m_keys.find(folded); at != m_keys.end()) {
+      m_deletedKeys.push_back(at->second);
+      m_keys.erase(at);
+    }
+    const std::string below = folded + '\\';
+    for (auto at = m_keys.lower_bound(below); at != m_keys.end() && at->first.starts_with(below);) {
+      m_deletedKeys.push_back(at->second);
+      at = m_keys.erase(at);
+    }
+  }
+
+  /// Sets, adds or (with deletion) removes a value of a key.
+  void setValue(std::size_t key, std::string name, const ParsedData& data) {
+    std::vector<RegFileValue>& values = m_file.keys[key].values;
+    std::unordered_map<std::string, std::size_t>& names = m_values[key];
+    const auto existing = names.find(foldName(name));
+    if (data.deletion) {
+      if (existing != names.end()) {
+        m_deletedValues.emplace_back(key, existing->second);
+        names.erase(existing);
+      }
+    } else if (existing != names.end()) {
+      values[existing->second].value = data.value;
+    } else {
+      names.emplace(foldName(name), values.size());
+      values.push_back(RegFileValue{std::move(name), data.value});
+    }
+  }
+
+  /// Takes the deleted keys and values out, keeping the order of the rest.
+  void finish() {
+    std::vector<std::vector<bool>> valueGone(m_file.keys.size());
+    for (const auto& [key, value] : m_deletedValues) {
+      valueGone[key].resize(m_file.keys[key].values.size());
+      valueGone[key][value] = true;
+    }
+    std::vector<bool> keyGone(m_file.keys.size());
+    for (std::size_t key : m_deletedKeys) keyGone[key] = true;
+
+    std::vector<RegFileKey> kept;
+    kept.reserve(m_file.keys.size() - m_deletedKeys.size());
+    for (std::size_t key = 0; key < m_file.keys.size(); ++key) {
+      if (keyGone[key]) continue;
+      RegFileKey& entry = m_file.keys[key];
+      if (!valueGone[key].empty()) {
+        std::size_t index = 0;
+        std::erase_if(entry.values, [&](const RegFileValue&) { return valueGone[key][index++]; });
+      }
+      kept.push_back(std::move(entry));
+    }
+    m_file.keys = std::move(kept);
+  }
+
+ private:
+  RegFile& m_file;
+  std::map<std::string, std::size_t> m_keys;  // ordered, so the keys below a path stand together
+  std::vector<std::unordered_map<std::string, std::size_t>> m_values;  // per key: folded name to index
+  std::vector<std::size_t> m_deletedKeys;
+  std::vector<std::pair<std::size_t, std::size_t>> m_deletedValues;
+};
+
 }  // namespace
 
 std::optional<RegFile> RegFile::parse(std::string_view bytes) {
@@ -208,6 +298,7 @@ std::optional<RegFile> RegFile::parse(std::string_view bytes) {
   if (header != HEADER && header != OLD_HEADER) return std::nullopt;
 
   RegFile file;
+  ParseIndex index(file);
   constexpr std::size_t NO_KEY = static_cast<std::size_t>(-1);
   std::size_t keyIndex = NO_KEY;  // an index, since adding keys moves them
   bool inDeletedKey = false;
@@ -221,15 +312,10 @@ std::optional<RegFile> RegFile::parse(std::string_view bytes) {
       if (inDeletedKey) {
         path.remove_prefix(1);
         if (path.empty()) return std::nullopt;
-        const auto gone = std::remove_if(file.keys.begin(), file.keys.end(), [&](const RegFileKey& k) {
-          return sameRegName(k.path, path) || (startsWithNoCase(k.path, path) && k.path.size() > path.size() &&
-                                               k.path[path.size()] == '\\');
-        });
-        file.keys.erase(gone, file.keys.end());
+        index.deleteKey(path);
         keyIndex = NO_KEY;
       } else {
-        file.addKey(path);
-        keyIndex = static_cast<std::size_t>(file.findKey(path) - file.keys.data());
+        keyIndex = index.addKey(path);
       }
       continue;
     }
@@ -260,17 +346,9 @@ std::optional<RegFile> RegFile::parse(std::string_view bytes) {
     if (inDeletedKey) continue;
     if (keyIndex == NO_KEY) return std::nullopt;
 
-    RegFileKey* key = &file.keys[keyIndex];
-    const auto existing = std::find_if(key->values.begin(), key->values.end(),
-                                       [&](const RegFileValue& v) { return sameRegName(v.name, name); });
-    if (data->deletion) {
-      if (existing != key->values.end()) key->values.erase(existing);
-    } else if (existing != key->values.end()) {
-      existing->value = data->value;
-    } else {
-      key->values.push_back(RegFileValue{std::move(name), data->value});
-    }
+    index.setValue(keyIndex, std::move(name), *data);
   }
+  index.finish();
   return file;
 }
 

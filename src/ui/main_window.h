@@ -1,11 +1,16 @@
 // The program's one window: every control, the status bar, the command handlers and start-up and shutdown.
+// The class is defined over several files: main_window.cpp (commands, start-up and shutdown, the Window
+// interface), main_window_pages.cpp (building the controls and pages, anchoring), main_window_files.cpp
+// (file dialogs and drops), main_window_status.cpp (log, status bar and progress) and
+// main_window_settings.cpp (the values the settings read and write).
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 #include <array>
-#include <optional>
 #include <functional>
-#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +32,7 @@ class QTreeWidget;
 
 namespace ardunex {
 
+class StatusLog;
 class StatusPanels;
 
 /// The main window: the controls the user sees, bound to one Session that holds the run's state.
@@ -49,7 +55,8 @@ class TfMain : public QWidget, public Window {
   Session& session() { return m_session; }
 
   /// Settings hooks: onRegRead runs at the first activation, onRegWrite at every close. Either may throw
-  /// Error; a failing read leaves the stream boxes unreset, a failing write keeps the window open.
+  /// Error; a failing read leaves the stream boxes unreset, a failing write is reported and the window
+  /// closes all the same.
   std::function<void()> onRegRead;
   std::function<void()> onRegWrite;
 
@@ -59,9 +66,11 @@ class TfMain : public QWidget, public Window {
   /// Shows the error box with the report text of a message (a full stop added where needed).
   void reportError(const std::string& message);
 
-  /// Placement: the outer bounds of the normal (not maximised or minimised) window, and its state.
+  /// Placement: the outer bounds of the normal (not maximised or minimised) window, and its state. Bounds
+  /// on their way to the window system are reported as asked.
   Placement windowPlacement() const;
-  /// Sets the outer bounds of the normal window; sizes below the minimum give the minimum.
+  /// Sets the outer bounds of the normal window; sizes below the minimum give the minimum. The bounds are
+  /// applied again until the window system has framed the window and put the frame where they say.
   void setWindowBounds(int left, int top, int width, int height);
   /// The minimum size with the frame the window system draws around it.
   QSize minimumOuterSize() const;
@@ -79,9 +88,12 @@ class TfMain : public QWidget, public Window {
   void setFastCheck(bool checked);
   void setOptionOn(Option option, bool checked);
 
-  /// Status bar panel text (with its leading blank) and width.
+  /// Status bar panel text (with its leading blank) and width as slog set them; the panel may show the text
+  /// shortened when the bar is too narrow.
   QString panelText(int panel) const;
   int panelWidth(int panel) const;
+  /// Brings the Status log up to date with the lines logged since it was last shown.
+  void flushLog();
 
   /// Design pixels at 96 dpi converted to this screen's pixels.
   int scaled(int designPixels) const;
@@ -93,11 +105,13 @@ class TfMain : public QWidget, public Window {
   void bCancelClick();
   void bbEVOClick();
   void bbXPLClick();
+  /// The output folder's browse button: a folder dialog for the Options page's output folder.
+  void bbWorkdirClick();
   void cbVideoClick();
   void WMDropFiles(const QList<QUrl>& urls);
   void FormShow();
   void FormActivate();
-  /// Saves the settings; false (after reporting) when that failed and the close is to be refused.
+  /// Saves the settings; false (after reporting) when that failed. The window closes either way.
   bool FormClose();
 
   // Window
@@ -141,6 +155,7 @@ class TfMain : public QWidget, public Window {
   void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   /// Edges a control keeps its distance to when the window is resized.
@@ -154,14 +169,30 @@ class TfMain : public QWidget, public Window {
   void createControls();
   void createPages();
   void createOptionsPage(QWidget* page);
+  void createStatusBar();
   void place(QWidget* widget, int left, int top, int width, int height, int anchors);
+  /// Anchors a control inside a page: pages grow exactly as the window does.
+  void anchorInPage(QWidget* widget, int anchors);
   QRect designRect(int left, int top, int width, int height) const;
   /// Runs a command; any failure is shown in the error box and goes no further.
   void command(const std::function<void()>& handler);
+  /// Runs a job command: as command(), and a failure leaves the status bar as a normal end does; the
+  /// focus stays on the control that had it.
+  void job(const std::function<void()>& handler);
   void closeIfPending();
   void firstActivation();
   bool showOpenDialog(DialogMemory& memory, const QString& title, const QString& filter, bool mustExist,
                       const QString& defaultSuffix, QString& chosen);
+  /// The message box a failure or question is shown in, wide enough for its title.
+  void fitToTitle(QWidget* box) const;
+  /// The frame the window system draws around the window; null while it is not known.
+  QMargins frameMargins() const;
+  /// Applies the bounds on their way, with the frame as far as it is known.
+  void placeBounds();
+  /// Timer tick while bounds are on their way: applies them again until the frame stands in place.
+  void watchFrame();
+  /// A window restored from maximised or minimised takes bounds that were on their way.
+  void restoredFromMaximised();
 
   Session m_session;
   double m_scale = 1.0;
@@ -180,6 +211,7 @@ class TfMain : public QWidget, public Window {
   QPushButton* m_bCancel = nullptr;
   StatusPanels* m_statusBar = nullptr;
   QPlainTextEdit* m_mMessage = nullptr;
+  std::unique_ptr<StatusLog> m_log;
   std::array<QCheckBox*, BOX_COUNT> m_boxes{};
   std::array<std::string, BOX_COUNT> m_captions;
   QTreeWidget* m_tvXPL = nullptr;
@@ -188,6 +220,7 @@ class TfMain : public QWidget, public Window {
   QLineEdit* m_eVideoExt = nullptr;
   QLineEdit* m_eAudioExt = nullptr;
   QLineEdit* m_eWorkdir = nullptr;
+  QToolButton* m_bbWorkdir = nullptr;
   QCheckBox* m_cbContinue = nullptr;
   QCheckBox* m_cbFastCheck = nullptr;
   std::array<QCheckBox*, OPTION_COUNT> m_optionBoxes{};
@@ -196,10 +229,14 @@ class TfMain : public QWidget, public Window {
   ErrorReporter m_reportError;
   bool m_shown = false;
   bool m_activated = false;
-  bool m_settingsSaved = false;  // saved by a close that waits for the running job
+  bool m_settingsSaved = false;  // saved (or tried once) by a close that waits for the running job
   bool m_closePending = false;
-  /// Outer bounds applied before the window system told the frame's size; applied again once it has.
+  bool m_logFlushQueued = false;
+  /// Outer bounds asked for and not yet confirmed by the window system.
   std::optional<QRect> m_pendingBounds;
+  QTimer m_frameWatch;  // checks the frame until it stands where m_pendingBounds says
+  int m_frameChecksLeft = 0;
+  int m_frameSettled = 0;
 };
 
 }  // namespace ardunex

@@ -46,7 +46,10 @@ void XplReader::feed(const std::uint8_t* data, std::size_t count) {
 
 void XplReader::endTag() {
   m_insideTag = false;
-  m_lines.push_back(m_tag);
+  if (m_lines.size() < XPL_MAX_TAG_LINES)
+    m_lines.push_back(m_tag);
+  else
+    ++m_dropped;
   collectCodec("VideoAttributeItem", m_codecs.VideoCodecTable);
   collectCodec("AudioAttributeItem", m_codecs.AudioCodecTable);
   collectCodec("SubpictureAttributeItem", m_codecs.SubpictureCodecTable);

@@ -16,6 +16,12 @@ inline constexpr const char* XPL_INDENT_UNIT = "  ";
 /// Indentation stops deepening here, so that malformed input (a run of unclosed tags) cannot make every
 /// following line grow without bound; well-formed playlists nest far less deeply.
 inline constexpr std::int64_t XPL_MAX_INDENT_DEPTH = 64;
+/// The largest playlist file read, in bytes. Real playlists hold tens of kilobytes; the bound keeps the time
+/// and memory of a read bounded whatever the file holds.
+inline constexpr std::int64_t XPL_MAX_FILE_SIZE = 4 * 1024 * 1024;
+/// Tag lines kept at most (a real playlist has a few thousand). Tags beyond are still read for their
+/// attribute items, but get no line, so that a file of nothing but brackets cannot fill the memory.
+inline constexpr std::size_t XPL_MAX_TAG_LINES = 500'000;
 
 /// Cuts playlist text at "<" and ">" into one line per tag, indented by nesting depth. Fed the file in
 /// blocks of any size: a tag may span blocks. Not an XML parser: element content is dropped, control
@@ -29,6 +35,9 @@ class XplReader {
   /// an integer; the item's line is then already appended.
   void feed(const std::uint8_t* data, std::size_t count);
 
+  /// Tag lines not kept because XPL_MAX_TAG_LINES were reached.
+  std::size_t droppedLines() const { return m_dropped; }
+
  private:
   void endTag();
   void collectCodec(const char* itemName, std::array<std::string, 8>& table);
@@ -38,6 +47,7 @@ class XplReader {
   std::string m_tag;
   std::int64_t m_depth = 0;
   bool m_insideTag = false;
+  std::size_t m_dropped = 0;
   std::uint8_t m_previous = 0;
   std::uint8_t m_beforePrevious = 0;
 };

@@ -1,8 +1,9 @@
-// ardunex-cli against a full disk and output folders it cannot write into: exit status, message, and what
-// is left on disk.
+// ardunex-cli against a full disk, output folders it cannot write into, signals and a lost standard output:
+// exit status, message, and what is left on disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,8 +11,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/cli_runner.h"
@@ -210,6 +214,135 @@ TEST(CliFaults, MissingPlaylistEndsTheRunBeforeTheDemux) {
   EXPECT_TRUE(demuxLog(result.out).empty()) << result.out;
   EXPECT_EQ(test::folderEntries(dir.path()), (std::vector<std::string>{"A.EVO", "stderr.txt", "stdout.txt"}));
 }
+
+/// Starts program with args, standard output on outFd, standard error in dir's stderr.txt, and the
+/// environment given added; returns its process id.
+pid_t spawn(const TempDir& dir, const std::vector<std::string>& command, int outFd,
+            const std::vector<std::pair<std::string, std::string>>& environment = {}) {
+  std::vector<std::string> argv = command;
+  std::vector<char*> pointers;
+  for (std::string& arg : argv)
+    pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+  const std::string errPath = dir.file("stderr.txt");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (err < 0 || ::dup2(outFd, 1) < 0 || ::dup2(err, 2) < 0)
+      ::_exit(126);
+    for (const auto& [name, value] : environment)
+      ::setenv(name.c_str(), value.c_str(), 1);
+    ::execv(pointers[0], pointers.data());
+    ::_exit(127);
+  }
+  return child;
+}
+
+/// The exit status of a child, or -1 when a signal ended it.
+int exitStatus(pid_t child) {
+  int raw = 0;
+  return ::waitpid(child, &raw, 0) == child && WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+TEST(CliFaults, TermAndHangupStopTheDemuxAndCloseTheFilesWithWhatTheyHold) {
+  const Feature feature = makeFeature(8 * 1024 * 1024);
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    writeFile(dir.file("A.EVO"), feature.file);
+    // The video output is a pipe the test drains: the tool blocks in its first write until the test reads.
+    const std::string video = dir.file(VIDEO_NAME);
+    ASSERT_EQ(::mkfifo(video.c_str(), 0644), 0);
+    const int reader = ::open(video.c_str(), O_RDONLY | O_NONBLOCK);
+    const int out = ::open(dir.file("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const pid_t child = spawn(dir, {ARDUNEX_CLI_PATH, dir.file("A.EVO")}, out);
+    Bytes got;
+    std::uint8_t buffer[65536];
+    bool signalled = false;
+    for (int waited = 0; waited < 30'000; ++waited) {
+      const ssize_t n = ::read(reader, buffer, sizeof buffer);
+      if (n > 0) {
+        got.insert(got.end(), buffer, buffer + n);
+        if (!signalled)
+          signalled = ::kill(child, signal) == 0;
+      } else if (n == 0 && signalled) {
+        break;  // every writer has closed the pipe
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+    ::close(reader);
+    ::close(out);
+    EXPECT_EQ(exitStatus(child), 128 + signal);
+    EXPECT_TRUE(contains(demuxLog(readText(dir.file("stdout.txt"))), "Done."));
+    // Stopped early, with the video up to the stop and every audio byte in front of it.
+    EXPECT_TRUE(isPrefix(got, feature.video));
+    EXPECT_LT(got.size(), feature.video.size() / 2);
+    ASSERT_FALSE(got.empty());
+    const std::size_t packet = static_cast<std::size_t>(
+      std::lower_bound(feature.videoPacketEnd.begin(), feature.videoPacketEnd.end(), got.size()) -
+      feature.videoPacketEnd.begin());
+    const Bytes audio = readFile(dir.file(AUDIO_NAME));
+    EXPECT_TRUE(isPrefix(audio, feature.audio));
+    EXPECT_GE(audio.size(), feature.audioBeforeVideoPacket.at(packet));
+  }
+}
+
+TEST(CliFaults, LostStandardOutputIsReportedAndTheDemuxStillEnds) {
+  TempDir dir;
+  const Feature feature = makeFeature(100'000);
+  writeFile(dir.file("A.EVO"), feature.file);
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  ::close(pipeEnds[0]);  // a reader that has gone: every write fails with EPIPE (or SIGPIPE)
+  struct Case {
+    const char* name;
+    int outFd;
+    std::string reason;
+  };
+  for (const Case& c : {Case{"closed pipe", pipeEnds[1], "Broken pipe"},
+                        Case{"full device", ::open("/dev/full", O_WRONLY), "No space left on device"}}) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir.file(VIDEO_NAME));
+    EXPECT_EQ(exitStatus(spawn(dir, {ARDUNEX_CLI_PATH, dir.file("A.EVO")}, c.outFd)), 3);
+    EXPECT_EQ(readText(dir.file("stderr.txt")), "ardunex-cli: cannot write the log to standard output: " + c.reason + "\n");
+    EXPECT_EQ(readFile(dir.file(VIDEO_NAME)), feature.video);
+    ::close(c.outFd);
+  }
+}
+
+TEST(CliFaults, AudioExtensionCountsCharactersNotBytes) {
+  TempDir dir;
+  writeFile(dir.file("A.EVO"), makeFeature(20'000).file);
+  EXPECT_EQ(runCli(dir, {"--scan", "--audio-ext", "\u00e9\u00e9\u00e9\u00e9\u00e9", dir.file("A.EVO")}).status, 0);
+  EXPECT_EQ(runCli(dir, {"--scan", "--audio-ext", "\u00e9\u00e9\u00e9\u00e9\u00e9e", dir.file("A.EVO")}).status, 2);
+}
+
+#ifdef ARDUNEX_GUI_PATH
+/// Whether the process has a handler for the signal (its caught-signal mask in /proc).
+bool catches(pid_t child, int signal) {
+  std::ifstream status("/proc/" + std::to_string(child) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("SigCgt:", 0) == 0)
+      return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1) & 1) != 0;
+  return false;
+}
+
+TEST(CliFaults, WindowEndsOnTermAndHangupWithTheSignalInItsStatus) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    TempDir dir;
+    const int out = ::open("/dev/null", O_WRONLY);
+    const pid_t child = spawn(dir, {ARDUNEX_GUI_PATH}, out,
+                              {{"QT_QPA_PLATFORM", "offscreen"}, {"XDG_CONFIG_HOME", dir.path()}, {"HOME", dir.path()}});
+    for (int waited = 0; waited < 10'000 && !catches(child, signal); waited += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(child, signal);
+    EXPECT_EQ(exitStatus(child), 128 + signal);
+    ::close(out);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace ardunex::test

@@ -1,4 +1,4 @@
-// "Read XPL" on real files that are missing, not files, empty, UTF-16 or made of one huge tag.
+// "Read XPL" on real files that are missing, not files, empty, UTF-16, made of one huge tag or too large.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -136,6 +136,29 @@ TEST_F(PlaylistFaults, TagOfAHundredThousandBytesStaysOneLine) {
   EXPECT_EQ(progress(), (Lines{" 65536/" + size + " bytes", " " + size + "/" + size + " bytes"}));
   EXPECT_EQ(window.logLines.back(), "Done.");
   expectUsable();
+}
+
+TEST_F(PlaylistFaults, FilesAboveFourMebibytesAreRefusedAndTagLinesAreBounded) {
+  // Nothing but "<>" up to the limit: accepted, but only the first 500,000 of its 2,097,152 tags get a line.
+  const std::string path = dir.file("VPLST000.XPL");
+  test::Bytes text;
+  for (std::size_t i = 0; i < 2 * 1024 * 1024; ++i)
+    text.insert(text.end(), {'<', '>'});
+  test::writeFile(path, text);
+  EXPECT_EQ(read(path), "");
+  ASSERT_EQ(session.xplLines().size(), 500'000u);
+  EXPECT_EQ(session.xplLines().back(), std::string(128, ' ') + "<>");
+  EXPECT_EQ(window.logLines.end()[-2], "Tag lines after the first 500000 not shown: 1597152");
+
+  text.push_back(' ');
+  test::writeFile(path, text);
+  const std::string refused = "Cannot open file \"" + path + "\". Larger than 4194304 bytes, too large for a playlist";
+  EXPECT_EQ(read(path), refused);
+  expectUsable();
+  test::writeFile(dir.file("A.EVO"), {});
+  const test::CliResult cli = test::runCli(dir, {"--scan", "--xpl", path, "--print-xpl", dir.file("A.EVO")});
+  EXPECT_EQ(cli.status, 1);
+  EXPECT_EQ(cli.err, refused + ".\n");
 }
 
 }  // namespace

@@ -289,7 +289,9 @@ TEST_F(DemuxJob, CancelDuringTheFirstPass) {
     EXPECT_EQ(fake.logLines.back(), "Done.");
     EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
     const Bytes video = test::readFile(outFile("FEATURE_1", VIDEO, "mpv"));
+    EXPECT_EQ(linesStartingWith(fake.logLines, "Stopped by the user after 4 of 6 Mbytes.").size(), confirmed ? 1u : 0u);
     if (confirmed) {
+      EXPECT_EQ(fake.logLines[fake.logLines.size() - 2], "Stopped by the user after 4 of 6 Mbytes.");
       EXPECT_TRUE(linesStartingWith(fake.logLines, "Continue on ").empty());
       EXPECT_TRUE(test::isPrefix(video, first.video));
       EXPECT_GT(video.size(), 2 * MIB);  // about two thirds of the first 4 MiB are video

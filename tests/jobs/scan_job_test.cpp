@@ -210,6 +210,8 @@ TEST_F(ScanJob, FastCheckReadsOnlyTheFirstFourMebibytes) {
   session.bCheckClick();
   EXPECT_FALSE(fake.boxes[audioBox(2)].checked);
   EXPECT_EQ(fake.processEventsCalls, 1);
+  for (const std::string& line : fake.logLines)
+    EXPECT_NE(line.rfind("Stopped by", 0), 0u) << line;  // the fast check's own stop
 
   fake.fastCheckChecked = false;
   fake.logLines.clear();
@@ -257,6 +259,7 @@ TEST_F(ScanJob, OnlyOneJobAtATimeAndCancelNeedsNoQuestion) {
   EXPECT_FALSE(fake.boxes[audioBox(2)].checked);  // cancelled before the second half
   EXPECT_TRUE(fake.boxes[videoBox(0)].checked);
   EXPECT_EQ(fake.logLines.back(), "Done.");
+  EXPECT_EQ(fake.logLines[fake.logLines.size() - 2], "Stopped by the user after 4 of 6 Mbytes.");
   EXPECT_FALSE(session.jobRunning());
   EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
   EXPECT_TRUE(fake.buttonEnabled(Button::ReadEvo));

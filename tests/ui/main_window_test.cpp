@@ -203,6 +203,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(logo.top(), 392);
     QVERIFY(qAbs(logo.center().x() - 281) <= 1);
     QCOMPARE(child<QWidget>("StatusBar")->geometry(), QRect(0, 425, 562, 21));
+    QCOMPARE(child<QLineEdit>("eWorkdir")->geometry(), QRect(112, 43, 365, 21));  // stretches with the page
+    QCOMPARE(child<QToolButton>("bbWorkdir")->geometry(), QRect(480, 42, 23, 23));
 
     window->resize(100, 100);
     QCOMPARE(window->size(), QSize(362, 346));
@@ -305,6 +307,12 @@ class MainWindowTest : public QObject {
 
     QCOMPARE(question, QString("Confirm|Are you sure to stop demuxing?"));
     const Bytes written = ardunex::test::readFile(dir.file("BIG.AVC.stream.00.mpv"));
+    const QStringList log = child<QPlainTextEdit>("mMessage")->toPlainText().split('\n');
+    QCOMPARE(log.filter("Stopped by").join('|'), QString(yes ? "Stopped by the user after 4 of 10 Mbytes." : ""));
+    QCOMPARE(log.last(), QString("Done."));
+    if (yes)
+      QCOMPARE(log[log.size() - 2], QString("Stopped by the user after 4 of 10 Mbytes."));
+    QCOMPARE(window->panelText(0) + "|" + window->panelText(1), QString(" Ready| "));
     if (yes) {
       QVERIFY(written.size() < feature.video.size());
       QVERIFY(std::equal(written.begin(), written.end(), feature.video.begin()));
@@ -328,6 +336,7 @@ class MainWindowTest : public QObject {
       drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("OTHER.EVO")))});
       window->close();
       visibleAfterClose = window->isVisible();
+      QCOMPARE(window->panelText(0), QString(" Closing when the job ends"));
     });
     QTest::mouseClick(child<QPushButton>("bDemux"), Qt::LeftButton);
     QCOMPARE(child<QLineEdit>("eEVOfile")->text(), chosen);
@@ -347,19 +356,26 @@ class MainWindowTest : public QObject {
     window->setErrorReporter({});
     TfMain plain;
     QString shown;
+    int boxWidth = 0;
+    int titleWidth = 0;
     WhenModal<QMessageBox> answer([&](QMessageBox* box) {
       shown = box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon());
+      boxWidth = box->width();
+      titleWidth = QFontMetrics(box->font()).horizontalAdvance(box->windowTitle());
       box->accept();
     });
     plain.reportError("Stream write error");
     QCOMPARE(shown, QString("HD DVD Ardunex|Stream write error.|%1").arg(QMessageBox::Critical));
+    QVERIFY2(boxWidth > titleWidth + 100, "the box is wide enough for its title and the title bar's buttons");
 
-    // A failed save refuses the close; "'" sorts before "." so no full stop is added.
+    // A failed save is reported once and the window closes all the same; "'" sorts before "." so no full
+    // stop is added.
     window->setErrorReporter([this](const QString& text) { errors << text; });
     window->onRegWrite = [] { throw ardunex::Error("Failed to set data for 'Top'"); };
-    QVERIFY(!window->close());
-    QVERIFY(window->isVisible());
+    QVERIFY(window->close());
+    QVERIFY(!window->isVisible());
     QCOMPARE(errors.last(), QString("Failed to set data for 'Top'"));
+    QCOMPARE(errors.count("Failed to set data for 'Top'"), 1);
   }
 
   void settingsHooksAtFirstActivation() {
@@ -410,6 +426,19 @@ class MainWindowTest : public QObject {
     QCOMPARE(QDir::currentPath(), QString::fromStdString(dir.path()));
     QCOMPARE(window->session().evoDialog().fileName, std::string("lower.evo"));
     QDir::setCurrent(startFolder);
+
+    // The output folder's browse button: a folder dialog whose choice fills the field.
+    const QString out = QString::fromStdString(dir.file("out"));
+    QDir().mkpath(out);
+    bool folders = false;
+    WhenModal<QFileDialog> folder([&](QFileDialog* dialog) {
+      folders = dialog->fileMode() == QFileDialog::Directory;
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(out);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QTest::mouseClick(child<QToolButton>("bbWorkdir"), Qt::LeftButton);
+    QVERIFY(folders);
+    QCOMPARE(child<QLineEdit>("eWorkdir")->text(), out);
   }
 
   void settingsSeeOuterPlacementTreeAndOptions() {

@@ -1,0 +1,46 @@
+// Keeps a demux from writing into the file it reads or into one file twice.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_io.h"
+
+namespace ardunex {
+
+/// The files one demux reads and writes, by path and by identity. An output that is one of the inputs, or
+/// that another output of the same demux already writes, is refused with CreateError before it is created;
+/// an input that turns out to be one of the outputs is refused with OpenError before it is opened.
+class OutputGuard {
+ public:
+  explicit OutputGuard(FileSystem& fileSystem) : m_fileSystem(fileSystem) {}
+
+  /// Records a file the demux reads; reason is what a refused output is told about it.
+  void addInput(const std::string& path, const char* reason);
+  /// Throws CreateError when path is one of the inputs.
+  void refuseInput(const std::string& path) const;
+  /// Creates an output after checking that it is neither an input nor an earlier output of this demux.
+  std::unique_ptr<OutputFile> create(const std::string& path);
+  /// Throws OpenError when an input about to be opened is one of the outputs created.
+  void refuseOutput(const std::string& path) const;
+
+ private:
+  struct Known {
+    std::string path;
+    std::optional<FileIdentity> identity;
+    const char* reason;
+  };
+  const Known* find(const std::vector<Known>& files, const std::string& path) const;
+
+  FileSystem& m_fileSystem;
+  std::vector<Known> m_inputs;
+  std::vector<Known> m_outputs;
+};
+
+/// Why an output is refused: it names the EVO file, its second part, or a file already written.
+inline constexpr const char* IS_EVO_FILE = "It is the EVO file being demuxed";
+inline constexpr const char* IS_SECOND_PART = "It is the second part of the EVO file";
+inline constexpr const char* IS_OUTPUT_ALREADY = "It is already an output file of this demux";
+
+}  // namespace ardunex
