@@ -8,6 +8,7 @@
 
 #include "jobs/session.h"
 #include "support/cli_runner.h"
+#include "support/failure_text.h"
 #include "support/fake_window.h"
 #include "support/ps_builder.h"
 
@@ -214,6 +215,20 @@ TEST_F(RemuxFilesTest, OptionFileWithoutPlaylistUsesAbsolutePathsBesideTheEvoFil
 )");
   EXPECT_EQ(fake.logLines.back(), "Done.");
   EXPECT_EQ(fake.logLines[fake.logLines.size() - 2], "Creating FEATURE_1.mkvmerge.json");
+}
+
+TEST_F(RemuxFilesTest, ARemuxFileNeverReplacesAStreamFile) {
+  session.bCheckClick();
+  fake.audioExtText = "xml";
+  fake.optionsOn[static_cast<std::size_t>(Option::Chapters)] = true;
+  const std::string xpl = PLAYLIST_HEAD + CHAPTERS + PLAYLIST_TAIL;
+  test::writeFile(dir.file("ADV_OBJ/VPLST000.XPL"), Bytes(xpl.begin(), xpl.end()));
+  session.bReadXPLClick();
+  fake.setBoxCaption(audioBox(0), "chapters");
+  const std::string stream = out + "/FEATURE_1.chapters.xml";
+  EXPECT_EQ(test::failureText([&] { session.bDemuxClick(); }),
+            "Cannot create file \"" + stream + "\". It is already an output file of this demux");
+  EXPECT_EQ(test::readFile(stream).size(), 20u * 300u);  // the Dolby Digital Plus stream, untouched
 }
 
 }  // namespace
