@@ -24,8 +24,7 @@ for corpus in "$top"/fuzz/corpus/*/; do
   targets+=("$(basename "$corpus")_fuzz")
 done
 
-CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARDUNEX_FUZZ=ON \
-  -DARDUNEX_BUILD_GUI=OFF -DARDUNEX_BUILD_TESTS=OFF -DARDUNEX_BUILD_BENCH=OFF
+(cd "$top" && cmake --preset fuzz -B "$build")
 compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
 case "$(basename "$compiler")" in
   clang++*) ;;

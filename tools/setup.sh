@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Installs what is missing on a Debian/Ubuntu machine, builds, and then starts the program or runs the tests.
 #   tools/setup.sh run    build and start the window
-#   tools/setup.sh test   build and run every test (with CI=true also a sanitizer build and the fuzzers)
+#   tools/setup.sh test   build and run every test (with CI=true also a sanitizer build, the fuzzers, the
+#                         Windows build under wine and the Debian package)
+# Builds use the presets of CMakePresets.json: run the release preset, test the dev one.
 set -euo pipefail
 
 action=${1:-run}
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=${ARDUNEX_BUILD_DIR:-$top/build}
 jobs=${ARDUNEX_JOBS:-2}
+full=false
+if [ "${CI:-}" = true ] || [ "${ARDUNEX_FULL_TESTS:-}" = 1 ]; then
+  full=true
+fi
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev nlohmann-json3-dev)
 if [ "$action" = test ]; then
-  packages+=(ffmpeg mkvtoolnix clang libclang-rt-14-dev)
+  packages+=(ffmpeg mkvtoolnix clang libclang-rt-14-dev desktop-file-utils shared-mime-info)
+  if [ "$full" = true ]; then
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev)
+  fi
 fi
 
 missing=()
@@ -26,31 +34,46 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-configure_and_build() {  # folder, extra cmake arguments...
-  local dir=$1
-  shift
-  cmake -S "$top" -B "$dir" -G Ninja "$@"
-  cmake --build "$dir" -j "$jobs"
+# CI treats every warning as an error; a compiler cache is used where one is installed.
+extra=()
+if [ "${CI:-}" = true ]; then
+  extra+=(-DARDUNEX_WERROR=ON)
+fi
+if command -v ccache >/dev/null 2>&1; then
+  extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+build_preset() {  # preset
+  (cd "$top" && cmake --preset "$1" "${extra[@]}" && cmake --build --preset "$1" -j "$jobs")
+}
+
+test_preset() {  # preset
+  (cd "$top" && ctest --preset "$1" -j "$jobs")
 }
 
 case "$action" in
   run)
-    configure_and_build "$build" -DCMAKE_BUILD_TYPE=Release -DARDUNEX_BUILD_TESTS=OFF
-    exec "$build/src/ui/ardunex"
+    build_preset release
+    exec "$top/build-release/src/ui/ardunex"
     ;;
   test)
-    # The window's tests run without a display.
-    export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
-    configure_and_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    (cd "$build" && ctest --output-on-failure -j "$jobs")
-    if [ "${CI:-}" = true ] || [ "${ARDUNEX_FULL_TESTS:-}" = 1 ]; then
-      configure_and_build "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DARDUNEX_BUILD_BENCH=OFF \
-        "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all"
-      (cd "$build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest --output-on-failure -j "$jobs")
+    build_preset dev
+    test_preset dev
+    if [ "$full" = true ]; then
+      build_preset asan
+      test_preset asan
       if [ -x "$top/fuzz/run-all.sh" ]; then
-        "$top/fuzz/run-all.sh" "$build-fuzz"
+        "$top/fuzz/run-all.sh" "$top/build-fuzz"
       fi
+      # The core, ardunex-cli.exe and the core's tests for Windows, run by wine in a prefix of their own.
+      build_preset windows
+      test_preset windows
+      # The Debian package of the dev build: it must name the libraries it needs.
+      (cd "$top/build" && cpack -G DEB -B "$top/build/package" >/dev/null)
+      deb=$(ls "$top"/build/package/ardunex_*.deb)
+      info=$(dpkg-deb -I "$deb")
+      grep -E '^ (Package|Version|Architecture|Depends):' <<<"$info"
+      grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || { echo "$deb: no Qt in Depends" >&2; exit 1; }
     fi
     ;;
   *)

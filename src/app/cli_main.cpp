@@ -18,6 +18,7 @@
 #endif
 
 #include "app/console_window.h"
+#include "app/utf8_arguments.h"
 #include "engine/errors.h"
 #include "jobs/options.h"
 #include "jobs/session.h"
@@ -244,6 +245,7 @@ constexpr int LOG_LOST_STATUS = 3;
 }  // namespace
 
 int main(int argc, char** argv) {
+  const Utf8Arguments utf8Arguments(argc, argv);
   Arguments args;
   bool help = false;
   try {

@@ -10,6 +10,10 @@
 
 #include "engine/errors.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #ifndef O_CLOEXEC
 #define O_CLOEXEC 0
 #endif
@@ -22,6 +26,24 @@
 
 namespace ardunex {
 namespace {
+
+// Paths are UTF-8 everywhere in the program. Windows opens files by UTF-16 names through the wide calls;
+// the narrow ones would take the path in the system's legacy code page and miss names beyond it.
+#ifdef _WIN32
+int openPath(const std::string& path, int flags, int mode = 0) {
+  return ::_wopen(widen(path).c_str(), flags, mode);
+}
+int statPath(const std::string& path, struct stat* st) {
+  return ::_wstat64(widen(path).c_str(), st);
+}
+#else
+int openPath(const std::string& path, int flags, int mode = 0) {
+  return ::open(path.c_str(), flags, mode);
+}
+int statPath(const std::string& path, struct stat* st) {
+  return ::stat(path.c_str(), st);
+}
+#endif
 
 class PosixInputFile : public InputFile {
  public:
@@ -156,7 +178,7 @@ void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
   // Without O_NONBLOCK the open of a pipe waits for a writer, where nothing (not even Cancel) reaches it.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_BINARY | O_NONBLOCK);
+  const int fd = openPath(path, O_RDONLY | O_CLOEXEC | O_BINARY | O_NONBLOCK);
   if (fd < 0)
     throw OpenError(path, systemReason(errno));
   struct stat st {};
@@ -183,7 +205,7 @@ std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0666);
+  const int fd = openPath(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_BINARY, 0666);
   if (fd < 0)
     throw CreateError(path, systemReason(errno));
   return std::make_unique<PosixOutputFile>(path, fd);
@@ -191,13 +213,24 @@ std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
 
 bool PosixFileSystem::exists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return statPath(path, &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 std::optional<FileIdentity> PosixFileSystem::identity(const std::string& path) {
 #ifdef _WIN32
-  (void)path;
-  return std::nullopt;  // the C library gives no file numbers here
+  // The volume's serial number and the file's index on it. Windows names one file in many ways (letter case,
+  // "\" or "/", short names), so equal identities catch what a comparison of paths misses.
+  const HANDLE file = ::CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = ::GetFileInformationByHandle(file, &info) != 0;
+  ::CloseHandle(file);
+  if (!known)
+    return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 #else
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0)
@@ -210,6 +243,28 @@ PosixFileSystem& PosixFileSystem::instance() {
   static PosixFileSystem fileSystem;
   return fileSystem;
 }
+
+#ifdef _WIN32
+std::wstring widen(std::string_view utf8) {
+  if (utf8.empty())
+    return {};
+  const int size = static_cast<int>(utf8.size());
+  const int count = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(count), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), count);
+  return wide;
+}
+
+std::string narrow(std::wstring_view utf16) {
+  if (utf16.empty())
+    return {};
+  const int size = static_cast<int>(utf16.size());
+  const int count = ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(count), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, text.data(), count, nullptr, nullptr);
+  return text;
+}
+#endif
 
 bool isPathSeparator(char c) {
   return c != '\0' && std::strchr(PATH_SEPARATORS, c) != nullptr;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ardunex {
@@ -86,6 +87,13 @@ inline constexpr const char* PATH_SEPARATORS = "\\/:";
 #else
 inline constexpr char PATH_SEPARATOR = '/';
 inline constexpr const char* PATH_SEPARATORS = "/";
+#endif
+
+#ifdef _WIN32
+/// UTF-8 as the UTF-16 that the wide Win32 calls take; bytes that are not UTF-8 become U+FFFD.
+std::wstring widen(std::string_view utf8);
+/// UTF-16 from a wide Win32 call as UTF-8; unpaired surrogates become U+FFFD.
+std::string narrow(std::wstring_view utf16);
 #endif
 
 /// Whether c ends a folder part of a path.

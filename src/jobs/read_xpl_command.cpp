@@ -59,10 +59,12 @@ class ReadScope {
 /// The path as the system resolves it: a bare name such as the playlist field's guess is taken in the
 /// current folder, and a failure then names that full path.
 std::string resolvedPath(const std::string& path) {
-  if (path.empty() || std::filesystem::path(path).is_absolute())
+  // Any root counts, so Windows leaves "\disc\..." and "D:name" to the system as well.
+  if (path.empty() || std::filesystem::path(path).has_root_path())
     return path;
   std::error_code error;
-  std::string folder = std::filesystem::current_path(error).string();
+  const std::u8string current = std::filesystem::current_path(error).u8string();  // UTF-8 on Windows too
+  std::string folder(current.begin(), current.end());
   if (error || folder.empty())
     return path;
   if (!isPathSeparator(folder.back()))

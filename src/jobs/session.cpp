@@ -22,13 +22,10 @@ constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
 constexpr const char* WAV_EXTENSION = "wav";
 constexpr int LPCM_STREAMS = 8;  // sub-stream ids 0xA0-0xA7
 
-#ifdef _WIN32
-constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS\\";
-constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ\\";
-#else
-constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS/";
-constexpr const char* DISC_PLAYLIST_FOLDER = "ADV_OBJ/";
-#endif
+// The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
+// playlist folder keeps the separator the EVO path used.
+constexpr std::string_view DISC_VIDEO_FOLDER = "HVDVD_TS";
+constexpr std::string_view DISC_PLAYLIST_FOLDER = "ADV_OBJ";
 
 bool endsWith(const std::string& text, std::string_view ending) {
   return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
@@ -259,9 +256,12 @@ void Session::EVOadj() {
   m_paths.EVOdir = folderPart(path);
   m_evoDialog.initialDir = m_paths.EVOdir;
   m_window.setXplFileText(PLAYLIST_NAME);
-  if (endsWith(m_paths.EVOdir, DISC_VIDEO_FOLDER)) {
-    m_paths.XPLdir = m_paths.EVOdir.substr(0, m_paths.EVOdir.size() - std::string_view(DISC_VIDEO_FOLDER).size()) +
-                     DISC_PLAYLIST_FOLDER;
+  const std::string& dir = m_paths.EVOdir;
+  const char separator = dir.empty() ? '\0' : dir.back();
+  if (separator != ':' && isPathSeparator(separator) &&
+      endsWith(dir.substr(0, dir.size() - 1), DISC_VIDEO_FOLDER)) {
+    m_paths.XPLdir = dir.substr(0, dir.size() - 1 - DISC_VIDEO_FOLDER.size()) + std::string(DISC_PLAYLIST_FOLDER) +
+                     separator;
     m_xplDialog.initialDir = m_paths.XPLdir;
     m_paths.XPLname = PLAYLIST_NAME;
     m_xplDialog.fileName = m_paths.XPLname;

@@ -1,10 +1,11 @@
 // Decoding of the window's JPEG logo with libjpeg, straight from memory into an RGB image.
 #include "ui/jpeg_logo.h"
 
+// jpeglib.h uses FILE and size_t without including their headers, which only some systems forgive.
+#include <cstdio>
 #include <jpeglib.h>
 
 #include <csetjmp>
-#include <cstdio>
 
 namespace ardunex {
 namespace {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <exception>
 
 #include "engine/errors.h"
@@ -158,6 +160,11 @@ void TfMain::FormActivate() {
       onRegRead();
     m_session.Resetcbs();
   });
+  if (!m_startFile.isEmpty()) {
+    const QString path = QFileInfo(m_startFile).absoluteFilePath();
+    m_startFile.clear();
+    WMDropFiles({QUrl::fromLocalFile(path)});
+  }
 }
 
 bool TfMain::FormClose() {

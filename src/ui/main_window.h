@@ -60,6 +60,10 @@ class TfMain : public QWidget, public Window {
   std::function<void()> onRegRead;
   std::function<void()> onRegWrite;
 
+  /// A file named on the command line: opened at the first activation, after the settings, exactly as a
+  /// drop of it (a relative path is taken from the current folder).
+  void setStartFile(const QString& path) { m_startFile = path; }
+
   /// Shows a failure to the user; by default a modal error box. Tests replace it to capture the text.
   using ErrorReporter = std::function<void(const QString& text)>;
   void setErrorReporter(ErrorReporter reporter) { m_reportError = std::move(reporter); }
@@ -229,6 +233,7 @@ class TfMain : public QWidget, public Window {
   ErrorReporter m_reportError;
   bool m_shown = false;
   bool m_activated = false;
+  QString m_startFile;
   bool m_settingsSaved = false;  // saved (or tried once) by a close that waits for the running job
   bool m_closePending = false;
   bool m_logFlushQueued = false;

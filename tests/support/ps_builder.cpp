@@ -1,13 +1,16 @@
 // The program-stream builder: valid MPEG-2 pack headers, system headers and PES packets for tests.
 #include "support/ps_builder.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace ardunex::test {
@@ -207,6 +210,33 @@ Bytes trickyPayload(std::size_t n, std::uint32_t seed) {
   return out;
 }
 
+std::filesystem::path fsPath(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+namespace {
+
+std::string utf8Name(const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
+}  // namespace
+
+#ifdef _WIN32
+TempDir::TempDir() {
+  std::random_device random;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+    const std::filesystem::path candidate = base / ("ardunex-test-" + std::to_string(random()));
+    std::error_code error;
+    if (std::filesystem::create_directory(candidate, error))
+      m_path = utf8Name(candidate);
+  }
+  if (m_path.empty())
+    throw std::runtime_error("cannot create a temporary folder");
+}
+#else
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/ardunex-test-XXXXXX";
@@ -214,23 +244,24 @@ TempDir::TempDir() {
     throw std::runtime_error("cannot create a temporary folder");
   m_path = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
   std::error_code ignored;
-  std::filesystem::remove_all(m_path, ignored);
+  std::filesystem::remove_all(fsPath(m_path), ignored);
 }
 
 std::string TempDir::file(const std::string& name) const { return m_path + "/" + name; }
 
 void writeFile(const std::string& path, const Bytes& data) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(fsPath(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
   if (!out)
     throw std::runtime_error("cannot write " + path);
 }
 
 Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(fsPath(path), std::ios::binary);
   if (!in)
     throw std::runtime_error("cannot read " + path);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -238,13 +269,13 @@ Bytes readFile(const std::string& path) {
 
 bool fileExists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::is_regular_file(path, ignored);
+  return std::filesystem::is_regular_file(fsPath(path), ignored);
 }
 
 std::vector<std::string> folderEntries(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder))
-    names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(fsPath(folder)))
+    names.push_back(utf8Name(entry.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,8 @@ class TempDir {
   std::string m_path;
 };
 
+/// A UTF-8 path as the standard library's path, so names beyond ASCII work on Windows too.
+std::filesystem::path fsPath(const std::string& path);
 void writeFile(const std::string& path, const Bytes& data);
 Bytes readFile(const std::string& path);
 bool fileExists(const std::string& path);

@@ -398,6 +398,31 @@ class MainWindowTest : public QObject {
     QCOMPARE(fresh.findChild<QCheckBox*>("cbVideo0")->text(), QString("Video stream"));  // not reset
   }
 
+  void fileOnTheCommandLineOpensAfterTheSettingsAsADrop() {
+    TfMain fresh;
+    fresh.onRegRead = [&] { fresh.session().paths().EVOdir = "/saved/"; };
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(dir.path()));
+    fresh.setStartFile(QStringLiteral("HVDVD_TS/FEATURE_1.EVO"));  // relative to the current folder
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowActive(&fresh));
+    QDir::setCurrent(before);
+    const QString disc = QString::fromStdString(dir.path());
+    QCOMPARE(fresh.findChild<QLineEdit*>("eEVOfile")->text(), disc + "/HVDVD_TS/FEATURE_1.EVO");
+    QCOMPARE(fresh.findChild<QLineEdit*>("eXPLfile")->text(), disc + "/ADV_OBJ/VPLST000.XPL");
+    QCOMPARE(QString::fromStdString(fresh.session().paths().EVOdir), disc + "/HVDVD_TS/");
+    QVERIFY(fresh.findChild<QPushButton*>("bCheck")->isEnabled());
+    QVERIFY(fresh.findChild<QPushButton*>("bReadXPL")->isEnabled());
+
+    // Any other kind of file is ignored, as a drop of it is.
+    TfMain other;
+    other.setStartFile(QStringLiteral("/disc/notes.txt"));
+    other.show();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QCOMPARE(other.findChild<QLineEdit*>("eEVOfile")->text(), QString());
+    QVERIFY(!other.findChild<QPushButton*>("bCheck")->isEnabled());
+  }
+
   void dropsAndBrowse() {
     const QString startFolder = QDir::currentPath();
     drop({QUrl::fromLocalFile("/disc/HVDVD_TS/FEATURE_1.evo"), QUrl::fromLocalFile("/disc/other.xpl")});
