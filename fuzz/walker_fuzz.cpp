@@ -59,6 +59,7 @@ struct Outcome {
   std::vector<std::string> log;
   std::vector<std::int32_t> slots;
   WalkerState state;
+  std::vector<StreamRecord> inventory;
 };
 
 Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes,
@@ -72,6 +73,8 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   for (int n = 0; n < 16; ++n)
     files.audio[n] = std::make_unique<CheckingOutput>(outcome.outputs[2 + n]);
   Walker walker(window, table, files);
+  StreamInventory inventory;
+  walker.setInventory(&inventory);
   walker.setByteWise(byteWise);
   walker.begin(mode);
   // Copies of each block, so that a read beyond it is caught by the address sanitizer.
@@ -92,6 +95,8 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     outcome.slots.push_back(table.Get(slot));
   outcome.state = walker.state();
+  inventory.finish();
+  outcome.inventory = inventory.records();
   return outcome;
 }
 
@@ -106,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome scan = walkAll(data, size, Mode::Scan, sizes);
   const Outcome demux = walkAll(data, size, Mode::Demux, sizes);
   // The mode decides only what is logged and written, never how the bytes are walked.
-  if (scan.slots != demux.slots || scan.state != demux.state)
+  if (scan.slots != demux.slots || scan.state != demux.state || scan.inventory != demux.inventory)
     crash("scan and demux walked differently");
   if (!demux.log.empty())
     crash("demux mode logged");
@@ -118,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Outcome scanByteWise = walkAll(data, size, Mode::Scan, sizes, true);
   const Outcome demuxByteWise = walkAll(data, size, Mode::Demux, sizes, true);
   if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots ||
-      scan.state != scanByteWise.state)
+      scan.state != scanByteWise.state || scan.inventory != scanByteWise.inventory)
     crash("the shortcuts scanned differently from the single-byte steps");
   if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state)
     crash("the shortcuts demuxed differently from the single-byte steps");

@@ -18,6 +18,7 @@
 #endif
 
 #include "app/console_window.h"
+#include "app/json_report.h"
 #include "app/utf8_arguments.h"
 #include "engine/errors.h"
 #include "jobs/options.h"
@@ -53,7 +54,9 @@ constexpr const char* HELP =
   "      --full-scan       scan the whole file, not only its first 4 MiB\n"
   "      --xpl FILE        read this playlist (VPLST000.XPL) after the scan: boxes and\n"
   "                        output names take the playlist's labels\n"
-  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n";
+  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
+  "      --json            only scan, and print one JSON object describing every\n"
+  "                        stream met and every box instead of the log\n";
 
 // After HELP come the opt-in options, one per line of OPTION_INFO, then this.
 constexpr const char* HELP_END =
@@ -64,7 +67,8 @@ constexpr const char* HELP_END =
   "SIGTERM and SIGHUP stop it the same way.\n"
   "\n"
   "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
-  "2 on a usage error, 3 when the run ended but its log could not be written to\n"
+  "2 on a usage error, 3 when the demux wrote encrypted packets (the log names\n"
+  "the streams), 4 when the run ended but its log could not be written to\n"
   "standard output (full disk, closed pipe), 130 when stopped by Ctrl-C, 143 by\n"
   "SIGTERM, 129 by SIGHUP.\n";
 
@@ -74,6 +78,7 @@ struct Arguments {
   bool scanOnly = false;
   bool printXpl = false;
   bool fullScan = false;
+  bool json = false;
   bool noContinue = false;
   std::optional<std::string> output;
   std::optional<std::string> videoExt;
@@ -173,6 +178,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.noContinue = true;
     else if (arg == "--full-scan")
       args.fullScan = true;
+    else if (arg == "--json")
+      args.json = true;
     else if (arg == "--xpl")
       args.xplFile = value();
     else if (arg == "--print-xpl")
@@ -196,6 +203,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
     throw UsageError{"--print-xpl needs --xpl FILE"};
   if (args.options[static_cast<std::size_t>(Option::Chapters)] && args.xplFile.empty())
     throw UsageError{"--chapters needs --xpl FILE"};
+  if (args.json && args.printXpl)
+    throw UsageError{"--json prints nothing but the report: leave out --print-xpl"};
   return args;
 }
 
@@ -239,8 +248,10 @@ extern "C" void onStopSignal(int signal) {
   ConsoleWindow::interrupted = true;
 }
 
-// The exit status of a run whose log could not be written to standard output.
-constexpr int LOG_LOST_STATUS = 3;
+// The exit status of a demux that wrote encrypted packets, and of a run whose log could not be written
+// to standard output.
+constexpr int ENCRYPTED_STATUS = 3;
+constexpr int LOG_LOST_STATUS = 4;
 
 }  // namespace
 
@@ -265,7 +276,7 @@ int main(int argc, char** argv) {
     return helpWindow.checkOutput() ? 0 : LOG_LOST_STATUS;
   }
 
-  ConsoleWindow window(stdout, stderr, isatty(fileno(stderr)) != 0);
+  ConsoleWindow window(args.json ? nullptr : stdout, stderr, isatty(fileno(stderr)) != 0);
   Session session(window);
   window.session = &session;
   window.fastCheckChecked = !args.fullScan;
@@ -304,6 +315,16 @@ int main(int argc, char** argv) {
         printTree(stdout, window.xplTree, 0);
       }
     }
+    if (args.json) {
+      window.endProgress();
+      const std::int64_t size = PosixFileSystem::instance().openRead(args.evoFile)->size();
+      std::printf("%s\n", jsonReport(session, window, args.evoFile, size).c_str());
+      ConsoleWindow report(stdout, stderr, false);
+      const bool written = report.checkOutput();
+      if (ConsoleWindow::interrupted)
+        return 128 + (ConsoleWindow::stopSignal != 0 ? ConsoleWindow::stopSignal.load() : SIGINT);
+      return written ? 0 : LOG_LOST_STATUS;
+    }
     printBoxes(stdout, window);
     if (!args.scanOnly && !ConsoleWindow::interrupted) {
       applySelection(window, args);
@@ -324,5 +345,7 @@ int main(int argc, char** argv) {
   const bool logWritten = window.checkOutput();
   if (ConsoleWindow::interrupted)
     return 128 + (ConsoleWindow::stopSignal != 0 ? ConsoleWindow::stopSignal.load() : SIGINT);
-  return logWritten ? 0 : LOG_LOST_STATUS;
+  if (!logWritten)
+    return LOG_LOST_STATUS;
+  return session.wroteEncrypted() ? ENCRYPTED_STATUS : 0;
 }

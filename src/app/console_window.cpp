@@ -16,6 +16,8 @@ ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress)
   : m_out(out), m_err(err), m_showProgress(showProgress) {}
 
 void ConsoleWindow::log(std::string_view text) {
+  if (!m_out)
+    return;  // a report of its own takes the place of the log
   endProgress();
   std::fwrite(text.data(), 1, text.size(), m_out);
   std::fputc('\n', m_out);
@@ -23,6 +25,8 @@ void ConsoleWindow::log(std::string_view text) {
 }
 
 bool ConsoleWindow::checkOutput() {
+  if (!m_out)
+    return true;  // nothing is written
   errno = 0;
   const bool failed = std::fflush(m_out) != 0 || std::ferror(m_out) != 0;
   if (failed && !m_outputLost) {

@@ -11,6 +11,7 @@ namespace ardunex {
 
 class ConsoleWindow : public ValueWindow {
  public:
+  /// out null: the log is not written anywhere.
   ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress);
 
   /// Set from the handler of SIGINT, SIGTERM and SIGHUP; the run stops before its next read like after a

@@ -26,7 +26,9 @@ std::string formatRemainingTime(double seconds) {
 }
 
 Engine::Engine(Window& window, StreamSlotTable& slots)
-  : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {}
+  : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {
+  m_walker.setInventory(&m_inventory);
+}
 
 void Engine::demux(Mode mode) {
   m_window.setButtonEnabled(Button::Cancel, true);
@@ -43,6 +45,8 @@ void Engine::demux(Mode mode) {
   m_slots.Reset();
 
   InputFile& input = *m_run.InputFile;
+  const std::int64_t startPosition = input.position();
+  m_bytesRead = 0;
   std::uint8_t* buffer = m_run.ReadBuffer.get();
   // The size is asked again only when the position reaches it, so a file that grows while it is read is
   // still read to its end without a system call per block.
@@ -67,6 +71,7 @@ void Engine::demux(Mode mode) {
     if (position % REFRESH_STEP == 0)
       m_window.repaint();
     m_walker.walk(buffer, length);
+    m_bytesRead = position - startPosition;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/file_io.h"
+#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 
@@ -46,6 +47,12 @@ class Engine {
   const RunState& run() const { return m_run; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
+  /// Every stream the runs since its last reset met; a job resets it, so that both parts of a feature
+  /// add to one inventory.
+  StreamInventory& inventory() { return m_inventory; }
+  const StreamInventory& inventory() const { return m_inventory; }
+  /// Bytes the last run read.
+  std::int64_t bytesRead() const { return m_bytesRead; }
   /// A flag raised from outside the loop (a signal handler): a run stops before its next read, as after a
   /// confirmed Cancel, so that the jobs close their files with what they hold.
   void setStopFlag(const std::atomic<bool>* flag) { m_stopFlag = flag; }
@@ -59,7 +66,9 @@ class Engine {
   Window& m_window;
   StreamSlotTable& m_slots;
   RunState m_run;
+  StreamInventory m_inventory;
   Walker m_walker;
+  std::int64_t m_bytesRead = 0;
   const std::atomic<bool>* m_stopFlag = nullptr;
   std::function<Clock::time_point()> m_now = [] { return Clock::now(); };
 };

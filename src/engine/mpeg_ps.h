@@ -22,7 +22,7 @@ inline constexpr std::uint8_t PRIVATE_STREAM_1 = 0xBD;
 inline constexpr std::uint8_t PADDING_STREAM = 0xBE;
 inline constexpr std::uint8_t PRIVATE_STREAM_2 = 0xBF;
 inline constexpr std::uint8_t MPEG_AUDIO_FIRST = 0xC0;
-inline constexpr std::uint8_t MPEG_AUDIO_LAST = 0xCF;
+inline constexpr std::uint8_t MPEG_AUDIO_LAST = 0xDF;
 inline constexpr std::uint8_t MPEG2_VIDEO_0 = 0xE0;
 inline constexpr std::uint8_t MPEG2_VIDEO_1 = 0xE1;
 inline constexpr std::uint8_t AVC_VIDEO_0 = 0xE2;
@@ -63,12 +63,14 @@ inline constexpr std::uint8_t VC1_STREAM_0 = 0x55;
 inline constexpr std::uint8_t VC1_STREAM_1 = 0x56;
 
 // private_stream_1 sub-stream ids of HD DVD audio.
-inline constexpr std::uint8_t AC3_FIRST = 0x80;     // Dolby Digital 0x80-0x87
-inline constexpr std::uint8_t DTSHD_FIRST = 0x88;   // DTS-HD 0x88-0x8F
-inline constexpr std::uint8_t LPCM_FIRST = 0xA0;    // LPCM 0xA0-0xA7
-inline constexpr std::uint8_t MLP_FIRST = 0xB0;     // MLP 0xB0-0xB7
-inline constexpr std::uint8_t DDPLUS_FIRST = 0xC0;  // Dolby Digital Plus 0xC0-0xCF
-inline constexpr int SUB_STREAM_HEADER_BYTES = 4;   // sub-stream id and three more bytes
+inline constexpr std::uint8_t AC3_FIRST = 0x80;         // Dolby Digital 0x80-0x87
+inline constexpr std::uint8_t DTSHD_FIRST = 0x88;       // DTS-HD 0x88-0x8F
+inline constexpr std::uint8_t LPCM_FIRST = 0xA0;        // LPCM 0xA0-0xA7
+inline constexpr std::uint8_t MLP_FIRST = 0xB0;         // MLP 0xB0-0xB7
+inline constexpr std::uint8_t DDPLUS_FIRST = 0xC0;      // Dolby Digital Plus 0xC0-0xCF
+inline constexpr std::uint8_t SUBPICTURE_FIRST = 0x20;  // subpictures 0x20-0x3F
+inline constexpr std::uint8_t SUBPICTURE_LAST = 0x3F;
+inline constexpr int SUB_STREAM_HEADER_BYTES = 4;  // sub-stream id and three more bytes
 inline constexpr int LPCM_EXTRA_HEADER_BYTES = 3;
 inline constexpr int MLP_EXTRA_HEADER_BYTES = 1;
 

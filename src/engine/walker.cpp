@@ -368,6 +368,9 @@ void SlotFiles::closeAll() {
     closeOne(file);
   for (auto& file : audio)
     closeOne(file);
+  for (auto& target : byCode)
+    closeOne(target.file);
+  byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
   wav.fill(nullptr);
@@ -380,6 +383,7 @@ void SlotFiles::abandonAll() {
     file.reset();
   for (auto& file : audio)
     file.reset();
+  byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
   wav.fill(nullptr);
@@ -400,6 +404,7 @@ inline void Walker::startCode(std::uint8_t streamId) {
   s.Pts = -1;
   s.Scrambled = false;
   s.LpcmHeader = {};
+  s.PayloadBegun = false;
   if (streamId >= MPEG2_VIDEO_0 && streamId <= AVC_VIDEO_1) {
     s.VideoNumber = streamId & 1;
     const int slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
@@ -581,8 +586,7 @@ ALWAYS_INLINE std::size_t Walker::passPayloadRun(const std::uint8_t* block, std:
   WalkerState& s = m_state;
   s.StartCodeWindow = loadBigEndian32(block + at - 3);
   const auto count = std::min<std::size_t>(static_cast<std::size_t>(s.PacketRemaining), length - at);
-  if (m_mode == Mode::Demux)
-    route(block + at, count);
+  route(block + at, count);
   s.PacketRemaining -= static_cast<std::int32_t>(count);
   if (s.PacketRemaining == 0)
     s.InPayload = false;
@@ -886,10 +890,43 @@ void Walker::logFound(const char* prefix, int number, const char* suffix) {
     m_window.log(std::string(prefix) + std::to_string(number) + suffix);
 }
 
-void Walker::route(const std::uint8_t* data, std::size_t count) {
-  if (m_mode != Mode::Demux)
-    return;
+inline int Walker::streamCode() const {
+  // The inventory's key of the current packet's stream; -1 for packets of no stream.
   const WalkerState& s = m_state;
+  switch (s.streamClass) {
+    case StreamClass::Video:
+    case StreamClass::MpegAudio:
+      return s.PacketCode;
+    case StreamClass::PrivateAudio:
+      return StreamInventory::SUB_STREAM + s.PacketCode;
+    case StreamClass::Discard:
+      // Subpicture sub-streams are passed over, but they are streams of the title all the same.
+      if (s.PacketCode >= SUBPICTURE_FIRST && s.PacketCode <= SUBPICTURE_LAST)
+        return StreamInventory::SUB_STREAM + s.PacketCode;
+      return -1;
+    default:
+      return -1;
+  }
+}
+
+ALWAYS_INLINE void Walker::route(const std::uint8_t* data, std::size_t count) {
+  // Counted in every mode, once per payload run; written only in a demux.
+  WalkerState& s = m_state;
+  const bool first = !s.PayloadBegun;
+  s.PayloadBegun = true;
+  if (m_inventory) {
+    const int code = streamCode();
+    if (code >= 0)
+      m_inventory->payload(code, first, s.Pts, s.Scrambled, s.LpcmHeader.data(), data, count);
+  }
+  if (m_mode == Mode::Demux)
+    write(data, count);
+}
+
+void Walker::write(const std::uint8_t* data, std::size_t count) {
+  const WalkerState& s = m_state;
+  if (!m_files.byCode.empty() && routeByCode(data, count))
+    return;
   OutputFile* file = nullptr;
   int* fileCode = nullptr;
   int box = -1;
@@ -905,7 +942,7 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
     box = audioBox(s.AudioNumber);
     slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
   }
-  // MPEG audio (0xC0-0xCF) claims no slot and is never written.
+  // MPEG audio (0xC0-0xDF) claims no slot and is written only to a box of its own.
   if (!file || !m_window.boxChecked(box))
     return;
   // The first write ties the file to the stream that claimed the slot; a second part that meets another
@@ -917,6 +954,22 @@ void Walker::route(const std::uint8_t* data, std::size_t count) {
   if (box >= audioBox(0) && m_files.wav[static_cast<std::size_t>(s.AudioNumber)])
     m_files.wav[static_cast<std::size_t>(s.AudioNumber)]->lpcmHeader(s.LpcmHeader);
   file->append(data, count);
+}
+
+bool Walker::routeByCode(const std::uint8_t* data, std::size_t count) {
+  // A stream with a box of its own goes there and nowhere else.
+  const int code = streamCode();
+  for (SlotFiles::CodeFile& target : m_files.byCode) {
+    if (target.code != code)
+      continue;
+    if (target.file && m_window.boxChecked(target.box)) {
+      if (target.wav)
+        target.wav->lpcmHeader(m_state.LpcmHeader);
+      target.file->append(data, count);
+    }
+    return true;
+  }
+  return false;
 }
 
 }  // namespace ardunex

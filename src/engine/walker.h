@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "engine/file_io.h"
+#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 
 namespace ardunex {
@@ -33,6 +35,16 @@ struct SlotFiles {
   std::array<int, 16> audioCode{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
   /// The audio files written as WAV (the same objects as in audio), told each packet's LPCM header.
   std::array<WavWriter*, 16> wav{};
+
+  /// A stream written by its own code to the file of a box of its own, beside the files chosen by
+  /// number: a stream whose number another stream holds, or MPEG audio.
+  struct CodeFile {
+    int code = -1;  ///< as the inventory keys it
+    int box = -1;
+    std::unique_ptr<OutputFile> file;
+    WavWriter* wav = nullptr;  ///< the same object as file when it is written as WAV
+  };
+  std::vector<CodeFile> byCode;
 
   /// Closes every open file; throws StreamWriteError after closing all if any close failed.
   void closeAll();
@@ -75,6 +87,8 @@ struct WalkerState {
   bool Scrambled = false;
   /// The further LPCM header bytes of the current packet, as far as they were read.
   std::array<std::uint8_t, 3> LpcmHeader{};
+  /// Whether a payload run of the current packet has been routed.
+  bool PayloadBegun = false;
 
   bool operator==(const WalkerState&) const = default;
 };
@@ -90,6 +104,9 @@ class Walker {
   void walk(const std::uint8_t* block, std::size_t length);
 
   const WalkerState& state() const { return m_state; }
+
+  /// Where the payload runs of every stream are counted (none: nothing is counted).
+  void setInventory(StreamInventory* inventory) { m_inventory = inventory; }
 
   /// Walks every byte with the single-byte steps only, without the shortcuts over packet headers and the
   /// bytes between packets (the reference the shortcuts are checked against).
@@ -117,6 +134,9 @@ class Walker {
   void headerDataEnd();
   void subStreamHeaderEnd();
   void route(const std::uint8_t* data, std::size_t count);
+  void write(const std::uint8_t* data, std::size_t count);
+  int streamCode() const;
+  bool routeByCode(const std::uint8_t* data, std::size_t count);
   void countDown(std::uint8_t& counter, bool headerField);
   void logFound(const char* prefix, int number, const char* suffix);
 
@@ -125,6 +145,7 @@ class Walker {
   SlotFiles& m_files;
   Mode m_mode = Mode::Scan;
   WalkerState m_state;
+  StreamInventory* m_inventory = nullptr;
   bool m_fast = true;
 };
 

@@ -72,6 +72,12 @@ class Window {
   virtual void setBoxEnabled(int box, bool enabled) = 0;
   virtual std::string boxCaption(int box) const = 0;
   virtual void setBoxCaption(int box, std::string_view caption) = 0;
+  /// What is known of the stream behind a box (parameters, delay), shown after the box's hint; empty
+  /// shows the hint alone. Windows that show no hints ignore it.
+  virtual void setBoxDetail(int box, std::string_view detail) {
+    (void)box;
+    (void)detail;
+  }
 
   virtual bool buttonEnabled(Button button) const = 0;
   virtual void setButtonEnabled(Button button, bool enabled) = 0;

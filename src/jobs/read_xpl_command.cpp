@@ -1,4 +1,5 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -109,8 +110,23 @@ void Session::bReadXPLClick() {
     m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) + " not shown: " +
                  std::to_string(reader.droppedLines()));
 
+  // Every stream: a playlist's audio stream is shown on the box whose stream has its number.
+  std::array<int, AUDIO_BOX_COUNT> audioBoxes{};
+  const bool everyStream = m_window.optionOn(Option::EveryStream);
+  if (everyStream) {
+    for (int number = 0; number < AUDIO_BOX_COUNT; ++number) {
+      audioBoxes[static_cast<std::size_t>(number)] = m_boxCode[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
+      for (int box = audioBox(0); box < audioBox(0) + AUDIO_BOX_COUNT; ++box) {
+        const StreamRecord* stream = boxStream(box);
+        if (stream && stream->number == number && stream->coding != StreamCoding::MpegAudio) {
+          audioBoxes[static_cast<std::size_t>(number)] = box;
+          break;
+        }
+      }
+    }
+  }
   std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
-  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window);
+  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window, everyStream ? &audioBoxes : nullptr);
   m_playlistTitle = std::move(title);
 
   scope.showMemo();

@@ -1,19 +1,10 @@
 // Chapter files and the mkvmerge option file, written after the streams of a demux.
 #include "jobs/remux_files.h"
 
-#include "engine/mpeg_ps.h"
 #include "jobs/chapter_files.h"
 #include "jobs/mkvmerge_options.h"
 
 namespace ardunex {
-namespace {
-
-constexpr int LPCM_STREAMS = 8;  // sub-stream ids 0xA0-0xA7
-
-bool isLpcm(int code) { return code >= mpeg::LPCM_FIRST && code < mpeg::LPCM_FIRST + LPCM_STREAMS; }
-
-}  // namespace
-
 RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
                        std::string createBase, std::string outputBase)
   : m_window(window),
@@ -32,10 +23,11 @@ void RemuxFiles::streamFile(int box, const std::string& name, bool wav) {
   m_files.push_back(file);
 }
 
-void RemuxFiles::streamOutcome(int box, int code, std::optional<int> delayMs) {
+void RemuxFiles::streamOutcome(int box, bool written, bool lpcm, std::optional<int> delayMs) {
   for (StreamFile& file : m_files) {
     if (file.box == box) {
-      file.code = code;
+      file.written = written;
+      file.lpcm = lpcm;
       file.delayMs = delayMs;
     }
   }
@@ -73,8 +65,15 @@ const PlaylistTrack* RemuxFiles::trackOf(int box) const {
   if (!m_title)
     return nullptr;
   const bool video = box < VIDEO_BOX_COUNT;
+  const std::vector<PlaylistTrack>& tracks = video ? m_title->video : m_title->audio;
+  // The track whose label the box carries (with every stream on, a playlist track may sit on a box of
+  // another number), else the track of the box's number.
+  const std::string caption = m_window.boxCaption(box);
+  for (const PlaylistTrack& track : tracks)
+    if (!track.label.empty() && track.label == caption)
+      return &track;
   const int number = (video ? box - videoBox(0) : box - audioBox(0)) + 1;
-  for (const PlaylistTrack& track : video ? m_title->video : m_title->audio)
+  for (const PlaylistTrack& track : tracks)
     if (track.number == number)
       return &track;
   return nullptr;
@@ -92,11 +91,11 @@ void RemuxFiles::writeMkvmerge(const std::string& chapterFile) {
       m_window.log("Left out of the mkvmerge option file, mkvmerge cannot read raw subpictures: " + file.name);
       continue;
     }
-    if (file.code < 0) {
+    if (!file.written) {
       m_window.log("Left out of the mkvmerge option file, nothing was written to it: " + file.name);
       continue;
     }
-    if (isLpcm(file.code) && !file.wav) {
+    if (file.lpcm && !file.wav) {
       m_window.log("Left out of the mkvmerge option file, mkvmerge cannot read headerless LPCM: " + file.name);
       continue;
     }

@@ -27,9 +27,9 @@ class RemuxFiles {
   /// A stream file was created for the box (name as composed); wav tells that it is written as WAV.
   void streamFile(int box, const std::string& name, bool wav);
 
-  /// What the demux learnt of a box's stream: the stream code its file took (-1: nothing written) and
-  /// the delay against the video in milliseconds, when known.
-  void streamOutcome(int box, int code, std::optional<int> delayMs);
+  /// What the demux learnt of a box's stream: whether anything was written, whether it is LPCM, and its
+  /// delay against the video in milliseconds, when known. A box without an outcome counts as empty.
+  void streamOutcome(int box, bool written, bool lpcm, std::optional<int> delayMs);
 
   /// Writes the files. Throws CreateError or StreamWriteError.
   void write();
@@ -39,7 +39,8 @@ class RemuxFiles {
     int box = -1;
     std::string name;
     bool wav = false;
-    int code = -1;
+    bool written = false;
+    bool lpcm = false;
     std::optional<int> delayMs;
   };
 

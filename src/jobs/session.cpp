@@ -6,8 +6,8 @@
 
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
-#include "engine/mpeg_ps.h"
 #include "engine/wav_writer.h"
+#include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
@@ -20,7 +20,6 @@ constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", 
 constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
 constexpr const char* WAV_EXTENSION = "wav";
-constexpr int LPCM_STREAMS = 8;  // sub-stream ids 0xA0-0xA7
 
 // The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
 // playlist folder keeps the separator the EVO path used.
@@ -53,6 +52,7 @@ void Session::Resetcbs() {
     const int group = box < VIDEO_BOX_COUNT ? 0 : box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT ? 1 : 2;
     m_window.setBoxEnabled(box, false);
     m_window.setBoxCaption(box, RESET_CAPTIONS[group]);
+    m_window.setBoxDetail(box, "");
   }
 }
 
@@ -97,9 +97,12 @@ void Session::bCheckClick() {
   } release{run};
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
+  m_engine.inventory().reset();
   m_engine.demux(Mode::Scan);
   logUserStop(m_window, run, m_window.fastCheck());
   run.InputFile.reset();
+  m_engine.inventory().finish();
+  m_scannedBytes = m_engine.bytesRead();
 
   for (int k = 0; k < 2; ++k) {
     const int box = videoBox(k);
@@ -117,11 +120,113 @@ void Session::bCheckClick() {
     if (present)
       m_window.setBoxCaption(box, scanLabel(AudioStreamName(m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k)), k));
   }
+  assignBoxes();
+  reportInventory(false);
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);
   m_window.slog("", 1);
   scope.readEvoAfter(true);
+}
+
+const StreamRecord* Session::boxStream(int box) const {
+  if (box < 0 || box >= BOX_COUNT)
+    return nullptr;
+  if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
+    return m_engine.inventory().find(m_boxCode[static_cast<std::size_t>(box)]);
+  // A box the scan gave no stream may still have written one in a demux (a playlist's box).
+  for (const StreamRecord& record : inventory())
+    if (record.box == box)
+      return &record;
+  return nullptr;
+}
+
+int Session::holderBox(const StreamRecord& record) const {
+  // The box that a stream's number selects, where the first stream of that number is written.
+  if (record.kind == StreamKind::Video)
+    return record.number < 2 ? videoBox(record.number) : -1;
+  if (record.kind == StreamKind::Audio && record.coding != StreamCoding::MpegAudio)
+    return audioBox(record.number);
+  return -1;
+}
+
+void Session::assignBoxes() {
+  // The boxes of the slots first, each standing for the stream that claimed it.
+  m_boxCode = emptyBoxCodes();
+  m_ownBox.fill(false);
+  for (int k = 0; k < 2; ++k)
+    if (m_slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + k))
+      m_boxCode[static_cast<std::size_t>(videoBox(k))] = m_slots.Get(StreamSlotTable::FIRST_VIDEO_SLOT + k);
+  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+    if (m_slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + k))
+      m_boxCode[static_cast<std::size_t>(audioBox(k))] =
+        StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k);
+  // Every stream: the others get the next free box of their group, in order of discovery.
+  if (m_window.optionOn(Option::EveryStream)) {
+    for (const StreamRecord& record : inventory()) {
+      if (record.kind == StreamKind::Subpicture ||
+          std::find(m_boxCode.begin(), m_boxCode.end(), record.code) != m_boxCode.end())
+        continue;
+      const int first = record.kind == StreamKind::Video ? videoBox(0) : audioBox(0);
+      const int count = record.kind == StreamKind::Video ? VIDEO_BOX_COUNT : AUDIO_BOX_COUNT;
+      for (int box = first; box < first + count; ++box) {
+        if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
+          continue;
+        m_boxCode[static_cast<std::size_t>(box)] = record.code;
+        m_ownBox[static_cast<std::size_t>(box)] = true;
+        m_window.setBoxEnabled(box, true);
+        m_window.setBoxChecked(box, true);
+        m_window.setBoxCaption(box, ownLabel(record));
+        break;
+      }
+    }
+  }
+  std::fill(m_scanned.begin(), m_scanned.end(), false);
+  for (const StreamRecord& record : inventory())
+    m_scanned[static_cast<std::size_t>(record.code)] = true;
+  giveInventoryBoxes(false);
+  for (int box = 0; box < BOX_COUNT; ++box)
+    if (const StreamRecord* stream = boxStream(box))
+      m_window.setBoxDetail(box, streamDetail(*stream));
+}
+
+void Session::giveInventoryBoxes(bool fromSlots) {
+  // Each record learns its box: the one the scan gave its stream, else (fromSlots, a demux without a
+  // scan of its stream) the enabled box of the number whose slot it claimed in the last run.
+  StreamInventory& inventory = m_engine.inventory();
+  for (StreamRecord& record : inventory.records()) {
+    const auto at = std::find(m_boxCode.begin(), m_boxCode.end(), record.code);
+    record.box = at != m_boxCode.end() ? static_cast<int>(at - m_boxCode.begin()) : -1;
+    if (record.box >= 0 || !fromSlots || m_scanned[static_cast<std::size_t>(record.code)])
+      continue;
+    const int box = holderBox(record);
+    if (box < 0 || !m_window.boxEnabled(box) || m_boxCode[static_cast<std::size_t>(box)] >= 0)
+      continue;
+    const int slot = box < audioBox(0) ? StreamSlotTable::FIRST_VIDEO_SLOT + box
+                                       : StreamSlotTable::FIRST_AUDIO_SLOT + box - audioBox(0);
+    if (m_slots.Get(slot) == record.fileCode())
+      record.box = box;
+  }
+}
+
+void Session::reportInventory(bool demux) {
+  // Streams without a box, said aloud (a demux names only those the scan did not), then encrypted ones.
+  const bool everyStream = m_window.optionOn(Option::EveryStream);
+  for (const StreamRecord& record : inventory()) {
+    if (record.box >= 0)
+      continue;
+    const bool unseen = !m_scanned[static_cast<std::size_t>(record.code)];
+    if (demux && !unseen)
+      continue;
+    const int holder = holderBox(record);
+    const StreamRecord* holderStream = holder >= 0 ? boxStream(holder) : nullptr;
+    const std::string reason = demux && record.kind != StreamKind::Subpicture ? "the scan did not find it"
+                                                                               : skipReason(record, holderStream, everyStream);
+    m_window.log(skippedLine(record, reason));
+  }
+  for (const StreamRecord& record : inventory())
+    if (record.scrambledPackets > 0)
+      m_window.log(encryptedLine(record));
 }
 
 std::string Session::outputName(const std::string& outputBase, const std::string& caption,
@@ -130,11 +235,6 @@ std::string Session::outputName(const std::string& outputBase, const std::string
   std::string safeCaption = caption;
   std::replace_if(safeCaption.begin(), safeCaption.end(), isPathSeparator, '_');
   return outputBase + "." + safeCaption + "." + ext;
-}
-
-bool Session::writesWav(int audioNumber) {
-  const int code = m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + audioNumber);
-  return code >= mpeg::LPCM_FIRST && code < mpeg::LPCM_FIRST + LPCM_STREAMS;
 }
 
 void Session::bDemuxClick() {
@@ -180,45 +280,80 @@ void Session::bDemuxClick() {
 
   const std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
+  const bool delayNames = m_window.optionOn(Option::DelayNames);
+  auto nameFor = [&](int box, const std::string& ext) {
+    std::string caption = m_window.boxCaption(box);
+    const StreamRecord* stream = boxStream(box);
+    if (delayNames && stream)
+      caption += delayNamePart(*stream);
+    return outputName(outputBase, caption, ext);
+  };
+  auto writtenBox = [&](int box) {
+    return box < 2 || (box >= audioBox(0) && box < subBox(0)) || m_ownBox[static_cast<std::size_t>(box)];
+  };
   // No output may be the file being read: every name is checked before the first file is created.
   OutputGuard guard(m_fileSystem);
   guard.addInput(evoPath, IS_EVO_FILE);
   if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
     guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
-  std::array<bool, AUDIO_BOX_COUNT> wav{};
-  if (m_window.optionOn(Option::LpcmWav))
-    for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-      wav[static_cast<std::size_t>(k)] = m_window.boxChecked(audioBox(k)) && writesWav(k);
+  // LPCM as WAV: an LPCM stream whose format the scan read goes into a WAV file, one whose header cannot be
+  // read stays raw.
+  std::array<bool, BOX_COUNT> wav{};
+  std::array<bool, BOX_COUNT> unreadableLpcm{};
+  if (m_window.optionOn(Option::LpcmWav)) {
+    for (int box = audioBox(0); box < subBox(0); ++box) {
+      const StreamRecord* stream = boxStream(box);
+      if (!m_window.boxChecked(box) || !stream || stream->coding != StreamCoding::Lpcm)
+        continue;
+      const StreamParams& params = stream->params;
+      const bool readable = params.channels && params.sampleRate && params.bits;
+      (readable ? wav : unreadableLpcm)[static_cast<std::size_t>(box)] = true;
+    }
+  }
   auto extOf = [&](int box) -> std::string {
-    if (box < 2)
+    if (box < VIDEO_BOX_COUNT)
       return videoExt;
-    return wav[static_cast<std::size_t>(box - audioBox(0))] ? WAV_EXTENSION : audioExt;
+    return wav[static_cast<std::size_t>(box)] ? WAV_EXTENSION : audioExt;
   };
   for (int box = 0; box < subBox(0); ++box)
-    if ((box < 2 || box >= audioBox(0)) && m_window.boxChecked(box))
-      guard.refuseInput(createBase + outputName(outputBase, m_window.boxCaption(box), extOf(box)));
+    if (writtenBox(box) && m_window.boxChecked(box))
+      guard.refuseInput(createBase + nameFor(box, extOf(box)));
   RemuxFiles remux(m_window, guard, m_playlistTitle, createBase, outputBase);
-  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box) {
+  std::array<bool, BOX_COUNT> created{};
+  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
     if (!m_window.boxChecked(box))
       return;
-    const std::string name = outputName(outputBase, m_window.boxCaption(box), extOf(box));
+    const std::string name = nameFor(box, extOf(box));
     file = guard.create(createBase + name);
+    created[static_cast<std::size_t>(box)] = true;
     m_window.log("Creating " + name);
-    const bool asWav = box >= audioBox(0) && wav[static_cast<std::size_t>(box - audioBox(0))];
+    if (unreadableLpcm[static_cast<std::size_t>(box)])
+      m_window.log("LPCM header cannot be read: " + name + " is written raw");
+    const bool asWav = wav[static_cast<std::size_t>(box)] && wavSlot;
     if (asWav) {
       auto writer = std::make_unique<WavWriter>(std::move(file), m_window);
-      run.SlotFile.wav[static_cast<std::size_t>(box - audioBox(0))] = writer.get();
+      *wavSlot = writer.get();
       file = std::move(writer);
     }
     if (remux.wanted())
       remux.streamFile(box, name, asWav);
   };
-  for (int k = 0; k < 2; ++k)
-    createFor(run.SlotFile.video[k], videoBox(k));
-  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    createFor(run.SlotFile.audio[k], audioBox(k));
+  for (int k = 0; k < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT; ++k) {
+    const int box = k;
+    const bool video = box < VIDEO_BOX_COUNT;
+    if (m_ownBox[static_cast<std::size_t>(box)]) {
+      // A stream of its own, written by its code.
+      run.SlotFile.byCode.push_back({m_boxCode[static_cast<std::size_t>(box)], box, nullptr});
+      createFor(run.SlotFile.byCode.back().file, box, &run.SlotFile.byCode.back().wav);
+    } else if (video && box < 2) {
+      createFor(run.SlotFile.video[box], box, nullptr);
+    } else if (!video) {
+      createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, &run.SlotFile.wav[box - VIDEO_BOX_COUNT]);
+    }
+  }
 
   m_window.slog("Writing stream(s)", 0);
+  m_engine.inventory().reset();
   m_engine.demux(Mode::Demux);
 
   if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
@@ -231,16 +366,21 @@ void Session::bDemuxClick() {
   logUserStop(m_window, run, false);
 
   run.InputFile.reset();
-  if (remux.wanted()) {
-    for (int k = 0; k < 2; ++k)
-      remux.streamOutcome(videoBox(k), run.SlotFile.videoCode[k], std::nullopt);
-    for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-      remux.streamOutcome(audioBox(k), run.SlotFile.audioCode[k], std::nullopt);
-  }
   release.normal = true;
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
-  if (remux.wanted())
+  m_engine.inventory().finish();
+  giveInventoryBoxes(true);
+  reportInventory(true);
+  m_wroteEncrypted = false;
+  for (const StreamRecord& record : inventory())
+    if (record.box >= 0 && created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)
+      m_wroteEncrypted = true;
+  if (remux.wanted()) {
+    for (const StreamRecord& record : inventory())
+      if (record.box >= 0 && created[static_cast<std::size_t>(record.box)])
+        remux.streamOutcome(record.box, record.payloadBytes > 0, record.coding == StreamCoding::Lpcm, record.delayMs);
     remux.write();
+  }
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);

@@ -1,12 +1,14 @@
 // Everything a run of the program holds besides its widgets, and the commands that act on it.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
 #include "engine/file_io.h"
+#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/window.h"
 #include "jobs/path_state.h"
@@ -64,14 +66,27 @@ class Session {
   /// The title the last playlist read found for the EVO file, as data (chapters, track names, languages).
   const std::optional<PlaylistTitle>& playlistTitle() const { return m_playlistTitle; }
 
+  /// Every stream the last scan or demux met (a demux: both parts of a feature), in order of discovery,
+  /// each with the box it is written from.
+  const std::vector<StreamRecord>& inventory() const { return m_engine.inventory().records(); }
+  /// The record of the stream that a box stands for after the last scan, null when it stands for none or
+  /// the stream was not met by the last job.
+  const StreamRecord* boxStream(int box) const;
+  /// Bytes the last scan read.
+  std::int64_t scannedBytes() const { return m_scannedBytes; }
+  /// Whether the last demux wrote packets that are encrypted.
+  bool wroteEncrypted() const { return m_wroteEncrypted; }
+
   /// Composes an output file name for a box caption, as the log shows it.
   std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;
 
  private:
   friend class JobScope;
   bool anyBoxTicked() const;
-  /// Whether the LPCM as WAV option writes audio number k as a WAV file (an LPCM stream of known format).
-  bool writesWav(int audioNumber);
+  void assignBoxes();
+  int holderBox(const StreamRecord& record) const;
+  void giveInventoryBoxes(bool fromSlots);
+  void reportInventory(bool demux);
 
   Window& m_window;
   FileSystem& m_fileSystem;
@@ -84,6 +99,20 @@ class Session {
   std::vector<std::string> m_xplLines;
   std::optional<PlaylistTitle> m_playlistTitle;
   bool m_jobRunning = false;
+  /// The inventory code of the stream each box stands for after the last scan (-1: none), and whether
+  /// the box was given to a stream of its own (every stream) rather than to the number it shows.
+  std::array<int, BOX_COUNT> m_boxCode = emptyBoxCodes();
+  std::array<bool, BOX_COUNT> m_ownBox{};
+  /// The codes the last scan met.
+  std::vector<bool> m_scanned = std::vector<bool>(StreamInventory::CODE_COUNT);
+  std::int64_t m_scannedBytes = 0;
+  bool m_wroteEncrypted = false;
+
+  static std::array<int, BOX_COUNT> emptyBoxCodes() {
+    std::array<int, BOX_COUNT> codes{};
+    codes.fill(-1);
+    return codes;
+  }
 };
 
 }  // namespace ardunex

@@ -26,6 +26,8 @@ class ValueWindow : public Window {
   Session* session = nullptr;
 
   std::array<Box, BOX_COUNT> boxes{};
+  /// What the window would show of each box's stream after its hint.
+  std::array<std::string, BOX_COUNT> boxDetails{};
   std::map<Button, bool> buttons{{Button::BrowseEvo, true}, {Button::BrowseXpl, true}};
   Page page = Page::Status;
 
@@ -52,6 +54,7 @@ class ValueWindow : public Window {
   void setBoxEnabled(int box, bool enabled) override { boxes[box].enabled = enabled; }
   std::string boxCaption(int box) const override { return boxes[box].caption; }
   void setBoxCaption(int box, std::string_view caption) override { boxes[box].caption = caption; }
+  void setBoxDetail(int box, std::string_view detail) override { boxDetails[box] = detail; }
 
   bool buttonEnabled(Button button) const override;
   void setButtonEnabled(Button button, bool enabled) override { buttons[button] = enabled; }

@@ -272,13 +272,33 @@ bool TfMain::boxEnabled(int box) const { return m_boxes[box]->isEnabled(); }
 void TfMain::setBoxEnabled(int box, bool enabled) { m_boxes[box]->setEnabled(enabled); }
 std::string TfMain::boxCaption(int box) const { return m_captions[box]; }
 
+namespace {
+
+const char* const BOX_DETAIL = "ardunexDetail";  // what is known of a box's stream, shown after its hint
+
+// The tooltip of a stream box: its hint, then its caption when the box cuts it short, then its detail.
+void setBoxTip(QCheckBox* check, std::string_view caption) {
+  QString tip = check->property(BOX_HINT).toString();
+  // The boxes keep their design width; a caption cut short shows in full in the tooltip, after the hint.
+  if (check->sizeHint().width() > check->width())
+    tip += QLatin1Char('\n') + utf8Text(caption);
+  const QString detail = check->property(BOX_DETAIL).toString();
+  if (!detail.isEmpty())
+    tip += QLatin1Char('\n') + detail;
+  check->setToolTip(tip);
+}
+
+}  // namespace
+
 void TfMain::setBoxCaption(int box, std::string_view caption) {
   m_captions[box] = std::string(caption);
-  QCheckBox* check = m_boxes[box];
-  check->setText(plainCaption(caption));
-  // The boxes keep their design width; a caption cut short shows in full in the tooltip, after the hint.
-  const QString hint = check->property(BOX_HINT).toString();
-  check->setToolTip(check->sizeHint().width() > check->width() ? hint + QLatin1Char('\n') + utf8Text(caption) : hint);
+  m_boxes[box]->setText(plainCaption(caption));
+  setBoxTip(m_boxes[box], caption);
+}
+
+void TfMain::setBoxDetail(int box, std::string_view detail) {
+  m_boxes[box]->setProperty(BOX_DETAIL, utf8Text(detail));
+  setBoxTip(m_boxes[box], m_captions[box]);
 }
 
 namespace {

@@ -131,6 +131,7 @@ class TfMain : public QWidget, public Window {
   void setBoxEnabled(int box, bool enabled) override;
   std::string boxCaption(int box) const override;
   void setBoxCaption(int box, std::string_view caption) override;
+  void setBoxDetail(int box, std::string_view detail) override;
 
   bool buttonEnabled(Button button) const override;
   void setButtonEnabled(Button button, bool enabled) override;

@@ -35,8 +35,9 @@ bool claimTrack(StreamSlotTable& slots, int firstSlot, std::int32_t number) {
 
 class TitleView {
  public:
-  TitleView(std::vector<std::string>& lines, const CodecTables& codecs, StreamSlotTable& slots, Window& window)
-    : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window) {
+  TitleView(std::vector<std::string>& lines, const CodecTables& codecs, StreamSlotTable& slots, Window& window,
+            const std::array<int, AUDIO_BOX_COUNT>* audioBoxes)
+    : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window), m_audioBoxes(audioBoxes) {
     for (const char* root : XPL_TREE_ROOTS)
       m_tree.push_back({root, {}});
   }
@@ -90,7 +91,9 @@ class TitleView {
     const std::string caption = codec + ".stream." + number + "." + description;
     add(AUDIO, "Stream " + number + ": " + description + "." + codec);
     m_window.log(caption);
-    showBox(audioBox(stream - 1), caption);
+    const int box = m_audioBoxes ? (*m_audioBoxes)[static_cast<std::size_t>(stream - 1)] : audioBox(stream - 1);
+    if (box >= 0)
+      showBox(box, caption);
   }
 
   void subtitle(const std::string& line) {
@@ -119,13 +122,14 @@ class TitleView {
   const CodecTables& m_codecs;
   StreamSlotTable& m_slots;
   Window& m_window;
+  const std::array<int, AUDIO_BOX_COUNT>* m_audioBoxes;
   std::vector<TreeNode> m_tree;
 };
 
 }  // namespace
 
 void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
-                  StreamSlotTable& slots, Window& window) {
+                  StreamSlotTable& slots, Window& window, const std::array<int, AUDIO_BOX_COUNT>* audioBoxes) {
   slots.Reset();
 
   // The anchor: the first line naming the EVO file. Found on line 0 or not at all, there is no title to show.
@@ -153,7 +157,7 @@ void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, co
     }
   }
 
-  TitleView view(lines, codecs, slots, window);
+  TitleView view(lines, codecs, slots, window, audioBoxes);
   view.list();
 }
 

@@ -1,6 +1,7 @@
 // The title of the playlist that plays the current EVO file: narrowed tag lines, a tree and labelled boxes.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,10 @@ inline constexpr const char* XPL_TREE_ROOTS[] = {"Info", "Video", "Audio", "Subt
 /// that title, shows it in the window's tree and enables, ticks and labels the boxes of its tracks; slots
 /// end up marked for the listed tracks only. Without such a line only slots is emptied. Throws ConvertError
 /// for a track number or media attribute that is not an integer; what was done until then stays.
+/// audioBoxes, when given, names the box that shows the audio stream of each number (-1: none) instead of
+/// the box of that number.
 void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
-                  StreamSlotTable& slots, Window& window);
+                  StreamSlotTable& slots, Window& window,
+                  const std::array<int, AUDIO_BOX_COUNT>* audioBoxes = nullptr);
 
 }  // namespace ardunex

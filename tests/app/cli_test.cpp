@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "support/cli_runner.h"
 #include "support/ps_builder.h"
 
@@ -64,6 +66,7 @@ TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {
     "MPEG-2 Video Stream found!",
     "Dolby Digital Audio Stream number 0 found!",
     "DDplus Audio Stream number 9 found!",
+    "DTS HD stream 0x88 skipped: number 0 is taken by Dolby Digital 0x80",
     "Done.",
   };
   const std::vector<std::string> printed = lines(result.out);
@@ -140,6 +143,43 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
   const CliResult help = runCli(dir, {"--help"});
   EXPECT_EQ(0, help.status);
   EXPECT_NE(help.out.find("--video LIST"), std::string::npos);
+}
+
+TEST(Cli, JsonReportAndEncryptedPacketsExitStatus) {
+  TempDir dir;
+  PsBuilder ps;
+  ps.pack(true).pes(0xE0, payload(400, 1), {.pts = true, .ptsValue = 90000});
+  ps.privateStream1(0x80, payload(300, 2), {.pts = true, .scrambling = 2, .ptsValue = 90000 + 1800});
+  ps.privateStream1(0x88, payload(200, 3), {.pts = true, .ptsValue = 90000});
+  writeFile(dir.file("MOVIE.EVO"), ps.bytes());
+
+  // Only the report on standard output, with every stream and every box.
+  const CliResult json = runCli(dir, {"--json", dir.file("MOVIE.EVO")});
+  ASSERT_EQ(0, json.status) << json.err;
+  const nlohmann::json report = nlohmann::json::parse(json.out);
+  EXPECT_EQ(report["file"], dir.file("MOVIE.EVO"));
+  EXPECT_EQ(report["size"], ps.size());
+  EXPECT_EQ(report["scanned_bytes"], ps.size());
+  EXPECT_EQ(report["fast_check"], true);
+  EXPECT_EQ(report["boxes"].size(), 40u);
+  EXPECT_EQ(report["boxes"][8], (nlohmann::json{{"name", "cbAudio00"}, {"enabled", true}, {"checked", true},
+                                                {"caption", "DD.stream.00"}}));
+  ASSERT_EQ(report["streams"].size(), 3u);
+  EXPECT_EQ(report["streams"][1],
+            (nlohmann::json{{"id", 0x80}, {"stream_id", 0xBD}, {"kind", "audio"}, {"codec", "DD"}, {"number", 0},
+                            {"box", "cbAudio00"}, {"packets", 1}, {"payload_bytes", 300}, {"first_pts", 91800},
+                            {"delay_ms", 20}, {"scrambled_packets", 1}}));
+  EXPECT_EQ(report["streams"][2]["box"], nullptr);
+  EXPECT_EQ(report["streams"][0]["delay_ms"], nullptr);
+  EXPECT_EQ(2, runCli(dir, {"--json", "--xpl", "X.XPL", "--print-xpl", dir.file("MOVIE.EVO")}).status);
+
+  // A demux that writes encrypted packets says so and ends with status 3; one that leaves them out, 0.
+  const CliResult encrypted = runCli(dir, {dir.file("MOVIE.EVO")});
+  EXPECT_EQ(3, encrypted.status) << encrypted.err;
+  EXPECT_NE(std::string::npos,
+            encrypted.out.find("Warning: Dolby Digital stream 0x80: 1 packet encrypted: decrypt the disc first\nDone.\n"))
+    << encrypted.out;
+  EXPECT_EQ(0, runCli(dir, {"--video", "0", dir.file("MOVIE.EVO")}).status);
 }
 
 TEST(Cli, PlaylistLabelsNameTheBoxesAndTheFiles) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 #include <ostream>
+#include <set>
 #include <string>
 
 #include "engine/walker.h"
@@ -36,6 +37,7 @@ struct Walked {
   std::vector<std::string> log;
   std::vector<std::int32_t> slots;
   std::vector<WalkerState> states;  // after each block
+  std::vector<StreamRecord> inventory;
 };
 
 Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise) {
@@ -50,6 +52,8 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise) 
   for (int n = 0; n < 16; ++n)
     files.audio[n] = std::make_unique<MemoryOutputFile>("a", walked.outputs[2 + n]);
   Walker walker(window, slots, files);
+  StreamInventory inventory;
+  walker.setInventory(&inventory);
   walker.setByteWise(byteWise);
   walker.begin(mode);
   for (std::size_t at = 0; at < data.size(); at += blockSize) {
@@ -57,6 +61,8 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise) 
     walker.walk(block.data(), block.size());
     walked.states.push_back(walker.state());
   }
+  inventory.finish();
+  walked.inventory = inventory.records();
   walked.log = window.logLines;
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     walked.slots.push_back(slots.Get(slot));
@@ -307,6 +313,7 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
         EXPECT_EQ(reference.outputs, fast.outputs);
         EXPECT_EQ(reference.log, fast.log);
         EXPECT_EQ(reference.slots, fast.slots);
+        EXPECT_TRUE(reference.inventory == fast.inventory);
         ASSERT_EQ(reference.states.size(), fast.states.size());
         for (std::size_t k = 0; k < reference.states.size(); ++k) {
           if (reference.states[k] != fast.states[k]) {
@@ -322,6 +329,17 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
   const Walked scanned = walk(data, 65536, Mode::Scan, false);
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "short audio packet"), scanned.log.end());
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "LPCM Audio Stream number 1 found!"), scanned.log.end());
+  // ... and the inventory: scrambled packets, time stamps, subpictures and MPEG audio among its streams.
+  std::set<int> codes;
+  for (const StreamRecord& record : scanned.inventory) {
+    codes.insert(record.code);
+    if (record.code == 0x180) {
+      EXPECT_EQ(record.packets, 40);
+      EXPECT_EQ(record.scrambledPackets, 30);
+      EXPECT_TRUE(record.firstPts.has_value());
+    }
+  }
+  EXPECT_EQ(codes, (std::set<int>{0xE0, 0xE1, 0x180, 0x1A1, 0x1B2, 0x1C9, 0x55, 0xE2, 0x121, 0xC0}));
   const Walked demuxed = walk(data, 65536, Mode::Demux, false);
   EXPECT_FALSE(demuxed.outputs[0].empty());
   EXPECT_FALSE(demuxed.outputs[2 + 1].empty());

@@ -304,7 +304,7 @@ TEST(CliFaults, LostStandardOutputIsReportedAndTheDemuxStillEnds) {
                         Case{"full device", ::open("/dev/full", O_WRONLY), "No space left on device"}}) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(dir.file(VIDEO_NAME));
-    EXPECT_EQ(exitStatus(spawn(dir, {ARDUNEX_CLI_PATH, dir.file("A.EVO")}, c.outFd)), 3);
+    EXPECT_EQ(exitStatus(spawn(dir, {ARDUNEX_CLI_PATH, dir.file("A.EVO")}, c.outFd)), 4);
     EXPECT_EQ(readText(dir.file("stderr.txt")), "ardunex-cli: cannot write the log to standard output: " + c.reason + "\n");
     EXPECT_EQ(readFile(dir.file(VIDEO_NAME)), feature.video);
     ::close(c.outFd);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -12,6 +13,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "support/cli_runner.h"
 #include "support/ps_builder.h"
@@ -417,6 +420,204 @@ TEST(Interop, TwoPartFeatureContinuesIntoOneSetOfFiles) {
     EXPECT_TRUE(head == extract(dir, first, track, Oracle::Copy));
     ASSERT_LT(head.size(), continued.size());
     EXPECT_TRUE(std::equal(head.begin(), head.end(), continued.begin()));
+  }
+}
+
+// ----------------------------------------------------------------------------------------------------------
+// The stream inventory against ffprobe: identifiers, first time stamps, parameters and delays.
+
+/// ffprobe's streams of path by the identifier ffprobe gives them ("0x1e0", "0x80"), DVD navigation left out.
+std::map<std::string, nlohmann::json> probeJson(const TempDir& dir, const std::string& path) {
+  const CliResult result = runProgram(
+    dir, "ffprobe",
+    {"-v", "error", "-show_entries", "stream=id,codec_name,start_pts,width,height,r_frame_rate,channels,sample_rate",
+     "-of", "json", path});
+  EXPECT_EQ(0, result.status) << result.err;
+  const nlohmann::json probed = nlohmann::json::parse(result.out);
+  std::map<std::string, nlohmann::json> streams;
+  for (nlohmann::json stream : probed["streams"]) {
+    if (stream.value("codec_name", "") == "dvd_nav_packet")
+      continue;
+    if (stream.contains("sample_rate"))  // ffprobe writes it as a string
+      stream["sample_rate"] = std::stoi(stream["sample_rate"].get<std::string>());
+    streams[stream.value("id", "")] = stream;
+  }
+  return streams;
+}
+
+/// ardunex-cli --json of path (a full scan), with extra arguments before the file.
+nlohmann::json scanJson(const TempDir& dir, const std::string& path, std::vector<std::string> args = {}) {
+  args.insert(args.end(), {"--json", "--full-scan", path});
+  const CliResult result = runCli(dir, args);
+  EXPECT_EQ(0, result.status) << result.err;
+  EXPECT_EQ(1u, lines(result.out).size()) << "one JSON object and nothing else on standard output";
+  return nlohmann::json::parse(result.out);
+}
+
+/// The identifier ffprobe gives a stream of the report: sub-stream ids alone, stream ids above 0x100.
+std::string ffprobeId(const nlohmann::json& stream) {
+  const int id = stream["stream_id"] == 0xBD ? stream["id"].get<int>() : 0x100 + stream["stream_id"].get<int>();
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%x", id);
+  return text;
+}
+
+TEST(Interop, InventoryEqualsFfprobe) {
+  if (!haveFfmpeg())
+    GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
+  std::vector<std::vector<Track>> files = {{
+    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "", ""},
+    {tone(2), {{"-c", "ac3"}, {"-ac", "6"}}, "ac3", "0x80", "", ""},
+    {noise(2, 7), {{"-c", "ac3"}, {"-ac", "2"}, {"-ar", "44100"}}, "ac3", "0x81", "", ""},
+    {noise(2, 9), {{"-c", "dca"}, {"-ac", "2"}}, "dts", "0x88", "", ""},
+    {tone(2), {{"-c", "pcm_dvd"}, {"-ac", "2"}}, "pcm_dvd", "0xa0", "", ""},
+    {noise(2, 11), {{"-c", "mp2"}, {"-ac", "2"}}, "mp2", "0x1c0", "", ""},
+  }};
+  if (haveX264()) {
+    files.push_back({
+      {"testsrc2=size=640x360:rate=30000/1001:duration=2", {{"-c", "libx264"}, {"-preset", "ultrafast"}}, "h264",
+       "0x1e2", "", ""},
+      {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "", ""},
+    });
+  }
+  for (const std::vector<Track>& tracks : files) {
+    TempDir dir;
+    const std::string evo = dir.file("MOVIE.EVO");
+    ASSERT_NO_FATAL_FAILURE(mux(dir, tracks, "dvd", evo));
+    const std::map<std::string, nlohmann::json> probed = probeJson(dir, evo);
+    const nlohmann::json report = scanJson(dir, evo);
+    ASSERT_EQ(probed.size(), report["streams"].size()) << report["streams"].dump(1);
+    EXPECT_EQ(report["size"], report["scanned_bytes"]);
+    for (const nlohmann::json& stream : report["streams"]) {
+      const std::string id = ffprobeId(stream);
+      SCOPED_TRACE(id + " " + stream.dump());
+      ASSERT_TRUE(probed.count(id));
+      const nlohmann::json& probe = probed.at(id);
+      EXPECT_EQ(probe["start_pts"], stream["first_pts"]);
+      for (const char* field : {"width", "height", "channels", "sample_rate"})
+        if (probe.contains(field)) {
+          EXPECT_EQ(probe[field], stream.value(field, nlohmann::json())) << field;
+        }
+      if (stream["kind"] == "video") {
+        EXPECT_EQ(probe["r_frame_rate"], stream.value("frame_rate", nlohmann::json()));
+      }
+      EXPECT_GT(stream["packets"].get<int>(), 0);
+      EXPECT_EQ(0, stream["scrambled_packets"]);
+    }
+  }
+}
+
+TEST(Interop, AudioOffsetGivesItsDelay) {
+  if (!haveFfmpeg())
+    GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
+  TempDir dir;
+  const std::string evo = dir.file("MOVIE.EVO");
+  const CliResult made = runProgram(
+    dir, "ffmpeg",
+    {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", testPattern(2), "-itsoffset", "0.12",
+     "-f", "lavfi", "-i", tone(2), "-map", "0", "-map", "1", "-c:v", "mpeg2video", "-c:a", "pcm_dvd", "-f", "dvd", evo});
+  ASSERT_EQ(0, made.status) << made.err;
+  const std::map<std::string, nlohmann::json> probed = probeJson(dir, evo);
+  const double ffprobeDelay =
+    (probed.at("0xa0")["start_pts"].get<double>() - probed.at("0x1e0")["start_pts"].get<double>()) / 90;
+  const nlohmann::json report = scanJson(dir, evo);
+  for (const nlohmann::json& stream : report["streams"]) {
+    if (stream["kind"] == "video") {
+      EXPECT_TRUE(stream["delay_ms"].is_null());
+      continue;
+    }
+    EXPECT_NEAR(120, stream["delay_ms"].get<int>(), 1) << report["streams"].dump(1);
+    EXPECT_NEAR(ffprobeDelay, stream["delay_ms"].get<int>(), 0.5);
+  }
+}
+
+// Every stream of a two-part DVD mux: two AC-3, DTS and LPCM sharing audio number 0, and MPEG audio.
+TEST(Interop, EveryStreamWritesEachStreamOfATwoPartFeature) {
+  if (!haveFfmpeg())
+    GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
+  const std::vector<Track> tracks = {
+    {testPattern(4), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "v", "MPEG-2.stream.00"},
+    {tone(4), {{"-c", "ac3"}}, "ac3", "0x80", "a", "DD.stream.00"},
+    {noise(4, 7), {{"-c", "ac3"}, {"-b", "192k"}}, "ac3", "0x81", "a", "DD.stream.01"},
+    {noise(4, 11), {{"-c", "dca"}}, "dts", "0x88", "a", "DTSHD.stream.00"},
+    {tone(4), {{"-c", "pcm_dvd"}}, "pcm_dvd", "0xa0", "a", "LPCM.stream.00", {Oracle::LpcmStripped}},
+    {noise(4, 13), {{"-c", "mp2"}}, "mp2", "0x1c0", "a", "MPA.stream.00"},
+  };
+  TempDir dir;
+  const std::string whole = dir.file("whole.vob");
+  ASSERT_NO_FATAL_FAILURE(mux(dir, tracks, "dvd", whole));
+  const Bytes bytes = readFile(whole);
+  const std::size_t cut = bytes.size() / 2048 / 2 * 2048;
+  const std::string feature = makeFolder(dir, "feature");
+  const std::string first = feature + "/FEATURE_1.EVO";
+  writeFile(first, Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut)));
+  writeFile(feature + "/FEATURE_2.EVO", Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(cut), bytes.end()));
+
+  // Without the option the scan names what it leaves out.
+  const CliResult scan = runCli(dir, {"--scan", "--full-scan", first});
+  ASSERT_EQ(0, scan.status) << scan.err;
+  for (const char* line : {"DTS HD stream 0x88 skipped: number 0 is taken by Dolby Digital 0x80",
+                           "LPCM stream 0xA0 skipped: number 0 is taken by Dolby Digital 0x80",
+                           "MPEG audio stream 0xC0 skipped: MPEG audio is not demuxed"})
+    EXPECT_NE(std::string::npos, scan.out.find(std::string(line) + "\n")) << scan.out;
+
+  const std::string out = makeFolder(dir, "out");
+  const CliResult demux = runCli(dir, {"--every-stream", "--full-scan", "-o", out, first});
+  ASSERT_EQ(0, demux.status) << demux.err;
+  EXPECT_EQ(std::string::npos, demux.out.find("skipped")) << demux.out;
+  std::set<std::string> expectedFiles;
+  for (const Track& track : tracks)
+    expectedFiles.insert("FEATURE_1." + track.label + (track.box == "v" ? ".mpv" : ".mpa"));
+  ASSERT_EQ(expectedFiles, filesIn(out)) << demux.out;
+  for (const Track& track : tracks) {
+    SCOPED_TRACE(track.label);
+    const Bytes expected = extract(dir, whole, track, track.oracles.front());
+    ASSERT_FALSE(expected.empty());
+    EXPECT_TRUE(expected == readFile(out + "/FEATURE_1." + track.label + (track.box == "v" ? ".mpv" : ".mpa")));
+  }
+}
+
+// The HD DVD audio codecs ffmpeg does not mux into a program stream: E-AC-3 and Dolby TrueHD (MLP) made
+// by ffmpeg, carried as private_stream_1 sub-streams, get the parameters ffprobe reads from the raw stream.
+TEST(Interop, HdDvdAudioSubStreamsGetTheParametersOfTheirRawStream) {
+  if (!haveFfmpeg())
+    GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
+  const struct {
+    std::vector<std::string> encode;
+    std::string format;
+    std::uint8_t subStream;
+  } cases[] = {
+    {{"-ac", "6", "-c:a", "eac3"}, "eac3", 0xC2},
+    {{"-ar", "96000", "-ac", "2", "-c:a", "truehd", "-strict", "-2"}, "truehd", 0xB1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.format);
+    TempDir dir;
+    const std::string raw = dir.file("audio.raw");
+    std::vector<std::string> args = ffmpegHead();
+    args.insert(args.end(), {"-f", "lavfi", "-i", tone(1)});
+    args.insert(args.end(), c.encode.begin(), c.encode.end());
+    args.insert(args.end(), {"-f", c.format, raw});
+    const CliResult made = runProgram(dir, "ffmpeg", args);
+    ASSERT_EQ(0, made.status) << made.err;
+    const Bytes bytes = readFile(raw);
+    PsBuilder ps;
+    for (std::size_t at = 0; at < bytes.size(); at += 2000) {
+      const auto end = bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), at + 2000));
+      ps.pack().privateStream1(c.subStream, Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(at), end));
+    }
+    writeFile(dir.file("AUDIO.EVO"), ps.bytes());
+
+    const nlohmann::json report = scanJson(dir, dir.file("AUDIO.EVO"));
+    ASSERT_EQ(1u, report["streams"].size());
+    const nlohmann::json& stream = report["streams"][0];
+    EXPECT_EQ(c.subStream, stream["id"]);
+    EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), stream["payload_bytes"]);
+    const CliResult probed =
+      runProgram(dir, "ffprobe", {"-v", "error", "-show_entries", "stream=channels,sample_rate", "-of", "csv=p=0", raw});
+    ASSERT_EQ(0, probed.status) << probed.err;
+    EXPECT_EQ(probed.out, std::to_string(stream.value("sample_rate", 0)) + "," +
+                            std::to_string(stream.value("channels", 0)) + "\n");
   }
 }
 

@@ -191,6 +191,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(child<QLabel>("StatusBarPanel1")->geometry().right(), 361);  // the last panel reaches the end
   }
 
+  void boxTooltipCarriesTheStreamDetail() {
+    // The hint stays first; what is known of the stream follows, and goes again with an empty detail.
+    QCheckBox* box = child<QCheckBox>("cbAudio02");
+    const QString hint = QStringLiteral("Check the desired audio streams");
+    QCOMPARE(box->toolTip(), hint);
+    window->setBoxDetail(ardunex::audioBox(2), "AC-3 5.1, 48 kHz, delay \u22125 ms");
+    QCOMPARE(box->toolTip(), hint + QString::fromUtf8("\nAC-3 5.1, 48 kHz, delay \u22125 ms"));
+    window->setBoxDetail(ardunex::audioBox(2), "");
+    QCOMPARE(box->toolTip(), hint);
+  }
+
   void anchorsAndMinimumSize() {
     window->resize(562, 446);
     QCOMPARE(child<QLineEdit>("eEVOfile")->geometry(), QRect(8, 8, 449, 21));
