@@ -63,6 +63,7 @@ class MemoryOutputFile : public OutputFile {
   const std::string& path() const override { return m_path; }
   void append(const std::uint8_t* data, std::size_t count) override;
   void close() override;
+  void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override;
 
  private:
   std::string m_path;
