@@ -10,6 +10,7 @@
 
 #include "engine/errors.h"
 #include "xpl/xpl_attr.h"
+#include "engine/ascii_text.h"
 
 namespace ardunex {
 namespace {
@@ -18,14 +19,6 @@ constexpr int DEFAULT_TIME_BASE_RATE = 60;
 constexpr int MAX_TIME_BASE_RATE = 1000;
 constexpr int TRACK_COUNT = 16;  // tracks per kind that have boxes
 constexpr std::int64_t NS_PER_SECOND = 1'000'000'000;
-
-std::string asciiUpper(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return folded;
-}
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
@@ -48,23 +41,6 @@ std::string codecOf(const std::array<std::string, 8>& table, std::optional<int> 
   return table[static_cast<std::size_t>(*index - 1)];
 }
 
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Characters an XML 1.0 document may hold.
 bool xmlChar(std::uint32_t cp) {
