@@ -205,6 +205,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
   args.evoFile = files.front();
   if (args.printXpl && args.xplFile.empty())
     throw UsageError{"--print-xpl needs --xpl FILE"};
+  if (args.options[static_cast<std::size_t>(Option::Chapters)] && args.xplFile.empty())
+    throw UsageError{"--chapters needs --xpl FILE"};
   if (args.json && args.printXpl)
     throw UsageError{"--json prints nothing but the report: leave out --print-xpl"};
   return args;

@@ -1,4 +1,4 @@
-// ASCII text helpers of the core: case folding, hexadecimal digits and two-digit numbers.
+// Text helpers of the core: ASCII case folding, hexadecimal digits, two-digit numbers and UTF-8 encoding.
 #pragma once
 
 #include <string>
@@ -32,5 +32,24 @@ inline int hexDigitValue(char c) {
 
 /// n from 0 to 99 as two decimal digits, "00" to "99".
 inline std::string twoDigits(int n) { return {static_cast<char>('0' + n / 10), static_cast<char>('0' + n % 10)}; }
+
+/// Appends the UTF-8 encoding of the code point cp (at most U+10FFFF) to out.
+inline void appendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
 
 }  // namespace ardunex

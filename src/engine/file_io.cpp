@@ -130,6 +130,18 @@ class PosixOutputFile : public OutputFile {
       throw StreamWriteError();
   }
 
+  void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override {
+    if (m_fd < 0)
+      throw StreamWriteError();
+    flush();
+    // A seek and a write rather than pwrite, which not every platform has; appends go on at the end.
+    if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
+      throw StreamWriteError();
+    writeAll(data, count);
+    if (::lseek(m_fd, 0, SEEK_END) < 0)
+      throw StreamWriteError();
+  }
+
   void close() override {
     if (m_fd < 0)
       return;
@@ -179,6 +191,9 @@ class PosixOutputFile : public OutputFile {
 }  // namespace
 
 void OutputFile::truncate(std::int64_t) { throw StreamWriteError(); }
+void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
+  throw StreamWriteError();
+}
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
   // Without O_NONBLOCK the open of a pipe waits for a writer, where nothing (not even Cancel) reaches it.

@@ -38,6 +38,9 @@ class OutputFile {
   virtual void truncate(std::int64_t size);
   /// Writes out what is buffered and closes the file. Throws StreamWriteError.
   virtual void close() = 0;
+  /// Overwrites count bytes at offset, inside what was appended so far (a header whose sizes are known
+  /// only at the end). Throws StreamWriteError; files that cannot do it always throw.
+  virtual void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
 };
 
 /// What tells two names of one file apart from two files: the device and the file's number on it.

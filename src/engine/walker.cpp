@@ -8,6 +8,7 @@
 
 #include "engine/errors.h"
 #include "engine/mpeg_ps.h"
+#include "engine/wav_writer.h"
 #include "engine/window.h"
 
 // SSE2 is part of every x86-64 processor; GCC and Clang say so with __SSE2__, MSVC with _M_X64.
@@ -382,6 +383,7 @@ void SlotFiles::closeAll() {
   byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
+  wav.fill(nullptr);
   if (failed)
     throw StreamWriteError();
 }
@@ -402,6 +404,7 @@ void SlotFiles::abandonAll() {
   byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
+  wav.fill(nullptr);
 }
 
 Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
@@ -1026,6 +1029,8 @@ void Walker::write(const std::uint8_t* data, std::size_t count) {
   if (s.PacketCode != code)
     return;
   *fileCode = code;
+  if (box >= audioBox(0) && m_files.wav[static_cast<std::size_t>(s.AudioNumber)])
+    m_files.wav[static_cast<std::size_t>(s.AudioNumber)]->lpcmHeader(s.LpcmHeader);
   file->append(data, count);
 }
 
@@ -1035,8 +1040,11 @@ bool Walker::routeByCode(const std::uint8_t* data, std::size_t count) {
   for (SlotFiles::CodeFile& target : m_files.byCode) {
     if (target.code != code)
       continue;
-    if (target.file && m_window.boxChecked(target.box))
+    if (target.file && m_window.boxChecked(target.box)) {
+      if (target.wav)
+        target.wav->lpcmHeader(m_state.LpcmHeader);
       target.file->append(data, count);
+    }
     return true;
   }
   return false;

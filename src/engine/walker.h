@@ -17,6 +17,7 @@ namespace ardunex {
 
 class Window;
 class PesHeaderBytes;
+class WavWriter;
 
 /// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
 enum class Mode : std::uint8_t { Scan = 0, Demux = 1 };
@@ -34,6 +35,8 @@ struct SlotFiles {
   /// so a continuation onto a second part keeps writing the same stream to the file.
   std::array<int, 2> videoCode{-1, -1};
   std::array<int, 16> audioCode{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+  /// The audio files written as WAV (the same objects as in audio), told each packet's LPCM header.
+  std::array<WavWriter*, 16> wav{};
 
   /// A stream written by its own code to the file of a box of its own, beside the files chosen by
   /// number: a stream whose number another stream holds, or MPEG audio.
@@ -41,6 +44,7 @@ struct SlotFiles {
     int code = -1;  ///< as the inventory keys it
     int box = -1;
     std::unique_ptr<OutputFile> file;
+    WavWriter* wav = nullptr;  ///< the same object as file when it is written as WAV
   };
   std::vector<CodeFile> byCode;
 

@@ -81,6 +81,7 @@ void Session::bReadXPLClick() {
     return;
   RunState& run = m_engine.run();
   ReadScope scope(*this, m_window, run, m_xplLines);
+  m_playlistTitle.reset();
 
   Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
@@ -124,7 +125,9 @@ void Session::bReadXPLClick() {
       }
     }
   }
+  std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
   showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window, everyStream ? &audioBoxes : nullptr);
+  m_playlistTitle = std::move(title);
 
   scope.showMemo();
   m_window.log("Done.");

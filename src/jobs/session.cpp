@@ -2,13 +2,16 @@
 #include "jobs/session.h"
 
 #include <algorithm>
+#include <array>
 
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
 #include "engine/mpeg_ps.h"
+#include "engine/wav_writer.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/output_guard.h"
+#include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
 
 namespace ardunex {
@@ -18,6 +21,7 @@ constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", 
 constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
 constexpr const char* SUBPICTURE_EXT = "sup";
+constexpr const char* WAV_EXTENSION = "wav";
 
 // The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
 // playlist folder keeps the separator the EVO path used.
@@ -313,9 +317,30 @@ void Session::bDemuxClick() {
   guard.addInput(evoPath, IS_EVO_FILE);
   if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
     guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
+  // LPCM as WAV: an LPCM stream whose format the scan read goes into a WAV file, one whose header cannot be
+  // read stays raw.
+  std::array<bool, BOX_COUNT> wav{};
+  std::array<bool, BOX_COUNT> unreadableLpcm{};
+  if (m_window.optionOn(Option::LpcmWav)) {
+    for (int box = audioBox(0); box < subBox(0); ++box) {
+      const StreamRecord* stream = boxStream(box);
+      if (!m_window.boxChecked(box) || !stream || stream->coding != StreamCoding::Lpcm)
+        continue;
+      const StreamParams& params = stream->params;
+      const bool readable = params.channels && params.sampleRate && params.bits;
+      (readable ? wav : unreadableLpcm)[static_cast<std::size_t>(box)] = true;
+    }
+  }
+  auto extOf = [&](int box) -> std::string {
+    if (box < VIDEO_BOX_COUNT)
+      return videoExt;
+    if (box >= subBox(0))
+      return SUBPICTURE_EXT;
+    return wav[static_cast<std::size_t>(box)] ? WAV_EXTENSION : audioExt;
+  };
   for (int box = 0; box < subBox(0); ++box)
     if (writtenBox(box) && m_window.boxChecked(box))
-      guard.refuseInput(createBase + nameFor(box, box < VIDEO_BOX_COUNT ? videoExt : audioExt));
+      guard.refuseInput(createBase + nameFor(box, extOf(box)));
   // A subpicture box gets a file when the option is on and the last scan of this file found its stream.
   const bool subpictures = m_window.optionOn(Option::Subpictures);
   auto writesSubpicture = [&](int k) {
@@ -323,15 +348,26 @@ void Session::bDemuxClick() {
   };
   for (int k = 0; k < SUB_BOX_COUNT; ++k)
     if (writesSubpicture(k))
-      guard.refuseInput(createBase + nameFor(subBox(k), SUBPICTURE_EXT));
+      guard.refuseInput(createBase + nameFor(subBox(k), extOf(subBox(k))));
+  RemuxFiles remux(m_window, guard, m_playlistTitle, createBase, outputBase);
   std::array<bool, BOX_COUNT> created{};
-  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, const std::string& ext) {
+  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
     if (!m_window.boxChecked(box))
       return;
-    const std::string name = nameFor(box, ext);
+    const std::string name = nameFor(box, extOf(box));
     file = guard.create(createBase + name);
     created[static_cast<std::size_t>(box)] = true;
     m_window.log("Creating " + name);
+    if (unreadableLpcm[static_cast<std::size_t>(box)])
+      m_window.log("LPCM header cannot be read: " + name + " is written raw");
+    const bool asWav = wav[static_cast<std::size_t>(box)] && wavSlot;
+    if (asWav) {
+      auto writer = std::make_unique<WavWriter>(std::move(file), m_window);
+      *wavSlot = writer.get();
+      file = std::move(writer);
+    }
+    if (remux.wanted())
+      remux.streamFile(box, name, asWav);
   };
   for (int k = 0; k < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT; ++k) {
     const int box = k;
@@ -339,18 +375,18 @@ void Session::bDemuxClick() {
     if (m_ownBox[static_cast<std::size_t>(box)]) {
       // A stream of its own, written by its code.
       run.SlotFile.byCode.push_back({m_boxCode[static_cast<std::size_t>(box)], box, nullptr});
-      createFor(run.SlotFile.byCode.back().file, box, video ? videoExt : audioExt);
+      createFor(run.SlotFile.byCode.back().file, box, &run.SlotFile.byCode.back().wav);
     } else if (video && box < 2) {
-      createFor(run.SlotFile.video[box], box, videoExt);
+      createFor(run.SlotFile.video[box], box, nullptr);
     } else if (!video) {
-      createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, audioExt);
+      createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, &run.SlotFile.wav[box - VIDEO_BOX_COUNT]);
     }
   }
   for (int k = 0; k < SUB_BOX_COUNT; ++k) {
     if (!writesSubpicture(k))
       continue;
     std::unique_ptr<OutputFile> file;
-    createFor(file, subBox(k), SUBPICTURE_EXT);
+    createFor(file, subBox(k), nullptr);
     run.SlotFile.subpicture[k] = std::make_unique<SupWriter>(std::move(file), m_window, k);
   }
 
@@ -378,6 +414,12 @@ void Session::bDemuxClick() {
   for (const StreamRecord& record : inventory())
     if (record.box >= 0 && created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)
       m_wroteEncrypted = true;
+  if (remux.wanted()) {
+    for (const StreamRecord& record : inventory())
+      if (record.box >= 0 && created[static_cast<std::size_t>(record.box)])
+        remux.streamOutcome(record.box, record.payloadBytes > 0, record.coding == StreamCoding::Lpcm, record.delayMs);
+    remux.write();
+  }
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "engine/window.h"
 #include "jobs/path_state.h"
 #include "xpl/codec_tables.h"
+#include "xpl/playlist_title.h"
 
 namespace ardunex {
 
@@ -62,6 +64,8 @@ class Session {
   const RunState& run() const { return m_engine.run(); }
   /// The tag lines of the last playlist read (what the XPL memo shows).
   const std::vector<std::string>& xplLines() const { return m_xplLines; }
+  /// The title the last playlist read found for the EVO file, as data (chapters, track names, languages).
+  const std::optional<PlaylistTitle>& playlistTitle() const { return m_playlistTitle; }
 
   /// Every stream the last scan or demux met (a demux: both parts of a feature), in order of discovery,
   /// each with the box it is written from.
@@ -97,6 +101,7 @@ class Session {
   /// The subpicture numbers the last scan of the current EVO file found, one bit each; only these get
   /// a file when their box is ticked.
   std::uint16_t m_scannedSubpictures = 0;
+  std::optional<PlaylistTitle> m_playlistTitle;
   bool m_jobRunning = false;
   /// The inventory code of the stream each box stands for after the last scan (-1: none), and whether
   /// the box was given to a stream of its own (every stream) rather than to the number it shows.

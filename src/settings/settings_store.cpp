@@ -5,6 +5,7 @@
 
 #include "settings/file_settings_store.h"
 #include "settings/registry_settings_store.h"
+#include "engine/ascii_text.h"
 
 namespace ardunex {
 
@@ -28,23 +29,6 @@ void putUnit(std::vector<std::uint8_t>& out, char32_t unit) {
   out.push_back(static_cast<std::uint8_t>(unit >> 8));
 }
 
-void putUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 /// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is not valid UTF-8
 /// (overlong forms, surrogates and values above U+10FFFF included).
@@ -94,7 +78,7 @@ Utf16Scan scanUtf16(const std::vector<std::uint8_t>& data) {
     if (unit >= HIGH_SURROGATE_FIRST && unit < LOW_SURROGATE_FIRST && k + 1 < units) {
       const char32_t low = unitAt(k + 1);
       if (low >= LOW_SURROGATE_FIRST && low <= SURROGATE_LAST) {
-        putUtf8(scan.text, 0x10000 + ((unit - HIGH_SURROGATE_FIRST) << 10) + (low - LOW_SURROGATE_FIRST));
+        appendUtf8(scan.text, 0x10000 + ((unit - HIGH_SURROGATE_FIRST) << 10) + (low - LOW_SURROGATE_FIRST));
         ++k;
         continue;
       }
@@ -103,10 +87,10 @@ Utf16Scan scanUtf16(const std::vector<std::uint8_t>& data) {
       scan.text += static_cast<char>(unit - LOW_SURROGATE_FIRST);
       scan.wellFormed = false;
     } else if (unit >= HIGH_SURROGATE_FIRST && unit <= SURROGATE_LAST) {
-      putUtf8(scan.text, REPLACEMENT_CHARACTER);
+      appendUtf8(scan.text, REPLACEMENT_CHARACTER);
       scan.wellFormed = false;
     } else {
-      putUtf8(scan.text, unit);
+      appendUtf8(scan.text, unit);
     }
   }
   return scan;

@@ -154,11 +154,14 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
 
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
          {}, {"--audio", "16", "A.EVO"}, {"--video", "2", "A.EVO"}, {"--audio", "1,,2", "A.EVO"},
-         {"--bogus", "A.EVO"}, {"A.EVO", "B.EVO"}, {"--audio-ext", "toolong", "A.EVO"}, {"-o"}}) {
+         {"--bogus", "A.EVO"}, {"A.EVO", "B.EVO"}, {"--audio-ext", "toolong", "A.EVO"}, {"-o"},
+         {"--chapters", "A.EVO"}}) {
     const CliResult usage = runCli(dir, args);
     EXPECT_EQ(2, usage.status) << (args.empty() ? "" : args.front());
     EXPECT_NE(usage.err.find("Usage: ardunex-cli"), std::string::npos);
   }
+
+  EXPECT_NE(runCli(dir, {"--chapters", "A.EVO"}).err.find("--chapters needs --xpl FILE"), std::string::npos);
 
   const CliResult help = runCli(dir, {"--help"});
   EXPECT_EQ(0, help.status);

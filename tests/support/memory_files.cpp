@@ -75,6 +75,12 @@ void MemoryOutputFile::truncate(std::int64_t size) {
   m_sink.resize(static_cast<std::size_t>(size));
 }
 
+void MemoryOutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+  if (!m_open || offset < 0 || static_cast<std::size_t>(offset) + count > m_sink.size())
+    throw StreamWriteError();
+  std::memcpy(m_sink.data() + offset, data, count);
+}
+
 void MemoryOutputFile::close() {
   if (!m_open)
     return;

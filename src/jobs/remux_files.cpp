@@ -1,0 +1,124 @@
+// Chapter files and the mkvmerge option file, written after the streams of a demux.
+#include "jobs/remux_files.h"
+
+#include "jobs/chapter_files.h"
+#include "jobs/mkvmerge_options.h"
+
+namespace ardunex {
+RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
+                       std::string createBase, std::string outputBase)
+  : m_window(window),
+    m_guard(guard),
+    m_title(title),
+    m_createBase(std::move(createBase)),
+    m_outputBase(std::move(outputBase)),
+    m_chapters(window.optionOn(Option::Chapters)),
+    m_mkvmerge(window.optionOn(Option::MkvmergeFile)) {}
+
+void RemuxFiles::streamFile(int box, const std::string& name, bool wav) {
+  StreamFile file;
+  file.box = box;
+  file.name = name;
+  file.wav = wav;
+  m_files.push_back(file);
+}
+
+void RemuxFiles::streamOutcome(int box, bool written, bool lpcm, std::optional<int> delayMs) {
+  for (StreamFile& file : m_files) {
+    if (file.box == box) {
+      file.written = written;
+      file.lpcm = lpcm;
+      file.delayMs = delayMs;
+    }
+  }
+}
+
+void RemuxFiles::write() {
+  std::string chapterFile;
+  if (m_chapters)
+    chapterFile = writeChapters();
+  if (m_mkvmerge)
+    writeMkvmerge(chapterFile);
+}
+
+std::string RemuxFiles::writeChapters() {
+  if (!m_title) {
+    m_window.log("No chapters written: no playlist title was read");
+    return {};
+  }
+  if (!m_title->hasChapterList) {
+    m_window.log("No chapters written: the playlist title has no chapter list");
+    return {};
+  }
+  const std::vector<Chapter> chapters = titleChapters(*m_title, m_window);
+  if (chapters.empty()) {
+    m_window.log("No chapters written: the playlist title has no chapter with a readable time");
+    return {};
+  }
+  const std::string xmlName = m_outputBase + ".chapters.xml";
+  writeText(xmlName, matroskaChapters(chapters, iso639_2(m_title->defaultLanguage)));
+  writeText(m_outputBase + ".chapters.txt", ogmChapters(chapters));
+  return m_createBase + xmlName;
+}
+
+const PlaylistTrack* RemuxFiles::trackOf(int box) const {
+  if (!m_title)
+    return nullptr;
+  const bool video = box < VIDEO_BOX_COUNT;
+  const std::vector<PlaylistTrack>& tracks = video ? m_title->video : m_title->audio;
+  // The track whose label the box carries (with every stream on, a playlist track may sit on a box of
+  // another number), else the track of the box's number.
+  const std::string caption = m_window.boxCaption(box);
+  for (const PlaylistTrack& track : tracks)
+    if (!track.label.empty() && track.label == caption)
+      return &track;
+  const int number = (video ? box - videoBox(0) : box - audioBox(0)) + 1;
+  for (const PlaylistTrack& track : tracks)
+    if (track.number == number)
+      return &track;
+  return nullptr;
+}
+
+void RemuxFiles::writeMkvmerge(const std::string& chapterFile) {
+  RemuxPlan plan;
+  plan.output = absolutePath(m_createBase + m_outputBase + ".mkv");
+  if (m_title)
+    plan.title = validUtf8(decodeXmlReferences(m_title->displayName));
+  if (!chapterFile.empty())
+    plan.chapters = absolutePath(chapterFile);
+  for (const StreamFile& file : m_files) {
+    if (file.box >= subBox(0)) {
+      m_window.log("Left out of the mkvmerge option file, mkvmerge cannot read raw subpictures: " + file.name);
+      continue;
+    }
+    if (!file.written) {
+      m_window.log("Left out of the mkvmerge option file, nothing was written to it: " + file.name);
+      continue;
+    }
+    if (file.lpcm && !file.wav) {
+      m_window.log("Left out of the mkvmerge option file, mkvmerge cannot read headerless LPCM: " + file.name);
+      continue;
+    }
+    RemuxTrack track;
+    track.path = absolutePath(m_createBase + file.name);
+    if (const PlaylistTrack* known = trackOf(file.box)) {
+      // A name only for a box that carries the playlist's label; the language whatever the label.
+      if (!known->label.empty() && m_window.boxCaption(file.box) == known->label)
+        track.name = validUtf8(decodeXmlReferences(known->description));
+      track.language = known->language;
+    }
+    if (file.box >= audioBox(0))
+      track.delayMs = file.delayMs;
+    plan.tracks.push_back(std::move(track));
+  }
+  writeText(m_outputBase + ".mkvmerge.json", mkvmergeOptionFile(plan));
+}
+
+void RemuxFiles::writeText(const std::string& name, const std::string& text) {
+  auto file = m_guard.create(m_createBase + name);
+  m_window.log("Creating " + name);
+  file->append(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  file->close();
+}
+
+}  // namespace ardunex

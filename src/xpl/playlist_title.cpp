@@ -1,0 +1,361 @@
+// The current EVO file's playlist title as data, and the conversions its values need: title times, XML
+// references, UTF-8 checking and language codes.
+#include "xpl/playlist_title.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <map>
+#include <utility>
+
+#include "engine/errors.h"
+#include "xpl/xpl_attr.h"
+#include "engine/ascii_text.h"
+
+namespace ardunex {
+namespace {
+
+constexpr int DEFAULT_TIME_BASE_RATE = 60;
+constexpr int MAX_TIME_BASE_RATE = 1000;
+constexpr int TRACK_COUNT = 16;  // tracks per kind that have boxes
+constexpr std::int64_t NS_PER_SECOND = 1'000'000'000;
+
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+/// The attribute as a number, or empty where the title view's conversion would fail.
+std::optional<int> numberOf(const std::string& line, const char* name) {
+  try {
+    return parseInt32(XPLattr(line, name));
+  } catch (const ConvertError&) {
+    return std::nullopt;
+  }
+}
+
+std::string codecOf(const std::array<std::string, 8>& table, std::optional<int> index) {
+  if (!index || *index < 1 || *index > static_cast<int>(table.size()))
+    return {};
+  return table[static_cast<std::size_t>(*index - 1)];
+}
+
+
+// Characters an XML 1.0 document may hold.
+bool xmlChar(std::uint32_t cp) {
+  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) || (cp >= 0xE000 && cp <= 0xFFFD) ||
+         (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+/// The character a reference body (between "&" and ";") stands for; empty when it is not one.
+std::optional<std::uint32_t> referenceValue(std::string_view body) {
+  static const std::map<std::string_view, std::uint32_t> NAMED{
+    {"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}};
+  if (const auto named = NAMED.find(body); named != NAMED.end())
+    return named->second;
+  if (body.size() < 2 || body[0] != '#')
+    return std::nullopt;
+  int base = 10;
+  body.remove_prefix(1);
+  if (body[0] == 'x' || body[0] == 'X') {
+    base = 16;
+    body.remove_prefix(1);
+  }
+  if (body.empty() || body.size() > 8)
+    return std::nullopt;
+  std::uint32_t value = 0;
+  const auto [end, error] = std::from_chars(body.data(), body.data() + body.size(), value, base);
+  if (error != std::errc() || end != body.data() + body.size() || !xmlChar(value))
+    return std::nullopt;
+  return value;
+}
+
+// ISO 639-1 codes and their ISO 639-2 bibliographic codes, sorted by the first.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 184> ISO_639 = {{
+  {"aa", "aar"}, {"ab", "abk"}, {"ae", "ave"}, {"af", "afr"}, {"ak", "aka"}, {"am", "amh"}, {"an", "arg"},
+  {"ar", "ara"}, {"as", "asm"}, {"av", "ava"}, {"ay", "aym"}, {"az", "aze"}, {"ba", "bak"}, {"be", "bel"},
+  {"bg", "bul"}, {"bh", "bih"}, {"bi", "bis"}, {"bm", "bam"}, {"bn", "ben"}, {"bo", "tib"}, {"br", "bre"},
+  {"bs", "bos"}, {"ca", "cat"}, {"ce", "che"}, {"ch", "cha"}, {"co", "cos"}, {"cr", "cre"}, {"cs", "cze"},
+  {"cu", "chu"}, {"cv", "chv"}, {"cy", "wel"}, {"da", "dan"}, {"de", "ger"}, {"dv", "div"}, {"dz", "dzo"},
+  {"ee", "ewe"}, {"el", "gre"}, {"en", "eng"}, {"eo", "epo"}, {"es", "spa"}, {"et", "est"}, {"eu", "baq"},
+  {"fa", "per"}, {"ff", "ful"}, {"fi", "fin"}, {"fj", "fij"}, {"fo", "fao"}, {"fr", "fre"}, {"fy", "fry"},
+  {"ga", "gle"}, {"gd", "gla"}, {"gl", "glg"}, {"gn", "grn"}, {"gu", "guj"}, {"gv", "glv"}, {"ha", "hau"},
+  {"he", "heb"}, {"hi", "hin"}, {"ho", "hmo"}, {"hr", "hrv"}, {"ht", "hat"}, {"hu", "hun"}, {"hy", "arm"},
+  {"hz", "her"}, {"ia", "ina"}, {"id", "ind"}, {"ie", "ile"}, {"ig", "ibo"}, {"ii", "iii"}, {"ik", "ipk"},
+  {"io", "ido"}, {"is", "ice"}, {"it", "ita"}, {"iu", "iku"}, {"ja", "jpn"}, {"jv", "jav"}, {"ka", "geo"},
+  {"kg", "kon"}, {"ki", "kik"}, {"kj", "kua"}, {"kk", "kaz"}, {"kl", "kal"}, {"km", "khm"}, {"kn", "kan"},
+  {"ko", "kor"}, {"kr", "kau"}, {"ks", "kas"}, {"ku", "kur"}, {"kv", "kom"}, {"kw", "cor"}, {"ky", "kir"},
+  {"la", "lat"}, {"lb", "ltz"}, {"lg", "lug"}, {"li", "lim"}, {"ln", "lin"}, {"lo", "lao"}, {"lt", "lit"},
+  {"lu", "lub"}, {"lv", "lav"}, {"mg", "mlg"}, {"mh", "mah"}, {"mi", "mao"}, {"mk", "mac"}, {"ml", "mal"},
+  {"mn", "mon"}, {"mr", "mar"}, {"ms", "may"}, {"mt", "mlt"}, {"my", "bur"}, {"na", "nau"}, {"nb", "nob"},
+  {"nd", "nde"}, {"ne", "nep"}, {"ng", "ndo"}, {"nl", "dut"}, {"nn", "nno"}, {"no", "nor"}, {"nr", "nbl"},
+  {"nv", "nav"}, {"ny", "nya"}, {"oc", "oci"}, {"oj", "oji"}, {"om", "orm"}, {"or", "ori"}, {"os", "oss"},
+  {"pa", "pan"}, {"pi", "pli"}, {"pl", "pol"}, {"ps", "pus"}, {"pt", "por"}, {"qu", "que"}, {"rm", "roh"},
+  {"rn", "run"}, {"ro", "rum"}, {"ru", "rus"}, {"rw", "kin"}, {"sa", "san"}, {"sc", "srd"}, {"sd", "snd"},
+  {"se", "sme"}, {"sg", "sag"}, {"si", "sin"}, {"sk", "slo"}, {"sl", "slv"}, {"sm", "smo"}, {"sn", "sna"},
+  {"so", "som"}, {"sq", "alb"}, {"sr", "srp"}, {"ss", "ssw"}, {"st", "sot"}, {"su", "sun"}, {"sv", "swe"},
+  {"sw", "swa"}, {"ta", "tam"}, {"te", "tel"}, {"tg", "tgk"}, {"th", "tha"}, {"ti", "tir"}, {"tk", "tuk"},
+  {"tl", "tgl"}, {"tn", "tsn"}, {"to", "ton"}, {"tr", "tur"}, {"ts", "tso"}, {"tt", "tat"}, {"tw", "twi"},
+  {"ty", "tah"}, {"ug", "uig"}, {"uk", "ukr"}, {"ur", "urd"}, {"uz", "uzb"}, {"ve", "ven"}, {"vi", "vie"},
+  {"vo", "vol"}, {"wa", "wln"}, {"wo", "wol"}, {"xh", "xho"}, {"yi", "yid"}, {"yo", "yor"}, {"za", "zha"},
+  {"zh", "chi"}, {"zu", "zul"},
+}};
+static_assert(std::is_sorted(ISO_639.begin(), ISO_639.end()), "ISO_639 is searched by halving");
+
+/// Collects the title's data from its lines [begin, end].
+class TitleReader {
+ public:
+  TitleReader(const CodecTables& codecs, PlaylistTitle& title) : m_codecs(codecs), m_title(title) {}
+
+  void line(const std::string& text) {
+    const std::string upper = asciiUpper(text);
+    if (contains(upper, "<TITLE ") && !m_named) {
+      m_title.displayName = XPLattr(text, "displayName");
+      m_named = true;
+    }
+    if (contains(upper, "<VIDEO "))
+      track(text, "track", m_title.video, m_videoTracks);
+    if (contains(upper, "<AUDIO "))
+      track(text, "streamNumber", m_title.audio, m_audioTracks);
+    if (contains(upper, "<CHAPTERLIST"))
+      m_title.hasChapterList = true;
+    if (contains(upper, "<CHAPTER "))
+      m_title.chapters.push_back({XPLattr(text, "titleTimeBegin"), XPLattr(text, "displayName")});
+    if (contains(upper, "<TRACKNAVIGATIONLIST"))
+      m_title.hasTrackNavigationList = true;
+    if (contains(upper, "<VIDEOTRACK "))
+      navigation(text, m_videoLanguages);
+    if (contains(upper, "<AUDIOTRACK "))
+      navigation(text, m_audioLanguages);
+  }
+
+  /// Gives each track the language its track number has in the navigation list.
+  void finish() {
+    assign(m_title.video, m_videoTracks, m_videoLanguages);
+    assign(m_title.audio, m_audioTracks, m_audioLanguages);
+  }
+
+ private:
+  void track(const std::string& text, const char* numberName, std::vector<PlaylistTrack>& tracks,
+             std::vector<int>& trackNumbers) {
+    const auto number = numberOf(text, numberName);
+    if (!number || *number < 1 || *number > TRACK_COUNT)
+      return;
+    for (const PlaylistTrack& known : tracks)
+      if (known.number == *number)
+        return;
+    PlaylistTrack entry;
+    entry.number = *number;
+    const bool video = numberName == std::string_view("track");
+    const auto mediaAttr = numberOf(text, "mediaAttr");
+    if (!mediaAttr)
+      return;  // the title view fails on it and labels nothing
+    if (video) {
+      if (*number == 1)
+        entry.label = codecOf(m_codecs.VideoCodecTable, mediaAttr) + ".stream.0";
+    } else {
+      entry.description = XPLattr(text, "description");
+      entry.label = codecOf(m_codecs.AudioCodecTable, mediaAttr) + ".stream." + std::to_string(*number - 1) + "." +
+                    entry.description;
+    }
+    tracks.push_back(std::move(entry));
+    trackNumbers.push_back(numberOf(text, "track").value_or(-1));
+  }
+
+  static void navigation(const std::string& text, std::map<int, std::string>& languages) {
+    const auto number = numberOf(text, "track");
+    if (number)
+      languages.emplace(*number, languageCode(XPLattr(text, "langcode")));
+  }
+
+  static void assign(std::vector<PlaylistTrack>& tracks, const std::vector<int>& trackNumbers,
+                     const std::map<int, std::string>& languages) {
+    for (std::size_t i = 0; i < tracks.size(); ++i)
+      if (const auto language = languages.find(trackNumbers[i]); language != languages.end())
+        tracks[i].language = language->second;
+  }
+
+  const CodecTables& m_codecs;
+  PlaylistTitle& m_title;
+  bool m_named = false;
+  std::vector<int> m_videoTracks;
+  std::vector<int> m_audioTracks;
+  std::map<int, std::string> m_videoLanguages;
+  std::map<int, std::string> m_audioLanguages;
+};
+
+}  // namespace
+
+std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& lines, const std::string& evoBase,
+                                               const CodecTables& codecs) {
+  // The same anchor and cut as the title view: first line naming the EVO file, nearest title start tag
+  // above it, first end tag below that.
+  if (evoBase.empty())
+    return std::nullopt;
+  std::size_t anchor = 0;
+  while (anchor < lines.size() && lines[anchor].find(evoBase) == std::string::npos)
+    ++anchor;
+  if (anchor == lines.size() || anchor == 0)
+    return std::nullopt;
+  std::optional<std::size_t> begin;
+  for (std::size_t k = anchor; k-- > 0;) {
+    if (contains(asciiUpper(lines[k]), "<TITLE ")) {
+      begin = k;
+      break;
+    }
+  }
+  if (!begin)
+    return std::nullopt;
+  std::size_t end = lines.size() - 1;
+  for (std::size_t m = *begin + 1; m < lines.size(); ++m) {
+    if (contains(asciiUpper(lines[m]), "</TITLE")) {
+      end = m;
+      break;
+    }
+  }
+
+  PlaylistTitle title;
+  for (std::size_t k = *begin; k-- > 0;) {
+    if (contains(asciiUpper(lines[k]), "<TITLESET")) {
+      title.timeBase = XPLattr(lines[k], "timeBase");
+      title.defaultLanguage = XPLattr(lines[k], "defaultLanguage");
+      break;
+    }
+  }
+  TitleReader reader(codecs, title);
+  for (std::size_t k = *begin; k <= end; ++k)
+    reader.line(lines[k]);
+  reader.finish();
+  return title;
+}
+
+std::optional<int> timeBaseRate(std::string_view timeBase) {
+  if (timeBase.empty())
+    return DEFAULT_TIME_BASE_RATE;
+  const std::string upper = asciiUpper(timeBase);
+  if (upper.size() < 4 || upper.compare(upper.size() - 3, 3, "FPS") != 0)
+    return std::nullopt;
+  int rate = 0;
+  const char* first = upper.data();
+  const char* last = upper.data() + upper.size() - 3;
+  const auto [end, error] = std::from_chars(first, last, rate);
+  if (error != std::errc() || end != last || !isDigit(*first) || rate < 1 || rate > MAX_TIME_BASE_RATE)
+    return std::nullopt;
+  return rate;
+}
+
+std::optional<std::int64_t> titleTimeNs(std::string_view text, int fps) {
+  // HH:MM:SS:FF, each field two digits (the hours may have up to four).
+  constexpr std::size_t MAX_HOUR_DIGITS = 4;
+  std::array<std::int64_t, 4> fields{};
+  std::size_t at = 0;
+  for (std::size_t f = 0; f < fields.size(); ++f) {
+    const std::size_t start = at;
+    while (at < text.size() && isDigit(text[at]) && at - start < MAX_HOUR_DIGITS)
+      fields[f] = fields[f] * 10 + (text[at++] - '0');
+    const std::size_t digits = at - start;
+    if (digits < 2 || (f > 0 && digits != 2))
+      return std::nullopt;
+    if (f + 1 < fields.size()) {
+      if (at >= text.size() || text[at] != ':')
+        return std::nullopt;
+      ++at;
+    }
+  }
+  if (at != text.size() || fps < 1 || fields[1] > 59 || fields[2] > 59 || fields[3] >= fps)
+    return std::nullopt;
+  const std::int64_t seconds = (fields[0] * 60 + fields[1]) * 60 + fields[2];
+  return seconds * NS_PER_SECOND + (fields[3] * NS_PER_SECOND + fps / 2) / fps;
+}
+
+std::string decodeXmlReferences(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == '&') {
+      const auto semicolon = text.find(';', at + 1);
+      if (semicolon != std::string_view::npos) {
+        if (const auto value = referenceValue(text.substr(at + 1, semicolon - at - 1))) {
+          appendUtf8(out, *value < 0x20 ? ' ' : *value);
+          at = semicolon + 1;
+          continue;
+        }
+      }
+    }
+    out += text[at++];
+  }
+  return out;
+}
+
+std::string validUtf8(std::string_view text) {
+  constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    std::size_t length = 0;
+    std::uint32_t cp = 0;
+    std::uint32_t minimum = 0;
+    if (lead < 0x80) {
+      length = 1;
+      cp = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+      cp = lead & 0x1F;
+      minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      cp = lead & 0x0F;
+      minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      cp = lead & 0x07;
+      minimum = 0x10000;
+    }
+    bool valid = length > 0 && at + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[at + k]);
+      valid = (next & 0xC0) == 0x80;
+      cp = (cp << 6) | (next & 0x3F);
+    }
+    valid = valid && cp >= minimum && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+    if (valid) {
+      out.append(text.substr(at, length));
+      at += length;
+    } else {
+      out += REPLACEMENT;
+      ++at;
+    }
+  }
+  return out;
+}
+
+std::string languageCode(std::string_view code) {
+  std::size_t letters = 0;
+  while (letters < code.size() && letters < 4 && isLetter(code[letters]))
+    ++letters;
+  if (letters != 2 && letters != 3)
+    return {};
+  std::string out;
+  for (std::size_t k = 0; k < letters; ++k)
+    out += lower(code[k]);
+  return out;
+}
+
+std::string iso639_2(std::string_view code) {
+  const std::string letters = languageCode(code);
+  if (letters.size() == 3)
+    return letters;
+  if (letters.empty())
+    return "und";
+  const auto found = std::lower_bound(ISO_639.begin(), ISO_639.end(), letters,
+                                      [](const auto& entry, const std::string& key) { return entry.first < key; });
+  if (found == ISO_639.end() || found->first != letters)
+    return "und";
+  return std::string(found->second);
+}
+
+}  // namespace ardunex
