@@ -1,4 +1,5 @@
-// Fuzz target: arbitrary bytes, cut into arbitrary blocks, through the walker and routing in both modes.
+// Fuzz target: arbitrary bytes, cut into arbitrary blocks, through the walker and routing in both modes,
+// with subpicture streams recognised and not.
 //
 // The first four input bytes choose the block sizes (1 to 766 bytes, in turn). Appends must come from inside
 // the current block and never be empty; scan and demux must walk the same way, and so must the walker's
@@ -28,8 +29,10 @@ using Bytes = std::vector<std::uint8_t>;
 class FuzzWindow : public HeadlessWindow {
  public:
   std::vector<std::string> lines;
+  bool subpictures = false;
   void log(std::string_view text) override { lines.emplace_back(text); }
   bool boxChecked(int) const override { return true; }
+  bool optionOn(Option option) const override { return option == Option::Subpictures && subpictures; }
 };
 
 // The block being walked: every append must come from inside it.
@@ -54,24 +57,45 @@ class CheckingOutput : public OutputFile {
   Bytes& m_sink;
 };
 
+// The file of a SUP writer, which writes from its own memory rather than from the block.
+class SinkOutput : public OutputFile {
+ public:
+  explicit SinkOutput(Bytes& sink) : m_sink(sink) {}
+  const std::string& path() const override { return m_path; }
+  void append(const std::uint8_t* data, std::size_t count) override { m_sink.insert(m_sink.end(), data, data + count); }
+  void truncate(std::int64_t size) override {
+    if (size < 0 || static_cast<std::uint64_t>(size) > m_sink.size())
+      crash("cut beyond the file");
+    m_sink.resize(static_cast<std::size_t>(size));
+  }
+  void close() override {}
+
+ private:
+  std::string m_path = "fuzz.sup";
+  Bytes& m_sink;
+};
+
 struct Outcome {
-  std::vector<Bytes> outputs = std::vector<Bytes>(18);
+  std::vector<Bytes> outputs = std::vector<Bytes>(34);  // video 0-1, audio 0-15, subpicture 0-15
   std::vector<std::string> log;
   std::vector<std::int32_t> slots;
   WalkerState state;
   std::vector<StreamRecord> inventory;
 };
 
-Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes,
+Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes, bool subpictures,
                 bool byteWise = false) {
   Outcome outcome;
   FuzzWindow window;
+  window.subpictures = subpictures;
   StreamSlotTable table;
   SlotFiles files;
   for (int n = 0; n < 2; ++n)
     files.video[n] = std::make_unique<CheckingOutput>(outcome.outputs[n]);
   for (int n = 0; n < 16; ++n)
     files.audio[n] = std::make_unique<CheckingOutput>(outcome.outputs[2 + n]);
+  for (int n = 0; n < 16; ++n)
+    files.subpicture[n] = std::make_unique<SupWriter>(std::make_unique<SinkOutput>(outcome.outputs[18 + n]), window, n);
   Walker walker(window, table, files);
   StreamInventory inventory;
   walker.setInventory(&inventory);
@@ -87,10 +111,15 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
     g_blockEnd = block.data() + block.size();
     walker.walk(block.data(), block.size());
     const WalkerState& s = walker.state();
-    if (s.VideoNumber < -1 || s.VideoNumber > 1 || s.AudioNumber < -1 || s.AudioNumber > 15)
+    if (s.VideoNumber < -1 || s.VideoNumber > 1 || s.AudioNumber < -1 || s.AudioNumber > 15 ||
+        s.SubpictureNumber < -1 || s.SubpictureNumber > 15)
       crash("stream number out of range");
+    if (!subpictures && (s.streamClass == StreamClass::Subpicture || s.SubpictureNumber != -1 || s.ShortSubHeader))
+      crash("a subpicture recognised with the option off");
     at += length;
   }
+  if (mode == Mode::Demux)
+    files.finishSubpictures(false);
   outcome.log = window.lines;
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     outcome.slots.push_back(table.Get(slot));
@@ -108,24 +137,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint8_t* sizes = data;
   data += 4;
   size -= 4;
-  const Outcome scan = walkAll(data, size, Mode::Scan, sizes);
-  const Outcome demux = walkAll(data, size, Mode::Demux, sizes);
-  // The mode decides only what is logged and written, never how the bytes are walked.
-  if (scan.slots != demux.slots || scan.state != demux.state || scan.inventory != demux.inventory)
-    crash("scan and demux walked differently");
-  if (!demux.log.empty())
-    crash("demux mode logged");
-  for (const Bytes& output : scan.outputs)
-    if (!output.empty())
-      crash("scan mode wrote a file");
-  // The shortcuts over headers and the bytes between packets must end exactly where the single-byte
-  // steps end, with the same files, log, slots and state.
-  const Outcome scanByteWise = walkAll(data, size, Mode::Scan, sizes, true);
-  const Outcome demuxByteWise = walkAll(data, size, Mode::Demux, sizes, true);
-  if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots ||
-      scan.state != scanByteWise.state || scan.inventory != scanByteWise.inventory)
-    crash("the shortcuts scanned differently from the single-byte steps");
-  if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state)
-    crash("the shortcuts demuxed differently from the single-byte steps");
+  for (const bool subpictures : {false, true}) {
+    const Outcome scan = walkAll(data, size, Mode::Scan, sizes, subpictures);
+    const Outcome demux = walkAll(data, size, Mode::Demux, sizes, subpictures);
+    // The mode decides only what is logged and written, never how the bytes are walked.
+    if (scan.slots != demux.slots || scan.state != demux.state || scan.inventory != demux.inventory)
+      crash("scan and demux walked differently");
+    // Only the SUP writers log in demux mode, and only about their units.
+    for (const std::string& line : demux.log)
+      if (line.rfind("Subpicture stream number ", 0) != 0 || line.find(" found!") != std::string::npos)
+        crash("demux mode logged");
+    for (const Bytes& output : scan.outputs)
+      if (!output.empty())
+        crash("scan mode wrote a file");
+    for (int n = 18; n < 34 && !subpictures; ++n)
+      if (!demux.outputs[n].empty())
+        crash("a subpicture written with the option off");
+    // The shortcuts over headers and the bytes between packets must end exactly where the single-byte
+    // steps end, with the same files, log, slots and state.
+    const Outcome scanByteWise = walkAll(data, size, Mode::Scan, sizes, subpictures, true);
+    const Outcome demuxByteWise = walkAll(data, size, Mode::Demux, sizes, subpictures, true);
+    if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots || scan.state != scanByteWise.state ||
+        scan.inventory != scanByteWise.inventory)
+      crash("the shortcuts scanned differently from the single-byte steps");
+    if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state ||
+        demux.log != demuxByteWise.log)
+      crash("the shortcuts demuxed differently from the single-byte steps");
+  }
   return 0;
 }

@@ -45,8 +45,9 @@ constexpr const char* HELP =
   "  -s, --scan            only scan: print the log and the boxes, write nothing\n"
   "      --video LIST      demux these video boxes only (e.g. 0 or 0,1)\n"
   "      --audio LIST      demux these audio boxes only (e.g. 0,3)\n"
-  "                        without --video/--audio every stream found is demuxed;\n"
-  "                        with either, only the listed boxes are\n"
+  "      --sub LIST        with --subpictures: demux these subpicture boxes only\n"
+  "                        without --video/--audio/--sub every stream found is\n"
+  "                        demuxed; with any of them, only the listed boxes are\n"
   "  -o, --output DIR      output folder (default: the folder of the EVO file)\n"
   "      --video-ext EXT   video file extension (default mpv)\n"
   "      --audio-ext EXT   audio file extension, at most 5 characters (default mpa)\n"
@@ -85,6 +86,7 @@ struct Arguments {
   std::optional<std::string> audioExt;
   std::optional<std::set<int>> video;
   std::optional<std::set<int>> audio;
+  std::optional<std::set<int>> sub;
   std::array<bool, OPTION_COUNT> options{};
 };
 
@@ -165,6 +167,8 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.video = parseList(arg, value(), 2);
     else if (arg == "--audio")
       args.audio = parseList(arg, value(), AUDIO_BOX_COUNT);
+    else if (arg == "--sub")
+      args.sub = parseList(arg, value(), SUB_BOX_COUNT);
     else if (arg == "-o" || arg == "--output")
       args.output = value();
     else if (arg == "--video-ext")
@@ -227,7 +231,7 @@ void printBoxes(std::FILE* out, const ConsoleWindow& window) {
 
 // Ticks exactly the listed boxes of the demuxable ones; a listed box must stand for a stream found.
 void applySelection(ConsoleWindow& window, const Arguments& args) {
-  if (!args.video && !args.audio)
+  if (!args.video && !args.audio && !args.sub)
     return;
   auto select = [&](int box, bool wanted) {
     if (wanted && !window.boxEnabled(box))
@@ -239,7 +243,7 @@ void applySelection(ConsoleWindow& window, const Arguments& args) {
   for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
     select(audioBox(k), args.audio && args.audio->count(k));
   for (int k = 0; k < SUB_BOX_COUNT; ++k)
-    window.setBoxChecked(subBox(k), false);
+    select(subBox(k), args.sub && args.sub->count(k));
 }
 
 extern "C" void onStopSignal(int signal) {

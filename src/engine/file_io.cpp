@@ -8,6 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
+#ifdef _WIN32
+#include <io.h>
+#endif
+
 #include "engine/errors.h"
 
 #ifdef _WIN32
@@ -112,6 +116,20 @@ class PosixOutputFile : public OutputFile {
     m_used += count;
   }
 
+  void truncate(std::int64_t size) override {
+    if (m_fd < 0)
+      throw StreamWriteError();
+    flush();
+#ifdef _WIN32
+    const bool cut = ::_chsize_s(m_fd, size) == 0 && ::_lseeki64(m_fd, size, SEEK_SET) == size;
+#else
+    const bool cut = ::ftruncate(m_fd, static_cast<off_t>(size)) == 0 &&
+                     ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) == static_cast<off_t>(size);
+#endif
+    if (!cut)
+      throw StreamWriteError();
+  }
+
   void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override {
     if (m_fd < 0)
       throw StreamWriteError();
@@ -172,6 +190,7 @@ class PosixOutputFile : public OutputFile {
 
 }  // namespace
 
+void OutputFile::truncate(std::int64_t) { throw StreamWriteError(); }
 void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
   throw StreamWriteError();
 }

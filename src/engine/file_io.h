@@ -33,6 +33,9 @@ class OutputFile {
   virtual const std::string& path() const = 0;
   /// Appends count bytes. Throws StreamWriteError.
   virtual void append(const std::uint8_t* data, std::size_t count) = 0;
+  /// Cuts the file back to its first size bytes, so that the next append follows them. Throws
+  /// StreamWriteError, as files that cannot do it do.
+  virtual void truncate(std::int64_t size);
   /// Writes out what is buffered and closes the file. Throws StreamWriteError.
   virtual void close() = 0;
   /// Overwrites count bytes at offset, inside what was appended so far (a header whose sizes are known

@@ -74,4 +74,9 @@ inline constexpr int SUB_STREAM_HEADER_BYTES = 4;  // sub-stream id and three mo
 inline constexpr int LPCM_EXTRA_HEADER_BYTES = 3;
 inline constexpr int MLP_EXTRA_HEADER_BYTES = 1;
 
+// Subpictures 0-15 are the sub-stream ids 0x20-0x2F (the ids up to 0x3F are passed over); their
+// payload follows the id at once.
+inline constexpr std::uint8_t SUBPICTURE_NUMBERED_LAST = 0x2F;
+inline constexpr int SUBPICTURE_HEADER_BYTES = 1;  // the sub-stream id
+
 }  // namespace ardunex::mpeg

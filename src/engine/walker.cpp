@@ -368,6 +368,16 @@ void SlotFiles::closeAll() {
     closeOne(file);
   for (auto& file : audio)
     closeOne(file);
+  for (auto& writer : subpicture) {
+    if (!writer)
+      continue;
+    try {
+      writer->close();
+    } catch (const StreamWriteError&) {
+      failed = true;
+    }
+    writer.reset();
+  }
   for (auto& target : byCode)
     closeOne(target.file);
   byCode.clear();
@@ -378,11 +388,19 @@ void SlotFiles::closeAll() {
     throw StreamWriteError();
 }
 
+void SlotFiles::finishSubpictures(bool cutShort) {
+  for (auto& writer : subpicture)
+    if (writer)
+      writer->finish(cutShort);
+}
+
 void SlotFiles::abandonAll() {
   for (auto& file : video)
     file.reset();
   for (auto& file : audio)
     file.reset();
+  for (auto& writer : subpicture)
+    writer.reset();
   byCode.clear();
   videoCode.fill(-1);
   audioCode.fill(-1);
@@ -394,6 +412,7 @@ Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
 
 void Walker::begin(Mode mode) {
   m_mode = mode;
+  m_subpictures = m_window.optionOn(Option::Subpictures);
   m_state = WalkerState{};
 }
 
@@ -522,6 +541,8 @@ ALWAYS_INLINE std::size_t Walker::passPack(const std::uint8_t* block, std::size_
   lanes.fillTo(headerEnd - 1);
   if ((lanes.prefixEnds() & bitRange(START_CODE_BYTES - 1, headerEnd - 1)) != packet.prefixEnds)
     return i;
+  if (streamClass == StreamClass::PrivateAudio && subpictureAt(pack + headerEnd - SUB_STREAM_HEADER_BYTES))
+    return i;  // its payload begins inside the audio sub-stream header: left to the steps
 
   startCode(streamId);
   std::size_t at = i + headerEnd;
@@ -648,6 +669,8 @@ std::size_t Walker::wholeHeader(const std::uint8_t* block, std::size_t i, std::s
   const std::size_t end = i + header.size(audio);
   if (end > length || startCodeWithin(block, i + 1, end))
     return i;
+  if (audio && subpictureAt(block + end - SUB_STREAM_HEADER_BYTES))
+    return i;
 
   pesHeaderTaken(header);
   if (!audio) {
@@ -740,7 +763,9 @@ void Walker::counterStep(std::uint8_t b) {
       headerDataEnd();
   } else if (s.SubHeaderPending) {
     countDown(s.SubHeaderPending, false);  // private_stream_1 sub-stream header
-    if (s.SubHeaderPending == 0)
+    if (m_subpictures && s.SubHeaderPending == SUB_STREAM_HEADER_BYTES - 1)
+      subStreamIdStep(b);
+    else if (s.SubHeaderPending == 0)
       subStreamHeaderEnd();
   } else if (s.LpcmHeaderPending) {
     s.LpcmHeader[LPCM_EXTRA_HEADER_BYTES - s.LpcmHeaderPending] = b;
@@ -787,17 +812,26 @@ void Walker::fixedHeaderStep(std::uint8_t b) {
       if (s.streamClass == StreamClass::PrivateAudio) {
         if (s.PacketRemaining > SUB_STREAM_HEADER_BYTES) {
           s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
+          s.ShortSubHeader = false;
+        } else if (m_subpictures && s.PacketRemaining >= SUBPICTURE_HEADER_BYTES) {
+          // Too short for an audio sub-stream header and payload, not for a subpicture: the id decides.
+          s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
+          s.ShortSubHeader = true;
         } else {
-          if (m_mode == Mode::Scan)
-            m_window.log("short audio packet");
-          s.streamClass = StreamClass::Discard;
-          s.InPayload = true;
+          shortAudioPacket();
         }
       } else {
         s.InPayload = true;
       }
     }
   }
+}
+
+void Walker::shortAudioPacket() {
+  if (m_mode == Mode::Scan)
+    m_window.log("short audio packet");
+  m_state.streamClass = StreamClass::Discard;
+  m_state.InPayload = true;
 }
 
 void Walker::timeStampEnd() {
@@ -837,10 +871,12 @@ void Walker::ext2End(std::uint8_t b) {
 
 void Walker::headerDataEnd() {
   WalkerState& s = m_state;
-  if (s.streamClass == StreamClass::PrivateAudio)
+  if (s.streamClass == StreamClass::PrivateAudio) {
     s.SubHeaderPending = SUB_STREAM_HEADER_BYTES;
-  else
+    s.ShortSubHeader = false;
+  } else {
     s.InPayload = true;
+  }
 }
 
 inline void Walker::subStreamHeaderEnd() {
@@ -885,6 +921,43 @@ inline void Walker::subStreamHeaderEnd() {
   s.InPayload = true;
 }
 
+bool Walker::subpictureAt(const std::uint8_t* subStreamId) const {
+  return m_subpictures && *subStreamId >= SUBPICTURE_FIRST && *subStreamId <= SUBPICTURE_NUMBERED_LAST;
+}
+
+void Walker::subStreamIdStep(std::uint8_t b) {
+  // The sub-stream id, first byte of the sub-stream header, with subpictures recognised: a subpicture's
+  // payload follows its id at once; any other id goes on as before.
+  WalkerState& s = m_state;
+  if (subpictureAt(&b)) {
+    s.SubHeaderPending = 0;
+    subpictureStart(b);
+  } else if (s.ShortSubHeader) {
+    s.SubHeaderPending = 0;
+    s.ShortSubHeader = false;
+    shortAudioPacket();
+  }
+}
+
+void Walker::subpictureStart(std::uint8_t m) {
+  WalkerState& s = m_state;
+  s.ShortSubHeader = false;
+  s.streamClass = StreamClass::Subpicture;
+  s.PacketCode = m;
+  s.SubpictureNumber = m - SUBPICTURE_FIRST;
+  if (m_slots.Claim(StreamSlotTable::FIRST_SUB_SLOT + s.SubpictureNumber, m))
+    logFound("Subpicture stream number ", s.SubpictureNumber, " found!");
+  if (m_mode == Mode::Demux) {
+    if (SupWriter* writer = m_files.subpicture[s.SubpictureNumber].get()) {
+      if (m_window.boxChecked(subBox(s.SubpictureNumber)))
+        writer->packetStart(s.Pts);
+      else
+        writer->interrupt();
+    }
+  }
+  s.InPayload = true;
+}
+
 void Walker::logFound(const char* prefix, int number, const char* suffix) {
   if (m_mode == Mode::Scan)
     m_window.log(std::string(prefix) + std::to_string(number) + suffix);
@@ -898,6 +971,7 @@ inline int Walker::streamCode() const {
     case StreamClass::MpegAudio:
       return s.PacketCode;
     case StreamClass::PrivateAudio:
+    case StreamClass::Subpicture:
       return StreamInventory::SUB_STREAM + s.PacketCode;
     case StreamClass::Discard:
       // Subpicture sub-streams are passed over, but they are streams of the title all the same.
@@ -941,6 +1015,10 @@ void Walker::write(const std::uint8_t* data, std::size_t count) {
     fileCode = &m_files.audioCode[s.AudioNumber];
     box = audioBox(s.AudioNumber);
     slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
+  } else if (s.streamClass == StreamClass::Subpicture) {
+    if (SupWriter* writer = m_files.subpicture[s.SubpictureNumber].get())
+      writer->append(data, count);
+    return;
   }
   // MPEG audio (0xC0-0xDF) claims no slot and is written only to a box of its own.
   if (!file || !m_window.boxChecked(box))

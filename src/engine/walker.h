@@ -11,6 +11,7 @@
 #include "engine/file_io.h"
 #include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
+#include "engine/sup_writer.h"
 
 namespace ardunex {
 
@@ -21,14 +22,15 @@ class WavWriter;
 /// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
 enum class Mode : std::uint8_t { Scan = 0, Demux = 1 };
 
-enum class StreamClass : std::uint8_t { None, Video, PrivateAudio, MpegAudio, Discard, SkipWhole };
+enum class StreamClass : std::uint8_t { None, Video, PrivateAudio, MpegAudio, Discard, SkipWhole, Subpicture };
 
 enum class AudioClass : std::uint8_t { DolbyDigital, DolbyDigitalPlus, DtsHd, Lpcm, Mlp };
 
-/// The output files of one demux run: video numbers 0-1 and audio numbers 0-15.
+/// The output files of one demux run: video numbers 0-1, audio numbers 0-15 and subpicture numbers 0-15.
 struct SlotFiles {
   std::array<std::unique_ptr<OutputFile>, 2> video;
   std::array<std::unique_ptr<OutputFile>, 16> audio;
+  std::array<std::unique_ptr<SupWriter>, 16> subpicture;
   /// Stream code that each file takes, set at its first write (-1: none yet). It outlasts the engine run,
   /// so a continuation onto a second part keeps writing the same stream to the file.
   std::array<int, 2> videoCode{-1, -1};
@@ -46,6 +48,8 @@ struct SlotFiles {
   };
   std::vector<CodeFile> byCode;
 
+  /// Ends the subpicture units of the last pass: the last unit is written, or dropped when cut short.
+  void finishSubpictures(bool cutShort);
   /// Closes every open file; throws StreamWriteError after closing all if any close failed.
   void closeAll();
   /// Drops every file without reporting (used when a failure is already on its way).
@@ -87,6 +91,11 @@ struct WalkerState {
   bool Scrambled = false;
   /// The further LPCM header bytes of the current packet, as far as they were read.
   std::array<std::uint8_t, 3> LpcmHeader{};
+  /// Subpicture number of the current subpicture packet (-1 before any).
+  int SubpictureNumber = -1;
+  /// The running sub-stream header belongs to a packet too short for an audio one: only a subpicture
+  /// id keeps it.
+  bool ShortSubHeader = false;
   /// Whether a payload run of the current packet has been routed.
   bool PayloadBegun = false;
 
@@ -98,7 +107,8 @@ class Walker {
  public:
   Walker(Window& window, StreamSlotTable& slots, SlotFiles& files);
 
-  /// Sets the initial state for a run in the given mode.
+  /// Sets the initial state for a run in the given mode; the window's Subpictures option decides for the
+  /// run whether subpicture sub-streams are recognised.
   void begin(Mode mode);
   /// Examines every byte of the block, routing payload runs.
   void walk(const std::uint8_t* block, std::size_t length);
@@ -133,6 +143,10 @@ class Walker {
   void ext2End(std::uint8_t b);
   void headerDataEnd();
   void subStreamHeaderEnd();
+  void subStreamIdStep(std::uint8_t b);
+  void subpictureStart(std::uint8_t m);
+  void shortAudioPacket();
+  bool subpictureAt(const std::uint8_t* subStreamId) const;
   void route(const std::uint8_t* data, std::size_t count);
   void write(const std::uint8_t* data, std::size_t count);
   int streamCode() const;
@@ -144,6 +158,7 @@ class Walker {
   StreamSlotTable& m_slots;
   SlotFiles& m_files;
   Mode m_mode = Mode::Scan;
+  bool m_subpictures = false;
   WalkerState m_state;
   StreamInventory* m_inventory = nullptr;
   bool m_fast = true;

@@ -6,6 +6,7 @@
 
 #include "engine/ascii_text.h"
 #include "engine/errors.h"
+#include "engine/mpeg_ps.h"
 #include "engine/wav_writer.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", "No subpicture"};
 constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
+constexpr const char* SUBPICTURE_EXT = "sup";
 constexpr const char* WAV_EXTENSION = "wav";
 
 // The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
@@ -86,6 +88,7 @@ void Session::bCheckClick() {
   scope.readEvoAfter(false);  // stays disabled after a failure until a file is chosen again
 
   Resetcbs();
+  m_scannedSubpictures = 0;
   m_window.showPage(Page::Status);
   m_window.log("Opening file " + m_paths.EVOname);
   m_window.slog("Opening", 0);
@@ -119,6 +122,16 @@ void Session::bCheckClick() {
     m_window.setBoxChecked(box, present);
     if (present)
       m_window.setBoxCaption(box, scanLabel(AudioStreamName(m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k)), k));
+  }
+  // Subpicture boxes of streams not found keep what the reset left them, as without the option.
+  for (int k = 0; k < SUB_BOX_COUNT; ++k) {
+    if (!m_slots.present(StreamSlotTable::FIRST_SUB_SLOT + k))
+      continue;
+    m_scannedSubpictures |= static_cast<std::uint16_t>(1u << k);
+    const int box = subBox(k);
+    m_window.setBoxEnabled(box, true);
+    m_window.setBoxChecked(box, true);
+    m_window.setBoxCaption(box, scanLabel(SUBPICTURE_STREAM_NAME, k));
   }
   assignBoxes();
   reportInventory(false);
@@ -161,6 +174,10 @@ void Session::assignBoxes() {
     if (m_slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + k))
       m_boxCode[static_cast<std::size_t>(audioBox(k))] =
         StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k);
+  for (int k = 0; k < SUB_BOX_COUNT; ++k)
+    if (m_scannedSubpictures & (1u << k))
+      m_boxCode[static_cast<std::size_t>(subBox(k))] =
+        StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_SUB_SLOT + k);
   // Every stream: the others get the next free box of their group, in order of discovery.
   if (m_window.optionOn(Option::EveryStream)) {
     for (const StreamRecord& record : inventory()) {
@@ -212,6 +229,7 @@ void Session::giveInventoryBoxes(bool fromSlots) {
 void Session::reportInventory(bool demux) {
   // Streams without a box, said aloud (a demux names only those the scan did not), then encrypted ones.
   const bool everyStream = m_window.optionOn(Option::EveryStream);
+  const bool subpictures = m_window.optionOn(Option::Subpictures);
   for (const StreamRecord& record : inventory()) {
     if (record.box >= 0)
       continue;
@@ -220,8 +238,11 @@ void Session::reportInventory(bool demux) {
       continue;
     const int holder = holderBox(record);
     const StreamRecord* holderStream = holder >= 0 ? boxStream(holder) : nullptr;
-    const std::string reason = demux && record.kind != StreamKind::Subpicture ? "the scan did not find it"
-                                                                               : skipReason(record, holderStream, everyStream);
+    std::string reason = demux && record.kind != StreamKind::Subpicture ? "the scan did not find it"
+                                                                         : skipReason(record, holderStream, everyStream);
+    if (record.kind == StreamKind::Subpicture && subpictures)
+      reason = record.fileCode() <= mpeg::SUBPICTURE_NUMBERED_LAST ? "the scan did not find it"
+                                                                  : "only subpicture streams 0x20 to 0x2F are demuxed";
     m_window.log(skippedLine(record, reason));
   }
   for (const StreamRecord& record : inventory())
@@ -313,11 +334,21 @@ void Session::bDemuxClick() {
   auto extOf = [&](int box) -> std::string {
     if (box < VIDEO_BOX_COUNT)
       return videoExt;
+    if (box >= subBox(0))
+      return SUBPICTURE_EXT;
     return wav[static_cast<std::size_t>(box)] ? WAV_EXTENSION : audioExt;
   };
   for (int box = 0; box < subBox(0); ++box)
     if (writtenBox(box) && m_window.boxChecked(box))
       guard.refuseInput(createBase + nameFor(box, extOf(box)));
+  // A subpicture box gets a file when the option is on and the last scan of this file found its stream.
+  const bool subpictures = m_window.optionOn(Option::Subpictures);
+  auto writesSubpicture = [&](int k) {
+    return subpictures && (m_scannedSubpictures & (1u << k)) != 0 && m_window.boxChecked(subBox(k));
+  };
+  for (int k = 0; k < SUB_BOX_COUNT; ++k)
+    if (writesSubpicture(k))
+      guard.refuseInput(createBase + nameFor(subBox(k), extOf(subBox(k))));
   RemuxFiles remux(m_window, guard, m_playlistTitle, createBase, outputBase);
   std::array<bool, BOX_COUNT> created{};
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
@@ -351,6 +382,13 @@ void Session::bDemuxClick() {
       createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, &run.SlotFile.wav[box - VIDEO_BOX_COUNT]);
     }
   }
+  for (int k = 0; k < SUB_BOX_COUNT; ++k) {
+    if (!writesSubpicture(k))
+      continue;
+    std::unique_ptr<OutputFile> file;
+    createFor(file, subBox(k), nullptr);
+    run.SlotFile.subpicture[k] = std::make_unique<SupWriter>(std::move(file), m_window, k);
+  }
 
   m_window.slog("Writing stream(s)", 0);
   m_engine.inventory().reset();
@@ -366,6 +404,7 @@ void Session::bDemuxClick() {
   logUserStop(m_window, run, false);
 
   run.InputFile.reset();
+  run.SlotFile.finishSubpictures(run.CancelRequested);
   release.normal = true;
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
   m_engine.inventory().finish();
@@ -390,6 +429,7 @@ void Session::bDemuxClick() {
 
 void Session::EVOadj() {
   const std::string path = m_window.evoFileText();
+  m_scannedSubpictures = 0;  // found in another file
   m_window.setButtonEnabled(Button::ReadEvo, !path.empty());
   m_paths.EVOname = fileNamePart(path);
   m_paths.EVObase = m_paths.EVOname.size() > 4 ? m_paths.EVOname.substr(0, m_paths.EVOname.size() - 4) : "";

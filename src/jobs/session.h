@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,6 +98,9 @@ class Session {
   DialogMemory m_xplDialog;
   CodecTables m_codecs;
   std::vector<std::string> m_xplLines;
+  /// The subpicture numbers the last scan of the current EVO file found, one bit each; only these get
+  /// a file when their box is ticked.
+  std::uint16_t m_scannedSubpictures = 0;
   std::optional<PlaylistTitle> m_playlistTitle;
   bool m_jobRunning = false;
   /// The inventory code of the stream each box stands for after the last scan (-1: none), and whether

@@ -10,6 +10,8 @@ namespace ardunex {
 std::string VideoStreamName(std::int32_t code);
 /// Stream name of an audio slot's code ("DD.stream", "DTSHD.stream", "LPCM.stream", ...).
 std::string AudioStreamName(std::int32_t code);
+/// Stream name of a subpicture stream.
+inline constexpr const char* SUBPICTURE_STREAM_NAME = "Subpicture.stream";
 /// The scan label of box index k: name + ".kk".
 std::string scanLabel(const std::string& streamName, int index);
 

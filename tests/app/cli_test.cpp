@@ -115,6 +115,29 @@ TEST(Cli, ScanOnlyWritesNothingAndSelectionPicksBoxes) {
   EXPECT_EQ("No stream for cbAudio03.\n", absent.err);
 }
 
+TEST(Cli, SubpicturesSelectedWithSub) {
+  TempDir dir;
+  const Bytes unit0 = payload(400, 1), unit3 = payload(300, 2);
+  writeFile(dir.file("SUBS.EVO"), PsBuilder()
+                                      .pack(true)
+                                      .pes(0xE0, payload(900, 3), {.pts = true})
+                                      .subpicture(0, unit0, {.pts = true, .ptsValue = 0x12345})
+                                      .subpicture(3, unit3, {.pts = true, .ptsValue = 77})
+                                      .bytes());
+  const CliResult on = runCli(dir, {"--subpictures", "--sub", "3", dir.file("SUBS.EVO")});
+  ASSERT_EQ(0, on.status) << on.err;
+  EXPECT_NE(on.out.find("Subpicture stream number 0 found!\nSubpicture stream number 3 found!\n"), std::string::npos);
+  EXPECT_NE(on.out.find("cbSub03    enabled  ticked    Subpicture.stream.03\n"), std::string::npos);
+  EXPECT_NE(on.out.find("Creating SUBS.Subpicture.stream.03.sup\n"), std::string::npos);
+  EXPECT_EQ(supUnit(77, unit3), readFile(dir.file("SUBS.Subpicture.stream.03.sup")));
+  EXPECT_FALSE(fileExists(dir.file("SUBS.Subpicture.stream.00.sup")));
+  EXPECT_FALSE(fileExists(dir.file("SUBS.MPEG-2.stream.00.mpv")));
+
+  const CliResult absent = runCli(dir, {"--subpictures", "--sub", "1", dir.file("SUBS.EVO")});
+  EXPECT_EQ(1, absent.status);
+  EXPECT_EQ("No stream for cbSub01.\n", absent.err);
+}
+
 TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
   TempDir dir;
   const std::string missing = dir.file("NOPE_1.EVO");

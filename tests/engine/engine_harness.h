@@ -32,6 +32,7 @@ struct EngineHarness {
   std::array<Bytes, 16> audio;
   std::array<MemoryOutputFile*, 2> videoFile{};
   std::array<MemoryOutputFile*, 16> audioFile{};
+  std::array<Bytes, 16> sub;
   MemoryInputFile* input = nullptr;
 
   /// Makes the bytes the engine's input file (size -1: the bytes' own size).
@@ -56,6 +57,16 @@ struct EngineHarness {
       audioFile[n] = file.get();
       engine.run().SlotFile.audio[n] = std::move(file);
       window.boxes[audioBox(n)].checked = true;
+    }
+  }
+
+  /// Turns subpictures on and opens a SUP writer for every subpicture number, its box ticked.
+  void openSubpictureOutputs() {
+    window.optionsOn[static_cast<std::size_t>(Option::Subpictures)] = true;
+    for (int n = 0; n < 16; ++n) {
+      auto file = std::make_unique<MemoryOutputFile>("sub" + std::to_string(n), sub[n]);
+      engine.run().SlotFile.subpicture[n] = std::make_unique<SupWriter>(std::move(file), window, n);
+      window.boxes[subBox(n)].checked = true;
     }
   }
 

@@ -26,31 +26,36 @@ void PrintTo(const WalkerState& s, std::ostream* os) {
       << ", numbers " << s.VideoNumber << "/" << s.AudioNumber << ", audio class " << int(s.audioClass) << ", last "
       << int(s.LastSubStreamId) << ", code " << s.PacketCode << ", pts " << s.Pts << " (" << s.PtsField
       << "), scrambled " << s.Scrambled << ", lpcm header " << int(s.LpcmHeader[0]) << " " << int(s.LpcmHeader[1])
-      << " " << int(s.LpcmHeader[2]) << "}";
+      << " " << int(s.LpcmHeader[2]) << ", subpicture " << s.SubpictureNumber << (s.ShortSubHeader ? " short" : "")
+      << "}";
 }
 
 namespace test {
 namespace {
 
 struct Walked {
-  std::array<Bytes, 18> outputs;
+  std::array<Bytes, 34> outputs;  // video 0-1, audio 0-15, subpicture 0-15
   std::vector<std::string> log;
   std::vector<std::int32_t> slots;
   std::vector<WalkerState> states;  // after each block
   std::vector<StreamRecord> inventory;
 };
 
-Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise) {
+Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, bool subpictures) {
   Walked walked;
   FakeWindow window;
   for (auto& box : window.boxes)
     box.checked = true;
+  window.optionsOn[static_cast<std::size_t>(Option::Subpictures)] = subpictures;
   StreamSlotTable slots;
   SlotFiles files;
   for (int n = 0; n < 2; ++n)
     files.video[n] = std::make_unique<MemoryOutputFile>("v", walked.outputs[n]);
   for (int n = 0; n < 16; ++n)
     files.audio[n] = std::make_unique<MemoryOutputFile>("a", walked.outputs[2 + n]);
+  for (int n = 0; n < 16; ++n)
+    files.subpicture[n] =
+        std::make_unique<SupWriter>(std::make_unique<MemoryOutputFile>("s", walked.outputs[18 + n]), window, n);
   Walker walker(window, slots, files);
   StreamInventory inventory;
   walker.setInventory(&inventory);
@@ -61,6 +66,7 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise) 
     walker.walk(block.data(), block.size());
     walked.states.push_back(walker.state());
   }
+  files.finishSubpictures(false);
   inventory.finish();
   walked.inventory = inventory.records();
   walked.log = window.logLines;
@@ -88,7 +94,9 @@ Bytes mixedStream() {
     ps.pack().privateStream1(0xC9, payload(60, i), {});  // no time stamp
     ps.vc1(0x55, payload(150, i));                       // PES extension: byte-wise
     ps.pes(0xE2, payload(40, i), {.pts = true, .extension = true, .extFlags = 0x10, .pstd = true});
-    ps.privateStream1(0x21, payload(30, i));                         // subpicture, discarded
+    ps.privateStream1(0x21, payload(30, i));                         // subpicture, or audio-like with it off
+    ps.pack().subpicture(i % 3, trickyPayload(120, i), {.pts = i % 2 == 0});
+    ps.subpicture(0x13, payload(20, i), {.pts = true});  // sub-stream 0x33, discarded
     ps.pes(0xC0, payload(50, i), {.pts = true});                     // MPEG audio, never written
     ps.skipPacket(0xBF, Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x01});  // navigation with a look-alike
     ps.raw(Bytes{0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0xB9, 0x07});   // junk and an end code
@@ -96,6 +104,8 @@ Bytes mixedStream() {
   }
   // Short audio packets, a header shorter than its time stamps, a packet overrunning its length.
   ps.raw(Bytes{0x00, 0x00, 0x01, 0xBD, 0x00, 0x07, 0x81, 0x00, 0x00, 0x80, 0x01, 0x00, 0x01});
+  ps.raw(Bytes{0x00, 0x00, 0x01, 0xBD, 0x00, 0x06, 0x81, 0x00, 0x00, 0x22, 0x01, 0x02});  // short subpicture
+  ps.raw(Bytes{0x00, 0x00, 0x01, 0xBD, 0x00, 0x05, 0x81, 0x00, 0x00, 0x22, 0x00, 0x00, 0x01, 0xE0});
   ps.raw(Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x20, 0x81, 0xC0, 0x03, 0x31, 0x00, 0x01, 0xAA, 0xBB});
   ps.raw(Bytes{0x00, 0x00, 0x01, 0xE1, 0x00, 0x02, 0x81, 0x00, 0x00, 0xCC, 0xDD, 0xEE});
   ps.raw(Bytes{0x00, 0x00, 0x01, 0xBD, 0x00, 0x40, 0x81, 0x80});  // cut inside its header
@@ -169,6 +179,9 @@ std::vector<Bytes> packStreams() {
   ordinary.packHeader().packet(0xE0, {0xB1, 0x00, 0x00});  // PES_scrambling_control '11'
   ordinary.packHeader().packet(0xBD, audio({0xC3, 0x01, 0x00, 0x01}));
   ordinary.packHeader().packet(0xC0, pts);  // MPEG audio
+  ordinary.packHeader().packet(0xBD, audio({0x2E}));  // a subpicture unit's first pack
+  ordinary.packHeader().packet(0xBD, {0x81, 0x00, 0x00, 0x2E});  // and one continuing it
+  ordinary.packHeader().packet(0xBD, audio({0x3E}));
   add(ordinary);
 
   const std::vector<std::function<void(PackStream&)>> odd{
@@ -289,6 +302,13 @@ std::vector<Bytes> packStreams() {
       [](PackStream& s) {
         s.packHeader().raw({0x00, 0x00, 0x01, 0xB9});
       },
+      // A subpicture id right before bytes that complete a start code, with and without a time stamp.
+      [&](PackStream& s) {
+        s.packHeader().packet(0xBD, audio({0x21, 0x00, 0x00, 0x01, 0xE0}));
+      },
+      [](PackStream& s) {
+        s.packHeader().packet(0xBD, {0x81, 0x00, 0x00, 0x2F, 0x00, 0x01, 0xBD});
+      },
   };
   for (const auto& pack : odd) {
     PackStream stream;
@@ -306,10 +326,12 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
     SCOPED_TRACE(data.size());
     for (std::size_t blockSize : {std::size_t{1}, std::size_t{5}, std::size_t{17}, std::size_t{64}, std::size_t{777},
                                   std::size_t{2048}, std::size_t{65536}}) {
+      for (const bool subpictures : {false, true}) {
       for (Mode mode : {Mode::Scan, Mode::Demux}) {
-        SCOPED_TRACE("block size " + std::to_string(blockSize) + (mode == Mode::Scan ? ", scan" : ", demux"));
-        const Walked fast = walk(data, blockSize, mode, false);
-        const Walked reference = walk(data, blockSize, mode, true);
+        SCOPED_TRACE("block size " + std::to_string(blockSize) + (mode == Mode::Scan ? ", scan" : ", demux") +
+                     (subpictures ? ", subpictures" : ""));
+        const Walked fast = walk(data, blockSize, mode, false, subpictures);
+        const Walked reference = walk(data, blockSize, mode, true, subpictures);
         EXPECT_EQ(reference.outputs, fast.outputs);
         EXPECT_EQ(reference.log, fast.log);
         EXPECT_EQ(reference.slots, fast.slots);
@@ -322,11 +344,12 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
           }
         }
       }
+      }
     }
   }
   // The stream really exercises what it claims to: found lines, the short packet and written payloads.
   const Bytes data = mixedStream();
-  const Walked scanned = walk(data, 65536, Mode::Scan, false);
+  const Walked scanned = walk(data, 65536, Mode::Scan, false, false);
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "short audio packet"), scanned.log.end());
   EXPECT_NE(std::find(scanned.log.begin(), scanned.log.end(), "LPCM Audio Stream number 1 found!"), scanned.log.end());
   // ... and the inventory: scrambled packets, time stamps, subpictures and MPEG audio among its streams.
@@ -339,11 +362,17 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
       EXPECT_TRUE(record.firstPts.has_value());
     }
   }
-  EXPECT_EQ(codes, (std::set<int>{0xE0, 0xE1, 0x180, 0x1A1, 0x1B2, 0x1C9, 0x55, 0xE2, 0x121, 0xC0}));
-  const Walked demuxed = walk(data, 65536, Mode::Demux, false);
+  EXPECT_EQ(codes, (std::set<int>{0xE0, 0xE1, 0x180, 0x1A1, 0x1B2, 0x1C9, 0x55, 0xE2, 0x120, 0x121, 0x122, 0x133,
+                                  0xC0}));
+  const Walked demuxed = walk(data, 65536, Mode::Demux, false, false);
   EXPECT_FALSE(demuxed.outputs[0].empty());
   EXPECT_FALSE(demuxed.outputs[2 + 1].empty());
   EXPECT_FALSE(demuxed.outputs[2 + 2].empty());
+  EXPECT_TRUE(demuxed.outputs[18].empty());
+  const Walked withSubpictures = walk(data, 65536, Mode::Demux, false, true);
+  for (int n : {0, 1, 2})
+    EXPECT_FALSE(withSubpictures.outputs[18 + n].empty()) << n;
+  EXPECT_EQ(withSubpictures.outputs[0], demuxed.outputs[0]);
 }
 
 }  // namespace

@@ -69,6 +69,12 @@ void MemoryOutputFile::append(const std::uint8_t* data, std::size_t count) {
   m_sink.insert(m_sink.end(), data, data + count);
 }
 
+void MemoryOutputFile::truncate(std::int64_t size) {
+  if (!m_open || size < 0 || static_cast<std::uint64_t>(size) > m_sink.size())
+    throw StreamWriteError();
+  m_sink.resize(static_cast<std::size_t>(size));
+}
+
 void MemoryOutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
   if (!m_open || offset < 0 || static_cast<std::size_t>(offset) + count > m_sink.size())
     throw StreamWriteError();

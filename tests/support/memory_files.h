@@ -62,6 +62,7 @@ class MemoryOutputFile : public OutputFile {
 
   const std::string& path() const override { return m_path; }
   void append(const std::uint8_t* data, std::size_t count) override;
+  void truncate(std::int64_t size) override;
   void close() override;
   void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override;
 

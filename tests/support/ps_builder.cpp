@@ -163,6 +163,12 @@ PsBuilder& PsBuilder::privateStream1(std::uint8_t subStreamId, const Bytes& payl
   return *this;
 }
 
+PsBuilder& PsBuilder::subpicture(int number, const Bytes& payload, const PesHeader& header) {
+  const Bytes subHeader{static_cast<std::uint8_t>(0x20 + number)};
+  putPes(m_bytes, PRIVATE_STREAM_1, pesHeaderBytes(header), subHeader, payload);
+  return *this;
+}
+
 PsBuilder& PsBuilder::skipPacket(std::uint8_t streamId, const Bytes& body) {
   if (body.size() > MAX_PES_PACKET_LENGTH)
     throw std::invalid_argument("packet body too long");
@@ -206,6 +212,34 @@ Bytes trickyPayload(std::size_t n, std::uint32_t seed) {
     out[at + 1] = 0x00;
     out[at + 2] = 0x01;
     out[at + 3] = EMULATED_IDS[k % std::size(EMULATED_IDS)];
+  }
+  return out;
+}
+
+Bytes supUnit(std::uint32_t pts, const Bytes& body) {
+  Bytes out{'S', 'P'};
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(pts >> shift));
+  out.insert(out.end(), 4, 0x00);
+  out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
+void ExpectedSup::packet(std::int64_t packetPts, const Bytes& payload) {
+  if (packetPts >= 0) {
+    file = whole();
+    unit.clear();
+    pts = packetPts;
+  }
+  if (pts >= 0)
+    unit.insert(unit.end(), payload.begin(), payload.end());
+}
+
+Bytes ExpectedSup::whole() const {
+  Bytes out = file;
+  if (pts >= 0) {
+    const Bytes last = supUnit(static_cast<std::uint32_t>(pts), unit);
+    out.insert(out.end(), last.begin(), last.end());
   }
   return out;
 }

@@ -37,6 +37,9 @@ class PsBuilder {
   /// A private_stream_1 packet with sub-stream id, the codec's header bytes (4, 4+3 for LPCM, 4+1 for MLP)
   /// and the payload.
   PsBuilder& privateStream1(std::uint8_t subStreamId, const Bytes& payload, const PesHeader& header = {.pts = true});
+  /// A subpicture packet: private_stream_1 with sub-stream id 0x20 + number (0x20-0x3F) right before the
+  /// payload; a unit's first packet carries a PTS, the packets continuing it none.
+  PsBuilder& subpicture(int number, const Bytes& payload, const PesHeader& header = {});
   /// A padding_stream, private_stream_2 or program_stream_map packet whose body is body.
   PsBuilder& skipPacket(std::uint8_t streamId, const Bytes& body);
   /// Padding of total length n bytes (start code and length included, n >= 6).
@@ -59,6 +62,22 @@ class PsBuilder {
 Bytes payload(std::size_t n, std::uint32_t seed);
 /// Payload bytes that deliberately contain start-code emulations such as 00 00 01 E0 and 00 00 01 BD.
 Bytes trickyPayload(std::size_t n, std::uint32_t seed);
+
+/// A SUP unit as readers of the format expect it: "SP", the PTS's low 32 bits little-endian, four zero
+/// bytes, then the unit's bytes.
+Bytes supUnit(std::uint32_t pts, const Bytes& body);
+
+/// What a SUP file must hold, kept as a test adds a stream's packets: a packet with a PTS begins a unit,
+/// one without adds to the unit so far, or to nothing before the stream's first PTS.
+struct ExpectedSup {
+  Bytes file;  // the whole units
+  Bytes unit;  // the unit so far
+  std::int64_t pts = -1;
+
+  void packet(std::int64_t packetPts, const Bytes& payload);
+  /// The file when the input ends here.
+  Bytes whole() const;
+};
 
 /// A temporary folder removed with everything in it at destruction.
 class TempDir {
