@@ -24,10 +24,10 @@
 #include <thread>
 #include <vector>
 
-#include "support/headless_window.h"
 #include "jobs/session.h"
 #include "settings/file_settings_store.h"
 #include "settings/settings_persistence.h"
+#include "support/headless_window.h"
 
 namespace {
 
@@ -73,9 +73,7 @@ class SettingsWindow : public SettingsTarget {
   void setFastCheck(bool) override {}
 };
 
-void writeText(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+void writeText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 /// A text of exactly size bytes: head, then unit repeated (the last one cut).
 std::string filled(const std::string& head, const std::string& unit, std::size_t size) {
@@ -112,7 +110,10 @@ void measure(const std::string& name, int capSeconds, double maxSeconds, double 
   const bool failed = !stopped && !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   const bool within = !stopped && !failed && seconds < maxSeconds && (maxMib <= 0 || mib < maxMib);
   std::printf("%-52s %9.2f s%s %8.1f MiB   %s\n", name.c_str(), seconds, stopped ? "+" : " ", mib,
-              stopped ? "stopped at the cap" : failed ? "failed" : within ? "within bounds" : "OVER BOUNDS");
+              stopped  ? "stopped at the cap"
+              : failed ? "failed"
+              : within ? "within bounds"
+                       : "OVER BOUNDS");
   std::fflush(stdout);
 }
 
@@ -144,12 +145,13 @@ int main(int argc, char** argv) {
     const char* name;
     std::string text;
   };
-  const std::string tag = "<Audio track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" langcode=\"en:00\" description=\"English\"/>\n";
+  const std::string tag =
+      "<Audio track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" langcode=\"en:00\" description=\"English\"/>\n";
   const Shape shapes[] = {
-    {"\"<>\" repeated", filled("", "<>", PLAYLIST_SIZE)},
-    {"64 unclosed \"<\", then \">\" repeated", filled(std::string(64, '<'), ">", PLAYLIST_SIZE)},
-    {"one tag of 4 MiB", filled("<", "a", PLAYLIST_SIZE - 1) + ">"},
-    {"track tags repeated", filled("<Playlist>\n", tag, PLAYLIST_SIZE)},
+      {"\"<>\" repeated", filled("", "<>", PLAYLIST_SIZE)},
+      {"64 unclosed \"<\", then \">\" repeated", filled(std::string(64, '<'), ">", PLAYLIST_SIZE)},
+      {"one tag of 4 MiB", filled("<", "a", PLAYLIST_SIZE - 1) + ">"},
+      {"track tags repeated", filled("<Playlist>\n", tag, PLAYLIST_SIZE)},
   };
   for (const Shape& shape : shapes) {
     const std::string path = folder + "/VPLST000.XPL";
@@ -177,7 +179,8 @@ int main(int argc, char** argv) {
   // Settings files whose foreign keys or values far outnumber the program's own.
   const std::string count = std::to_string(settingsCount);
   for (const bool keys : {false, true}) {
-    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvell Software\\Ardunex]\r\n";
+    std::string text =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Corvell Software\\Ardunex]\r\n";
     for (int i = 0; i < settingsCount; ++i)
       text += keys ? "[HKEY_CURRENT_USER\\Software\\Other\\Key" + std::to_string(i) + "]\r\n@=\"v\"\r\n"
                    : "\"Foreign" + std::to_string(i) + "\"=dword:00000001\r\n";

@@ -12,8 +12,8 @@
 
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
-#include "support/headless_window.h"
 #include "replay_main.h"
+#include "support/headless_window.h"
 
 namespace {
 
@@ -160,8 +160,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (scan.log != scanByteWise.log || scan.slots != scanByteWise.slots || scan.state != scanByteWise.state ||
         scan.inventory != scanByteWise.inventory)
       crash("the shortcuts scanned differently from the single-byte steps");
-    if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state ||
-        demux.log != demuxByteWise.log)
+    if (demux.outputs != demuxByteWise.outputs || demux.state != demuxByteWise.state || demux.log != demuxByteWise.log)
       crash("the shortcuts demuxed differently from the single-byte steps");
   }
   return 0;

@@ -26,9 +26,7 @@ constexpr std::size_t MAX_NAME_LENGTH = 32;
   std::abort();
 }
 
-char upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The value after the first occurrence of name: a window of 255 characters after it, skipped to past its
 // first "=" and then past the first double quote, cut at the next double quote.

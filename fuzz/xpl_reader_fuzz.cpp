@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "engine/errors.h"
-#include "support/headless_window.h"
 #include "engine/stream_slot_table.h"
 #include "replay_main.h"
+#include "support/headless_window.h"
 #include "xpl/codec_tables.h"
 #include "xpl/xpl_reader.h"
 #include "xpl/xpl_title_view.h"

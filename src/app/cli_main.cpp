@@ -29,49 +29,49 @@ namespace {
 using namespace ardunex;
 
 constexpr const char* USAGE =
-  "Usage: ardunex-cli [options] FILE.EVO\n"
-  "Try 'ardunex-cli --help' for more information.\n";
+    "Usage: ardunex-cli [options] FILE.EVO\n"
+    "Try 'ardunex-cli --help' for more information.\n";
 
 constexpr const char* HELP =
-  "Usage: ardunex-cli [options] FILE.EVO\n"
-  "\n"
-  "Splits an HD DVD video object (.EVO) into raw elementary-stream files.\n"
-  "The file is scanned first (\"Read EVO\"); every stream found gets a box, and\n"
-  "the ticked boxes are then demuxed (\"Demux\"), one output file per box:\n"
-  "  OUTPUT/BASE.LABEL.EXT   e.g. FEATURE_1.VC-1.stream.00.mpv\n"
-  "A feature stored as NAME_1.EVO and NAME_2.EVO is demuxed into one set of files.\n"
-  "\n"
-  "Options:\n"
-  "  -s, --scan            only scan: print the log and the boxes, write nothing\n"
-  "      --video LIST      demux these video boxes only (e.g. 0 or 0,1)\n"
-  "      --audio LIST      demux these audio boxes only (e.g. 0,3)\n"
-  "      --sub LIST        with --subpictures: demux these subpicture boxes only\n"
-  "                        without --video/--audio/--sub every stream found is\n"
-  "                        demuxed; with any of them, only the listed boxes are\n"
-  "  -o, --output DIR      output folder (default: the folder of the EVO file)\n"
-  "      --video-ext EXT   video file extension (default mpv)\n"
-  "      --audio-ext EXT   audio file extension, at most 5 characters (default mpa)\n"
-  "      --no-continue     do not continue on the second part (NAME_2.EVO)\n"
-  "      --full-scan       scan the whole file, not only its first 4 MiB\n"
-  "      --xpl FILE        read this playlist (VPLST000.XPL) after the scan: boxes and\n"
-  "                        output names take the playlist's labels\n"
-  "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
-  "      --json            only scan, and print one JSON object describing every\n"
-  "                        stream met and every box instead of the log\n";
+    "Usage: ardunex-cli [options] FILE.EVO\n"
+    "\n"
+    "Splits an HD DVD video object (.EVO) into raw elementary-stream files.\n"
+    "The file is scanned first (\"Read EVO\"); every stream found gets a box, and\n"
+    "the ticked boxes are then demuxed (\"Demux\"), one output file per box:\n"
+    "  OUTPUT/BASE.LABEL.EXT   e.g. FEATURE_1.VC-1.stream.00.mpv\n"
+    "A feature stored as NAME_1.EVO and NAME_2.EVO is demuxed into one set of files.\n"
+    "\n"
+    "Options:\n"
+    "  -s, --scan            only scan: print the log and the boxes, write nothing\n"
+    "      --video LIST      demux these video boxes only (e.g. 0 or 0,1)\n"
+    "      --audio LIST      demux these audio boxes only (e.g. 0,3)\n"
+    "      --sub LIST        with --subpictures: demux these subpicture boxes only\n"
+    "                        without --video/--audio/--sub every stream found is\n"
+    "                        demuxed; with any of them, only the listed boxes are\n"
+    "  -o, --output DIR      output folder (default: the folder of the EVO file)\n"
+    "      --video-ext EXT   video file extension (default mpv)\n"
+    "      --audio-ext EXT   audio file extension, at most 5 characters (default mpa)\n"
+    "      --no-continue     do not continue on the second part (NAME_2.EVO)\n"
+    "      --full-scan       scan the whole file, not only its first 4 MiB\n"
+    "      --xpl FILE        read this playlist (VPLST000.XPL) after the scan: boxes and\n"
+    "                        output names take the playlist's labels\n"
+    "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
+    "      --json            only scan, and print one JSON object describing every\n"
+    "                        stream met and every box instead of the log\n";
 
 // After HELP come the opt-in options, one per line of OPTION_INFO, then this.
 constexpr const char* HELP_END =
-  "  -h, --help            show this help\n"
-  "\n"
-  "The log lines go to standard output, progress to standard error when it is a\n"
-  "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
-  "SIGTERM and SIGHUP stop it the same way.\n"
-  "\n"
-  "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
-  "2 on a usage error, 3 when the demux wrote encrypted packets (the log names\n"
-  "the streams), 4 when the run ended but its log could not be written to\n"
-  "standard output (full disk, closed pipe), 130 when stopped by Ctrl-C, 143 by\n"
-  "SIGTERM, 129 by SIGHUP.\n";
+    "  -h, --help            show this help\n"
+    "\n"
+    "The log lines go to standard output, progress to standard error when it is a\n"
+    "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
+    "SIGTERM and SIGHUP stop it the same way.\n"
+    "\n"
+    "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
+    "2 on a usage error, 3 when the demux wrote encrypted packets (the log names\n"
+    "the streams), 4 when the run ended but its log could not be written to\n"
+    "standard output (full disk, closed pipe), 130 when stopped by Ctrl-C, 143 by\n"
+    "SIGTERM, 129 by SIGHUP.\n";
 
 struct Arguments {
   std::string evoFile;
@@ -114,7 +114,7 @@ std::set<int> parseList(const std::string& option, const std::string& text, int 
 // Characters of a UTF-8 text, as the window's box counts them: every byte but the continuation bytes.
 std::size_t characterCount(const std::string& text) {
   return static_cast<std::size_t>(
-    std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 const OptionInfo* findOption(const std::string& arg) {

@@ -13,7 +13,7 @@ std::atomic<bool> ConsoleWindow::interrupted{false};
 std::atomic<int> ConsoleWindow::stopSignal{0};
 
 ConsoleWindow::ConsoleWindow(std::FILE* out, std::FILE* err, bool showProgress)
-  : m_out(out), m_err(err), m_showProgress(showProgress) {}
+    : m_out(out), m_err(err), m_showProgress(showProgress) {}
 
 void ConsoleWindow::log(std::string_view text) {
   if (!m_out)

@@ -26,7 +26,7 @@ std::string formatRemainingTime(double seconds) {
 }
 
 Engine::Engine(Window& window, StreamSlotTable& slots)
-  : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {
+    : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {
   m_walker.setInventory(&m_inventory);
 }
 

@@ -17,21 +17,18 @@ std::string join(std::initializer_list<std::string_view> parts) {
 }  // namespace
 
 OpenError::OpenError(std::string_view path, std::string_view reason)
-  : Error(join({"Cannot open file \"", path, "\". ", reason})) {}
+    : Error(join({"Cannot open file \"", path, "\". ", reason})) {}
 
 CreateError::CreateError(std::string_view path, std::string_view reason)
-  : Error(join({"Cannot create file \"", path, "\". ", reason})) {}
+    : Error(join({"Cannot create file \"", path, "\". ", reason})) {}
 
 StreamWriteError::StreamWriteError() : Error("Stream write error") {}
 
 StreamReadError::StreamReadError() : Error("Stream read error") {}
 
-ConvertError::ConvertError(std::string_view text)
-  : Error(join({"'", text, "' is not a valid integer value"})) {}
+ConvertError::ConvertError(std::string_view text) : Error(join({"'", text, "' is not a valid integer value"})) {}
 
-std::string systemReason(int errorNumber) {
-  return std::strerror(errorNumber);
-}
+std::string systemReason(int errorNumber) { return std::strerror(errorNumber); }
 
 std::string reportText(std::string_view message) {
   std::string text(message);

@@ -34,19 +34,11 @@ namespace {
 // Paths are UTF-8 everywhere in the program. Windows opens files by UTF-16 names through the wide calls;
 // the narrow ones would take the path in the system's legacy code page and miss names beyond it.
 #ifdef _WIN32
-int openPath(const std::string& path, int flags, int mode = 0) {
-  return ::_wopen(widen(path).c_str(), flags, mode);
-}
-int statPath(const std::string& path, struct stat* st) {
-  return ::_wstat64(widen(path).c_str(), st);
-}
+int openPath(const std::string& path, int flags, int mode = 0) { return ::_wopen(widen(path).c_str(), flags, mode); }
+int statPath(const std::string& path, struct stat* st) { return ::_wstat64(widen(path).c_str(), st); }
 #else
-int openPath(const std::string& path, int flags, int mode = 0) {
-  return ::open(path.c_str(), flags, mode);
-}
-int statPath(const std::string& path, struct stat* st) {
-  return ::stat(path.c_str(), st);
-}
+int openPath(const std::string& path, int flags, int mode = 0) { return ::open(path.c_str(), flags, mode); }
+int statPath(const std::string& path, struct stat* st) { return ::stat(path.c_str(), st); }
 #endif
 
 class PosixInputFile : public InputFile {
@@ -191,9 +183,7 @@ class PosixOutputFile : public OutputFile {
 }  // namespace
 
 void OutputFile::truncate(std::int64_t) { throw StreamWriteError(); }
-void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
-  throw StreamWriteError();
-}
+void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) { throw StreamWriteError(); }
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
   // Without O_NONBLOCK the open of a pipe waits for a writer, where nothing (not even Cancel) reaches it.
@@ -285,9 +275,7 @@ std::string narrow(std::wstring_view utf16) {
 }
 #endif
 
-bool isPathSeparator(char c) {
-  return c != '\0' && std::strchr(PATH_SEPARATORS, c) != nullptr;
-}
+bool isPathSeparator(char c) { return c != '\0' && std::strchr(PATH_SEPARATORS, c) != nullptr; }
 
 std::string fileNamePart(const std::string& path) {
   const auto at = path.find_last_of(PATH_SEPARATORS);

@@ -30,9 +30,7 @@ class StreamSlotTable {
   }
 
   /// The stored value (EMPTY outside 1-48).
-  std::int32_t Get(int slot) const {
-    return slot < 1 || slot > SLOT_COUNT ? EMPTY : m_slots[slot - 1];
-  }
+  std::int32_t Get(int slot) const { return slot < 1 || slot > SLOT_COUNT ? EMPTY : m_slots[slot - 1]; }
 
   /// Whether the slot holds a stream code or a presence mark.
   bool present(int slot) const { return Get(slot) >= 0; }

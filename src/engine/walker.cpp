@@ -239,9 +239,7 @@ class PesHeaderBytes {
   /// The header data: time stamps first, then the fields the flags announce.
   const std::uint8_t* headerData() const { return m_p + LENGTH_BYTES + FIXED_HEADER_BYTES; }
   /// The five bytes of the PTS field, when timeStampBytes() is not 0.
-  std::uint64_t ptsField() const {
-    return (std::uint64_t{headerData()[0]} << 32) | loadBigEndian32(headerData() + 1);
-  }
+  std::uint64_t ptsField() const { return (std::uint64_t{headerData()[0]} << 32) | loadBigEndian32(headerData() + 1); }
   /// Bytes from the PES_packet_length field to the end of the header data, and of the sub-stream header
   /// of a private_stream_1 packet.
   std::size_t size(bool audio) const {
@@ -331,8 +329,8 @@ ALWAYS_INLINE bool findPackedPacket(const std::uint8_t* pack, PackedPacket& foun
 // Bytes from the PES_packet_length field of a packed packet to the end of the headers the pack shortcut
 // takes with it, or 0 when the single-byte steps are to read them. extension tells whether the steps
 // would read a PES extension there.
-ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHeaderBytes& header,
-                                            std::size_t packetAt, bool& extension) {
+ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHeaderBytes& header, std::size_t packetAt,
+                                            bool& extension) {
   if (streamClass == StreamClass::SkipWhole)
     return LENGTH_BYTES;
   if (header.headerDataLength() < header.timeStampBytes())
@@ -589,7 +587,7 @@ void Walker::extensionTaken(const PesHeaderBytes& header) {
 }
 
 ALWAYS_INLINE std::size_t Walker::passSkipBody(const std::uint8_t* block, std::size_t at, std::size_t length,
-                                 std::int32_t bodyLength) {
+                                               std::int32_t bodyLength) {
   // The body of a padding or navigation packet whose length field ends at `at` only passes through the
   // window.
   WalkerState& s = m_state;
@@ -699,8 +697,8 @@ ALWAYS_INLINE void Walker::pesHeaderTaken(const PesHeaderBytes& header) {
     s.PtsField = header.ptsField();
     s.Pts = timeStampValue(s.PtsField);
   }
-  s.PacketRemaining = header.packetLength() - FIXED_HEADER_BYTES - header.headerDataLength() -
-                      (audio ? SUB_STREAM_HEADER_BYTES : 0);
+  s.PacketRemaining =
+      header.packetLength() - FIXED_HEADER_BYTES - header.headerDataLength() - (audio ? SUB_STREAM_HEADER_BYTES : 0);
 }
 
 std::size_t Walker::furtherHeaderTaken(const std::uint8_t* block, std::size_t at, std::uint8_t extra) {

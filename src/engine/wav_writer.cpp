@@ -34,11 +34,15 @@ int samplesPerGroup(int channels) { return channels == 1 ? 2 : 4; }
 // Groups per block: a block holds whole sample frames.
 int groupsPerBlock(int channels) {
   switch (channels) {
-    case 1: return 2;
+    case 1:
+      return 2;
     case 2:
-    case 4: return 1;
-    case 8: return 2;
-    default: return channels;
+    case 4:
+      return 1;
+    case 8:
+      return 2;
+    default:
+      return channels;
   }
 }
 int bytesPerOutputSample(int bits) { return bits == 16 ? 2 : 3; }
@@ -86,7 +90,7 @@ std::optional<LpcmFormat> lpcmFormat(std::span<const std::uint8_t, 3> header) {
 }
 
 WavWriter::WavWriter(std::unique_ptr<OutputFile> file, Window& window, std::uint64_t maxRiffSize)
-  : m_file(std::move(file)), m_window(window), m_maxRiffSize(maxRiffSize) {}
+    : m_file(std::move(file)), m_window(window), m_maxRiffSize(maxRiffSize) {}
 
 WavWriter::~WavWriter() {
   if (m_closed)
@@ -176,8 +180,9 @@ void WavWriter::append(const std::uint8_t* data, std::size_t count) {
 void WavWriter::convert(const std::uint8_t* block, std::size_t blocks) {
   const LpcmFormat& format = *m_format;
   const std::size_t inBytes = blocks * m_blockBytes;
-  m_out.resize(format.bits == 16 ? inBytes : inBytes / groupBytes(format) *
-                                                 static_cast<std::size_t>(samplesPerGroup(format.channels)) * 3);
+  m_out.resize(format.bits == 16
+                   ? inBytes
+                   : inBytes / groupBytes(format) * static_cast<std::size_t>(samplesPerGroup(format.channels)) * 3);
   std::uint8_t* out = m_out.data();
   if (format.bits == 16) {
     for (std::size_t i = 0; i < inBytes; i += 2) {
@@ -223,7 +228,7 @@ void WavWriter::finishHeader() {
   m_file->writeAt(0, bytes.data(), bytes.size());
   bytes.clear();
   const std::uint32_t blockAlign =
-    static_cast<std::uint32_t>(bytesPerOutputSample(m_format->bits) * m_format->channels);
+      static_cast<std::uint32_t>(bytesPerOutputSample(m_format->bits) * m_format->channels);
   putId(bytes, "ds64");
   put32(bytes, DS64_BYTES);
   put64(bytes, riffSize);

@@ -25,11 +25,20 @@ std::string xmlEscaped(const std::string& text) {
   std::string out;
   for (const char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -59,14 +68,14 @@ std::vector<Chapter> titleChapters(const PlaylistTitle& title, Window& window) {
 
 std::string matroskaChapters(const std::vector<Chapter>& chapters, const std::string& language) {
   std::string xml =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<!DOCTYPE Chapters SYSTEM \"matroskachapters.dtd\">\n"
-    "<Chapters>\n"
-    "  <EditionEntry>\n";
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!DOCTYPE Chapters SYSTEM \"matroskachapters.dtd\">\n"
+      "<Chapters>\n"
+      "  <EditionEntry>\n";
   for (const Chapter& chapter : chapters) {
     xml += "    <ChapterAtom>\n";
-    xml += "      <ChapterTimeStart>" +
-           clock(chapter.startNs / NS_PER_SECOND, chapter.startNs % NS_PER_SECOND, 9) + "</ChapterTimeStart>\n";
+    xml += "      <ChapterTimeStart>" + clock(chapter.startNs / NS_PER_SECOND, chapter.startNs % NS_PER_SECOND, 9) +
+           "</ChapterTimeStart>\n";
     xml += "      <ChapterDisplay>\n";
     xml += "        <ChapterString>" + xmlEscaped(chapter.name) + "</ChapterString>\n";
     xml += "        <ChapterLanguage>" + xmlEscaped(language) + "</ChapterLanguage>\n";
@@ -74,8 +83,8 @@ std::string matroskaChapters(const std::vector<Chapter>& chapters, const std::st
     xml += "    </ChapterAtom>\n";
   }
   xml +=
-    "  </EditionEntry>\n"
-    "</Chapters>\n";
+      "  </EditionEntry>\n"
+      "</Chapters>\n";
   return xml;
 }
 

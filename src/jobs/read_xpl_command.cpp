@@ -21,7 +21,7 @@ namespace {
 class ReadScope {
  public:
   ReadScope(Session& session, Window& window, RunState& run, std::vector<std::string>& lines)
-    : m_jobs(session), m_window(window), m_run(run), m_lines(lines) {
+      : m_jobs(session), m_window(window), m_run(run), m_lines(lines) {
     m_jobs.readXplAfter(true);
   }
   ~ReadScope() {
@@ -107,15 +107,16 @@ void Session::bReadXPLClick() {
   }
   run.InputFile.reset();
   if (reader.droppedLines() > 0)
-    m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) + " not shown: " +
-                 std::to_string(reader.droppedLines()));
+    m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) +
+                 " not shown: " + std::to_string(reader.droppedLines()));
 
   // Every stream: a playlist's audio stream is shown on the box whose stream has its number.
   std::array<int, AUDIO_BOX_COUNT> audioBoxes{};
   const bool everyStream = m_window.optionOn(Option::EveryStream);
   if (everyStream) {
     for (int number = 0; number < AUDIO_BOX_COUNT; ++number) {
-      audioBoxes[static_cast<std::size_t>(number)] = m_boxCode[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
+      audioBoxes[static_cast<std::size_t>(number)] =
+          m_boxCode[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
       for (int box = audioBox(0); box < audioBox(0) + AUDIO_BOX_COUNT; ++box) {
         const StreamRecord* stream = boxStream(box);
         if (stream && stream->number == number && stream->coding != StreamCoding::MpegAudio) {

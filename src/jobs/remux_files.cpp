@@ -7,13 +7,13 @@
 namespace ardunex {
 RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
                        std::string createBase, std::string outputBase)
-  : m_window(window),
-    m_guard(guard),
-    m_title(title),
-    m_createBase(std::move(createBase)),
-    m_outputBase(std::move(outputBase)),
-    m_chapters(window.optionOn(Option::Chapters)),
-    m_mkvmerge(window.optionOn(Option::MkvmergeFile)) {}
+    : m_window(window),
+      m_guard(guard),
+      m_title(title),
+      m_createBase(std::move(createBase)),
+      m_outputBase(std::move(outputBase)),
+      m_chapters(window.optionOn(Option::Chapters)),
+      m_mkvmerge(window.optionOn(Option::MkvmergeFile)) {}
 
 void RemuxFiles::streamFile(int box, const std::string& name, bool wav) {
   StreamFile file;

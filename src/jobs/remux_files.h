@@ -18,8 +18,8 @@ class RemuxFiles {
  public:
   /// outputBase is the composed name stem as the log shows it; createBase what goes before it on disk.
   /// Files are created through the demux's guard, so that none of them is an input or a stream file.
-  RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
-             std::string createBase, std::string outputBase);
+  RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title, std::string createBase,
+             std::string outputBase);
 
   /// Whether any of the files is asked for.
   bool wanted() const { return m_chapters || m_mkvmerge; }

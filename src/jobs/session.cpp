@@ -47,7 +47,7 @@ void logUserStop(Window& window, const RunState& run, bool fastScan) {
 }  // namespace
 
 Session::Session(Window& window, FileSystem& fileSystem)
-  : m_window(window), m_fileSystem(fileSystem), m_engine(window, m_slots) {}
+    : m_window(window), m_fileSystem(fileSystem), m_engine(window, m_slots) {}
 
 void Session::Resetcbs() {
   for (int box = 0; box < BOX_COUNT; ++box) {
@@ -173,11 +173,11 @@ void Session::assignBoxes() {
   for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
     if (m_slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + k))
       m_boxCode[static_cast<std::size_t>(audioBox(k))] =
-        StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k);
+          StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k);
   for (int k = 0; k < SUB_BOX_COUNT; ++k)
     if (m_scannedSubpictures & (1u << k))
       m_boxCode[static_cast<std::size_t>(subBox(k))] =
-        StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_SUB_SLOT + k);
+          StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_SUB_SLOT + k);
   // Every stream: the others get the next free box of their group, in order of discovery.
   if (m_window.optionOn(Option::EveryStream)) {
     for (const StreamRecord& record : inventory()) {
@@ -239,10 +239,10 @@ void Session::reportInventory(bool demux) {
     const int holder = holderBox(record);
     const StreamRecord* holderStream = holder >= 0 ? boxStream(holder) : nullptr;
     std::string reason = demux && record.kind != StreamKind::Subpicture ? "the scan did not find it"
-                                                                         : skipReason(record, holderStream, everyStream);
+                                                                        : skipReason(record, holderStream, everyStream);
     if (record.kind == StreamKind::Subpicture && subpictures)
       reason = record.fileCode() <= mpeg::SUBPICTURE_NUMBERED_LAST ? "the scan did not find it"
-                                                                  : "only subpicture streams 0x20 to 0x2F are demuxed";
+                                                                   : "only subpicture streams 0x20 to 0x2F are demuxed";
     m_window.log(skippedLine(record, reason));
   }
   for (const StreamRecord& record : inventory())
@@ -438,10 +438,9 @@ void Session::EVOadj() {
   m_window.setXplFileText(PLAYLIST_NAME);
   const std::string& dir = m_paths.EVOdir;
   const char separator = dir.empty() ? '\0' : dir.back();
-  if (separator != ':' && isPathSeparator(separator) &&
-      endsWith(dir.substr(0, dir.size() - 1), DISC_VIDEO_FOLDER)) {
-    m_paths.XPLdir = dir.substr(0, dir.size() - 1 - DISC_VIDEO_FOLDER.size()) + std::string(DISC_PLAYLIST_FOLDER) +
-                     separator;
+  if (separator != ':' && isPathSeparator(separator) && endsWith(dir.substr(0, dir.size() - 1), DISC_VIDEO_FOLDER)) {
+    m_paths.XPLdir =
+        dir.substr(0, dir.size() - 1 - DISC_VIDEO_FOLDER.size()) + std::string(DISC_PLAYLIST_FOLDER) + separator;
     m_xplDialog.initialDir = m_paths.XPLdir;
     m_paths.XPLname = PLAYLIST_NAME;
     m_xplDialog.fileName = m_paths.XPLname;

@@ -27,17 +27,21 @@ constexpr std::size_t MAX_FILE_SIZE = 16 * 1024 * 1024;
 
 std::string parentFolder(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
+  if (slash == std::string::npos)
+    return ".";
+  if (slash == 0)
+    return "/";
   return path.substr(0, slash);
 }
 
 /// Creates a folder and the folders above it that are missing.
 bool makeFolders(const std::string& folder) {
   struct stat info {};
-  if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  if (::stat(folder.c_str(), &info) == 0)
+    return S_ISDIR(info.st_mode);
   const std::string parent = parentFolder(folder);
-  if (parent != folder && !makeFolders(parent)) return false;
+  if (parent != folder && !makeFolders(parent))
+    return false;
   return ::mkdir(folder.c_str(), PRIVATE_FOLDER_MODE) == 0 || errno == EEXIST;
 }
 
@@ -46,7 +50,8 @@ enum class ReadResult { Read, Missing, Failed };
 ReadResult readWholeFile(const std::string& path, std::string& text) {
   // Opened without waiting: a pipe in the file's place must not hold the window up at start-up.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+  if (fd < 0)
+    return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
@@ -56,12 +61,14 @@ ReadResult readWholeFile(const std::string& path, std::string& text) {
   text.clear();
   while (true) {
     const ssize_t got = ::read(fd, chunk.data(), chunk.size());
-    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && errno == EINTR)
+      continue;
     if (got < 0) {
       ::close(fd);
       return ReadResult::Failed;
     }
-    if (got == 0) break;
+    if (got == 0)
+      break;
     if (text.size() + static_cast<std::size_t>(got) > MAX_FILE_SIZE) {
       ::close(fd);
       return ReadResult::Failed;
@@ -80,7 +87,8 @@ std::string resolveLink(const std::string& path) {
   std::error_code error;
   for (int i = 0; i < MAX_LINKS && std::filesystem::is_symlink(resolved, error); ++i) {
     const std::filesystem::path target = std::filesystem::read_symlink(resolved, error);
-    if (error) break;
+    if (error)
+      break;
     resolved = target.is_absolute() ? target : resolved.parent_path() / target;
   }
   return resolved.string();
@@ -121,17 +129,20 @@ bool FileSettingsStore::openKey(std::string_view path, bool create) {
         m_file = std::move(*parsed);
       } else {
         // Keep what the user had before anything can overwrite it.
-        if (!replaceFile(badCopyPath(), text)) return false;
+        if (!replaceFile(badCopyPath(), text))
+          return false;
         m_file = RegFile{};
       }
       break;
   }
 
   m_keyPath = std::string(CURRENT_USER_ROOT);
-  if (path.empty() || path.front() != '\\') m_keyPath += '\\';
+  if (path.empty() || path.front() != '\\')
+    m_keyPath += '\\';
   m_keyPath += path;
   if (m_file.findKey(m_keyPath) == nullptr) {
-    if (!create) return false;
+    if (!create)
+      return false;
     m_file.addKey(m_keyPath);
     m_dirty = true;
   }
@@ -140,9 +151,11 @@ bool FileSettingsStore::openKey(std::string_view path, bool create) {
 }
 
 bool FileSettingsStore::closeKey() {
-  if (!m_open) return true;
+  if (!m_open)
+    return true;
   m_open = false;
-  if (!m_dirty) return true;
+  if (!m_dirty)
+    return true;
   m_dirty = false;
   return replaceFile(resolveLink(m_path), m_file.format());
 }
@@ -155,16 +168,19 @@ bool FileSettingsStore::valueExists(std::string_view name) const { return readVa
 
 std::optional<RegValue> FileSettingsStore::readValue(std::string_view name) const {
   const RegFileKey* key = openKeyData();
-  if (key == nullptr) return std::nullopt;
+  if (key == nullptr)
+    return std::nullopt;
   for (const RegFileValue& entry : key->values) {
-    if (sameRegName(entry.name, name)) return entry.value;
+    if (sameRegName(entry.name, name))
+      return entry.value;
   }
   return std::nullopt;
 }
 
 bool FileSettingsStore::writeValue(std::string_view name, const RegValue& value) {
   RegFileKey* key = openKeyData();
-  if (key == nullptr) return false;
+  if (key == nullptr)
+    return false;
   const auto existing = std::find_if(key->values.begin(), key->values.end(),
                                      [&](const RegFileValue& entry) { return sameRegName(entry.name, name); });
   if (existing == key->values.end()) {
@@ -181,8 +197,10 @@ bool FileSettingsStore::writeValue(std::string_view name, const RegValue& value)
 bool FileSettingsStore::writeAll(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t put = ::write(fd, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
+    if (put < 0 && errno == EINTR)
+      continue;
+    if (put <= 0)
+      return false;
     text.remove_prefix(static_cast<std::size_t>(put));
   }
   return true;
@@ -190,10 +208,12 @@ bool FileSettingsStore::writeAll(int fd, std::string_view text) {
 
 bool FileSettingsStore::replaceFile(const std::string& path, std::string_view text) {
   const std::string folder = parentFolder(path);
-  if (!makeFolders(folder)) return false;
+  if (!makeFolders(folder))
+    return false;
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
+  if (fd < 0)
+    return false;
   bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;

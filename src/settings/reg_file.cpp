@@ -20,8 +20,10 @@ constexpr std::size_t HEX_LINE_LIMIT = 76;
 constexpr std::size_t DWORD_HEX_DIGITS = 8;
 
 std::string_view trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
   return s;
 }
 
@@ -31,11 +33,13 @@ bool startsWithNoCase(std::string_view s, std::string_view prefix) {
 
 /// Parses 1 to maxDigits hex digits, the whole of s.
 std::optional<std::uint32_t> parseHexNumber(std::string_view s, std::size_t maxDigits) {
-  if (s.empty() || s.size() > maxDigits) return std::nullopt;
+  if (s.empty() || s.size() > maxDigits)
+    return std::nullopt;
   std::uint32_t n = 0;
   for (char c : s) {
     const int d = hexDigitValue(c);
-    if (d < 0) return std::nullopt;
+    if (d < 0)
+      return std::nullopt;
     n = (n << 4) | static_cast<std::uint32_t>(d);
   }
   return n;
@@ -44,19 +48,22 @@ std::optional<std::uint32_t> parseHexNumber(std::string_view s, std::size_t maxD
 /// Parses a quoted text at the start of s (escapes \\ and \"; any other backslash is kept as it is).
 /// On success s is left after the closing quote.
 std::optional<std::string> parseQuoted(std::string_view& s) {
-  if (s.empty() || s.front() != '"') return std::nullopt;
+  if (s.empty() || s.front() != '"')
+    return std::nullopt;
   std::string out;
   std::size_t i = 1;
   for (; i < s.size(); ++i) {
     const char c = s[i];
-    if (c == '"') break;
+    if (c == '"')
+      break;
     if (c == '\\' && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '"')) {
       out += s[++i];
     } else {
       out += c;
     }
   }
-  if (i >= s.size()) return std::nullopt;
+  if (i >= s.size())
+    return std::nullopt;
   s.remove_prefix(i + 1);
   return out;
 }
@@ -65,14 +72,17 @@ std::optional<std::string> parseQuoted(std::string_view& s) {
 std::optional<std::vector<std::uint8_t>> parseHexBytes(std::string_view s) {
   std::vector<std::uint8_t> bytes;
   s = trim(s);
-  if (s.empty()) return bytes;
+  if (s.empty())
+    return bytes;
   while (true) {
     const std::size_t comma = s.find(',');
     const std::string_view item = trim(s.substr(0, comma));
     const auto byte = parseHexNumber(item, 2);
-    if (!byte) return std::nullopt;
+    if (!byte)
+      return std::nullopt;
     bytes.push_back(static_cast<std::uint8_t>(*byte));
-    if (comma == std::string_view::npos) return bytes;
+    if (comma == std::string_view::npos)
+      return bytes;
     s.remove_prefix(comma + 1);
   }
 }
@@ -91,15 +101,18 @@ std::optional<ParsedData> parseData(std::string_view data) {
   }
   if (!data.empty() && data.front() == '"') {
     const auto text = parseQuoted(data);
-    if (!text || !trim(data).empty()) return std::nullopt;
+    if (!text || !trim(data).empty())
+      return std::nullopt;
     parsed.value = RegValue{REG_SZ_TYPE, utf8ToUtf16(*text)};
     return parsed;
   }
   if (startsWithNoCase(data, "dword:")) {
     const auto number = parseHexNumber(trim(data.substr(6)), DWORD_HEX_DIGITS);
-    if (!number) return std::nullopt;
+    if (!number)
+      return std::nullopt;
     parsed.value.type = REG_DWORD_TYPE;
-    for (std::size_t i = 0; i < DWORD_SIZE; ++i) parsed.value.data.push_back(static_cast<std::uint8_t>(*number >> (8 * i)));
+    for (std::size_t i = 0; i < DWORD_SIZE; ++i)
+      parsed.value.data.push_back(static_cast<std::uint8_t>(*number >> (8 * i)));
     return parsed;
   }
   if (startsWithNoCase(data, "hex:")) {
@@ -108,16 +121,19 @@ std::optional<ParsedData> parseData(std::string_view data) {
   } else if (startsWithNoCase(data, "hex(")) {
     data.remove_prefix(4);
     const std::size_t close = data.find("):");
-    if (close == std::string_view::npos) return std::nullopt;
+    if (close == std::string_view::npos)
+      return std::nullopt;
     const auto type = parseHexNumber(data.substr(0, close), DWORD_HEX_DIGITS);
-    if (!type) return std::nullopt;
+    if (!type)
+      return std::nullopt;
     parsed.value.type = *type;
     data.remove_prefix(close + 2);
   } else {
     return std::nullopt;
   }
   auto bytes = parseHexBytes(data);
-  if (!bytes) return std::nullopt;
+  if (!bytes)
+    return std::nullopt;
   parsed.value.data = std::move(*bytes);
   return parsed;
 }
@@ -128,7 +144,8 @@ std::string decodeFileText(std::string_view bytes) {
     bytes.remove_prefix(UTF16LE_BOM.size());
     return utf16ToUtf8(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
   }
-  if (bytes.substr(0, UTF8_BOM.size()) == UTF8_BOM) bytes.remove_prefix(UTF8_BOM.size());
+  if (bytes.substr(0, UTF8_BOM.size()) == UTF8_BOM)
+    bytes.remove_prefix(UTF8_BOM.size());
   return std::string(bytes);
 }
 
@@ -137,7 +154,8 @@ std::vector<std::string_view> splitLines(std::string_view text) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     lines.push_back(text.substr(0, end));
-    if (end == std::string_view::npos) break;
+    if (end == std::string_view::npos)
+      break;
     text.remove_prefix(end + 1);
   }
   return lines;
@@ -146,7 +164,8 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 std::string quote(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
+    if (c == '\\' || c == '"')
+      out += '\\';
     out += c;
   }
   return out + '"';
@@ -154,7 +173,8 @@ std::string quote(std::string_view text) {
 
 /// Whether a REG_SZ value can be written as a quoted text and read back to the same data.
 bool fitsQuotedLine(const RegValue& value) {
-  if (value.type != REG_SZ_TYPE || !isPlainUtf16Text(value.data)) return false;
+  if (value.type != REG_SZ_TYPE || !isPlainUtf16Text(value.data))
+    return false;
   const std::string text = utf16ToUtf8(value.data);
   return text.find_first_of("\r\n") == std::string::npos;
 }
@@ -163,7 +183,8 @@ void appendHexData(std::string& out, std::size_t lineStart, const std::vector<st
   for (std::size_t i = 0; i < data.size(); ++i) {
     out += HEX_DIGITS[data[i] >> 4];
     out += HEX_DIGITS[data[i] & 0xF];
-    if (i + 1 == data.size()) break;
+    if (i + 1 == data.size())
+      break;
     out += ',';
     if (out.size() - lineStart > HEX_LINE_LIMIT) {
       out += '\\';
@@ -192,7 +213,8 @@ void appendValue(std::string& out, const RegFileValue& entry) {
       out += "hex:";
     } else {
       std::string type;
-      for (std::uint32_t t = value.type; t != 0; t >>= 4) type.insert(type.begin(), HEX_DIGITS[t & 0xF]);
+      for (std::uint32_t t = value.type; t != 0; t >>= 4)
+        type.insert(type.begin(), HEX_DIGITS[t & 0xF]);
       out += "hex(" + (type.empty() ? std::string("0") : type) + "):";
     }
     appendHexData(out, lineStart, value.data);
@@ -204,7 +226,8 @@ void appendValue(std::string& out, const RegFileValue& entry) {
 std::string foldName(std::string_view name) {
   std::string folded(name);
   for (char& c : folded)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
   return folded;
 }
 
@@ -264,12 +287,14 @@ class ParseIndex {
       valueGone[key][value] = true;
     }
     std::vector<bool> keyGone(m_file.keys.size());
-    for (std::size_t key : m_deletedKeys) keyGone[key] = true;
+    for (std::size_t key : m_deletedKeys)
+      keyGone[key] = true;
 
     std::vector<RegFileKey> kept;
     kept.reserve(m_file.keys.size() - m_deletedKeys.size());
     for (std::size_t key = 0; key < m_file.keys.size(); ++key) {
-      if (keyGone[key]) continue;
+      if (keyGone[key])
+        continue;
       RegFileKey& entry = m_file.keys[key];
       if (!valueGone[key].empty()) {
         std::size_t index = 0;
@@ -293,9 +318,11 @@ class ParseIndex {
 std::optional<RegFile> RegFile::parse(std::string_view bytes) {
   const std::string text = decodeFileText(bytes);
   const std::vector<std::string_view> lines = splitLines(text);
-  if (lines.empty()) return std::nullopt;
+  if (lines.empty())
+    return std::nullopt;
   const std::string_view header = trim(lines.front());
-  if (header != HEADER && header != OLD_HEADER) return std::nullopt;
+  if (header != HEADER && header != OLD_HEADER)
+    return std::nullopt;
 
   RegFile file;
   ParseIndex index(file);
@@ -304,14 +331,17 @@ std::optional<RegFile> RegFile::parse(std::string_view bytes) {
   bool inDeletedKey = false;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     std::string_view line = trim(lines[i]);
-    if (line.empty() || line.front() == ';') continue;
+    if (line.empty() || line.front() == ';')
+      continue;
     if (line.front() == '[') {
-      if (line.back() != ']' || line.size() < 3) return std::nullopt;
+      if (line.back() != ']' || line.size() < 3)
+        return std::nullopt;
       std::string_view path = line.substr(1, line.size() - 2);
       inDeletedKey = path.front() == '-';
       if (inDeletedKey) {
         path.remove_prefix(1);
-        if (path.empty()) return std::nullopt;
+        if (path.empty())
+          return std::nullopt;
         index.deleteKey(path);
         keyIndex = NO_KEY;
       } else {
@@ -325,11 +355,13 @@ std::optional<RegFile> RegFile::parse(std::string_view bytes) {
       line.remove_prefix(1);
     } else {
       auto quoted = parseQuoted(line);
-      if (!quoted) return std::nullopt;
+      if (!quoted)
+        return std::nullopt;
       name = std::move(*quoted);
     }
     line = trim(line);
-    if (line.empty() || line.front() != '=') return std::nullopt;
+    if (line.empty() || line.front() != '=')
+      return std::nullopt;
     line = trim(line.substr(1));
 
     // Hex data continues over the following lines while a line ends in a backslash.
@@ -337,14 +369,18 @@ std::optional<RegFile> RegFile::parse(std::string_view bytes) {
     if (startsWithNoCase(line, "hex")) {
       while (!joined.empty() && joined.back() == '\\') {
         joined.pop_back();
-        if (++i >= lines.size()) return std::nullopt;
+        if (++i >= lines.size())
+          return std::nullopt;
         joined += trim(lines[i]);
       }
     }
     const auto data = parseData(joined);
-    if (!data) return std::nullopt;
-    if (inDeletedKey) continue;
-    if (keyIndex == NO_KEY) return std::nullopt;
+    if (!data)
+      return std::nullopt;
+    if (inDeletedKey)
+      continue;
+    if (keyIndex == NO_KEY)
+      return std::nullopt;
 
     index.setValue(keyIndex, std::move(name), *data);
   }
@@ -359,7 +395,8 @@ std::string RegFile::format() const {
   for (const RegFileKey& key : keys) {
     out += "[" + key.path + "]";
     out += LINE_END;
-    for (const RegFileValue& value : key.values) appendValue(out, value);
+    for (const RegFileValue& value : key.values)
+      appendValue(out, value);
     out += LINE_END;
   }
   return out;
@@ -371,12 +408,11 @@ RegFileKey* RegFile::findKey(std::string_view path) {
   return found == keys.end() ? nullptr : &*found;
 }
 
-const RegFileKey* RegFile::findKey(std::string_view path) const {
-  return const_cast<RegFile*>(this)->findKey(path);
-}
+const RegFileKey* RegFile::findKey(std::string_view path) const { return const_cast<RegFile*>(this)->findKey(path); }
 
 RegFileKey& RegFile::addKey(std::string_view path) {
-  if (RegFileKey* key = findKey(path)) return *key;
+  if (RegFileKey* key = findKey(path))
+    return *key;
   keys.push_back(RegFileKey{std::string(path), {}});
   return keys.back();
 }

@@ -18,7 +18,8 @@ std::wstring wide(std::string_view text) {
   std::wstring out;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto unit = static_cast<wchar_t>(bytes[i] | (bytes[i + 1] << 8));
-    if (unit == 0) break;
+    if (unit == 0)
+      break;
     out += unit;
   }
   return out;
@@ -33,19 +34,22 @@ RegistrySettingsStore::~RegistrySettingsStore() { closeKey(); }
 bool RegistrySettingsStore::openKey(std::string_view path, bool create) {
   closeKey();
   // The registry functions take the path relative to the root key.
-  while (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+  while (!path.empty() && path.front() == '\\')
+    path.remove_prefix(1);
   const std::wstring subKey = wide(path);
   HKEY key = nullptr;
   LSTATUS status = create ? RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                             KEY_ALL_ACCESS, nullptr, &key, nullptr)
                           : RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_ALL_ACCESS, &key);
-  if (status != ERROR_SUCCESS) return false;
+  if (status != ERROR_SUCCESS)
+    return false;
   m_key = key;
   return true;
 }
 
 bool RegistrySettingsStore::closeKey() {
-  if (m_key != nullptr) RegCloseKey(handle(m_key));
+  if (m_key != nullptr)
+    RegCloseKey(handle(m_key));
   m_key = nullptr;
   return true;
 }
@@ -56,7 +60,8 @@ bool RegistrySettingsStore::valueExists(std::string_view name) const {
 }
 
 std::optional<RegValue> RegistrySettingsStore::readValue(std::string_view name) const {
-  if (m_key == nullptr) return std::nullopt;
+  if (m_key == nullptr)
+    return std::nullopt;
   const std::wstring valueName = wide(name);
   DWORD type = 0;
   DWORD size = 0;
@@ -73,9 +78,8 @@ std::optional<RegValue> RegistrySettingsStore::readValue(std::string_view name) 
 }
 
 bool RegistrySettingsStore::writeValue(std::string_view name, const RegValue& value) {
-  return m_key != nullptr &&
-         RegSetValueExW(handle(m_key), wide(name).c_str(), 0, value.type, value.data.data(),
-                        static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+  return m_key != nullptr && RegSetValueExW(handle(m_key), wide(name).c_str(), 0, value.type, value.data.data(),
+                                            static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
 }
 
 }  // namespace ardunex

@@ -34,7 +34,8 @@ class KeyCloser {
  public:
   explicit KeyCloser(SettingsStore& store) : m_store(store) {}
   ~KeyCloser() {
-    if (m_armed) m_store.closeKey();
+    if (m_armed)
+      m_store.closeKey();
   }
   KeyCloser(const KeyCloser&) = delete;
   KeyCloser& operator=(const KeyCloser&) = delete;
@@ -64,32 +65,48 @@ WindowState toWindowState(std::int32_t stored) {
 }  // namespace
 
 void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths) {
-  if (!store.openKey(SETTINGS_KEY, false)) return;
+  if (!store.openKey(SETTINGS_KEY, false))
+    return;
   KeyCloser closer(store);
   auto has = [&](std::string_view name) { return store.valueExists(name); };
 
   // Bounds first, then the state: a window saved maximised takes its normal bounds, then maximises.
-  if (has(WIDTH)) target.setWindowWidth(std::max(target.minimumWindowWidth(), readInteger(store, WIDTH)));
-  if (has(HEIGHT)) target.setWindowHeight(std::max(target.minimumWindowHeight(), readInteger(store, HEIGHT)));
-  if (has(TOP)) target.setWindowTop(readInteger(store, TOP));
-  if (has(LEFT)) target.setWindowLeft(readInteger(store, LEFT));
-  if (has(WINDOW_STATE)) target.setWindowState(toWindowState(readInteger(store, WINDOW_STATE)));
+  if (has(WIDTH))
+    target.setWindowWidth(std::max(target.minimumWindowWidth(), readInteger(store, WIDTH)));
+  if (has(HEIGHT))
+    target.setWindowHeight(std::max(target.minimumWindowHeight(), readInteger(store, HEIGHT)));
+  if (has(TOP))
+    target.setWindowTop(readInteger(store, TOP));
+  if (has(LEFT))
+    target.setWindowLeft(readInteger(store, LEFT));
+  if (has(WINDOW_STATE))
+    target.setWindowState(toWindowState(readInteger(store, WINDOW_STATE)));
   // A negative width cannot be given to a widget; it collapses the tree instead.
-  if (has(TREE_WIDTH)) target.setTreeWidth(std::max(0, readInteger(store, TREE_WIDTH)));
-  if (has(AUDIO_EXT)) target.setAudioExt(readString(store, AUDIO_EXT));
-  if (has(VIDEO_EXT)) target.setVideoExt(readString(store, VIDEO_EXT));
-  if (has(WORKDIR)) target.setWorkdir(readString(store, WORKDIR));
-  if (has(EVO_DIR)) paths.EVOdir = readString(store, EVO_DIR);
-  if (has(XPL_DIR)) paths.XPLdir = readString(store, XPL_DIR);
-  if (has(CONTINUE)) target.setContinueOnSecond(readInteger(store, CONTINUE) != 0);
-  if (has(FAST_CHECK)) target.setFastCheck(readInteger(store, FAST_CHECK) != 0);
+  if (has(TREE_WIDTH))
+    target.setTreeWidth(std::max(0, readInteger(store, TREE_WIDTH)));
+  if (has(AUDIO_EXT))
+    target.setAudioExt(readString(store, AUDIO_EXT));
+  if (has(VIDEO_EXT))
+    target.setVideoExt(readString(store, VIDEO_EXT));
+  if (has(WORKDIR))
+    target.setWorkdir(readString(store, WORKDIR));
+  if (has(EVO_DIR))
+    paths.EVOdir = readString(store, EVO_DIR);
+  if (has(XPL_DIR))
+    paths.XPLdir = readString(store, XPL_DIR);
+  if (has(CONTINUE))
+    target.setContinueOnSecond(readInteger(store, CONTINUE) != 0);
+  if (has(FAST_CHECK))
+    target.setFastCheck(readInteger(store, FAST_CHECK) != 0);
   for (const OptionInfo& info : OPTION_INFO)
-    if (has(info.settingsKey)) target.setOptionOn(info.option, readInteger(store, info.settingsKey) != 0);
+    if (has(info.settingsKey))
+      target.setOptionOn(info.option, readInteger(store, info.settingsKey) != 0);
 }
 
 void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathState& paths,
               const std::function<double()>& now) {
-  if (!store.openKey(SETTINGS_KEY, true)) return;
+  if (!store.openKey(SETTINGS_KEY, true))
+    return;
   KeyCloser closer(store);
 
   const WindowState state = target.windowState();
@@ -112,12 +129,15 @@ void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathStat
   // they were.
   for (const OptionInfo& info : OPTION_INFO) {
     const bool on = target.optionOn(info.option);
-    if (on || store.valueExists(info.settingsKey)) writeInteger(store, info.settingsKey, on ? 1 : 0);
+    if (on || store.valueExists(info.settingsKey))
+      writeInteger(store, info.settingsKey, on ? 1 : 0);
   }
-  if (!store.valueExists(INSTALL)) writeBinary(store, INSTALL, doubleBytes(now()));
+  if (!store.valueExists(INSTALL))
+    writeBinary(store, INSTALL, doubleBytes(now()));
 
   // A store that keeps its values until the key closes loses all of this save when that fails.
-  if (!closer.close()) throw setDataError(WINDOW_STATE);
+  if (!closer.close())
+    throw setDataError(WINDOW_STATE);
 }
 
 double oleDate(int year, unsigned month, unsigned day, int hour, int minute, int second, int millisecond) {
@@ -150,7 +170,8 @@ std::vector<std::uint8_t> doubleBytes(double value) {
   std::uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
   std::vector<std::uint8_t> bytes;
-  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+  for (int i = 0; i < 8; ++i)
+    bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
   return bytes;
 }
 

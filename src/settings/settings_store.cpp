@@ -3,9 +3,9 @@
 
 #include <cstddef>
 
+#include "engine/ascii_text.h"
 #include "settings/file_settings_store.h"
 #include "settings/registry_settings_store.h"
-#include "engine/ascii_text.h"
 
 namespace ardunex {
 
@@ -29,7 +29,6 @@ void putUnit(std::vector<std::uint8_t>& out, char32_t unit) {
   out.push_back(static_cast<std::uint8_t>(unit >> 8));
 }
 
-
 /// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is not valid UTF-8
 /// (overlong forms, surrogates and values above U+10FFFF included).
 std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
@@ -48,13 +47,16 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
   } else {
     return 0;
   }
-  if (i + length > text.size()) return 0;
+  if (i + length > text.size())
+    return 0;
   for (std::size_t k = 1; k < length; ++k) {
     const auto next = static_cast<unsigned char>(text[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
+    if ((next & 0xC0) != 0x80)
+      return 0;
     cp = (cp << 6) | (next & 0x3F);
   }
-  if (cp < min || cp > MAX_CODE_POINT || (cp >= HIGH_SURROGATE_FIRST && cp <= SURROGATE_LAST)) return 0;
+  if (cp < min || cp > MAX_CODE_POINT || (cp >= HIGH_SURROGATE_FIRST && cp <= SURROGATE_LAST))
+    return 0;
   return length;
 }
 
@@ -67,7 +69,8 @@ struct Utf16Scan {
 Utf16Scan scanUtf16(const std::vector<std::uint8_t>& data) {
   Utf16Scan scan;
   const std::size_t units = data.size() / 2;
-  if (data.size() % 2 != 0) scan.wellFormed = false;
+  if (data.size() % 2 != 0)
+    scan.wellFormed = false;
   auto unitAt = [&](std::size_t k) { return static_cast<char32_t>(data[2 * k] | (data[2 * k + 1] << 8)); };
   for (std::size_t k = 0; k < units; ++k) {
     const char32_t unit = unitAt(k);
@@ -131,10 +134,12 @@ bool isPlainUtf16Text(const std::vector<std::uint8_t>& data) {
 }
 
 bool sameRegName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size())
+    return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
+    if (lower(a[i]) != lower(b[i]))
+      return false;
   }
   return true;
 }
@@ -145,34 +150,43 @@ SettingsError setDataError(std::string_view name) {
 
 std::int32_t readInteger(const SettingsStore& store, std::string_view name) {
   const std::optional<RegValue> value = store.readValue(name);
-  if (!value) throw SettingsError("Failed to get data for '" + std::string(name) + "'");
-  if (value->data.size() > DWORD_SIZE) throw SettingsError("Failed to get data for '" + std::string(name) + "'");
-  if (value->type != REG_DWORD_TYPE) throw invalidTypeError(name);
+  if (!value)
+    throw SettingsError("Failed to get data for '" + std::string(name) + "'");
+  if (value->data.size() > DWORD_SIZE)
+    throw SettingsError("Failed to get data for '" + std::string(name) + "'");
+  if (value->type != REG_DWORD_TYPE)
+    throw invalidTypeError(name);
   // A short number value is taken as its bytes present, the missing high bytes zero.
   std::uint32_t number = 0;
-  for (std::size_t i = 0; i < value->data.size(); ++i) number |= static_cast<std::uint32_t>(value->data[i]) << (8 * i);
+  for (std::size_t i = 0; i < value->data.size(); ++i)
+    number |= static_cast<std::uint32_t>(value->data[i]) << (8 * i);
   return static_cast<std::int32_t>(number);
 }
 
 std::string readString(const SettingsStore& store, std::string_view name) {
   const std::optional<RegValue> value = store.readValue(name);
-  if (!value || (value->type != REG_SZ_TYPE && value->type != REG_EXPAND_SZ_TYPE)) throw invalidTypeError(name);
+  if (!value || (value->type != REG_SZ_TYPE && value->type != REG_EXPAND_SZ_TYPE))
+    throw invalidTypeError(name);
   return utf16ToUtf8(value->data);
 }
 
 void writeInteger(SettingsStore& store, std::string_view name, std::int32_t value) {
   const auto number = static_cast<std::uint32_t>(value);
   RegValue reg{REG_DWORD_TYPE, {}};
-  for (std::size_t i = 0; i < DWORD_SIZE; ++i) reg.data.push_back(static_cast<std::uint8_t>(number >> (8 * i)));
-  if (!store.writeValue(name, reg)) throw setDataError(name);
+  for (std::size_t i = 0; i < DWORD_SIZE; ++i)
+    reg.data.push_back(static_cast<std::uint8_t>(number >> (8 * i)));
+  if (!store.writeValue(name, reg))
+    throw setDataError(name);
 }
 
 void writeString(SettingsStore& store, std::string_view name, std::string_view text) {
-  if (!store.writeValue(name, RegValue{REG_SZ_TYPE, utf8ToUtf16(text)})) throw setDataError(name);
+  if (!store.writeValue(name, RegValue{REG_SZ_TYPE, utf8ToUtf16(text)}))
+    throw setDataError(name);
 }
 
 void writeBinary(SettingsStore& store, std::string_view name, const std::vector<std::uint8_t>& data) {
-  if (!store.writeValue(name, RegValue{REG_BINARY_TYPE, data})) throw setDataError(name);
+  if (!store.writeValue(name, RegValue{REG_BINARY_TYPE, data}))
+    throw setDataError(name);
 }
 
 std::unique_ptr<SettingsStore> makeUserSettingsStore() {

@@ -1,11 +1,13 @@
 // Decoding of the window's JPEG logo with libjpeg, straight from memory into an RGB image.
 #include "ui/jpeg_logo.h"
 
+#include <csetjmp>
+
 // jpeglib.h uses FILE and size_t without including their headers, which only some systems forgive.
+// clang-format off
 #include <cstdio>
 #include <jpeglib.h>
-
-#include <csetjmp>
+// clang-format on
 
 namespace ardunex {
 namespace {

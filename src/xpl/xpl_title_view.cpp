@@ -14,9 +14,7 @@ enum Root { INFO, VIDEO, AUDIO, SUBTITLE, CHAPTER };
 
 constexpr int TRACK_COUNT = 16;  // slots per group of the stream slot table
 
-bool contains(const std::string& text, const char* part) {
-  return text.find(part) != std::string::npos;
-}
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 /// Entry index (1 to 8) of a codec table; an index outside the table reads as an unfilled entry.
 std::string codecOf(const std::array<std::string, 8>& table, std::int32_t index) {
@@ -37,7 +35,7 @@ class TitleView {
  public:
   TitleView(std::vector<std::string>& lines, const CodecTables& codecs, StreamSlotTable& slots, Window& window,
             const std::array<int, AUDIO_BOX_COUNT>* audioBoxes)
-    : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window), m_audioBoxes(audioBoxes) {
+      : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window), m_audioBoxes(audioBoxes) {
     for (const char* root : XPL_TREE_ROOTS)
       m_tree.push_back({root, {}});
   }
@@ -102,7 +100,7 @@ class TitleView {
       return;
     const std::string codec = codecOf(m_codecs.SubpictureCodecTable, parseInt32(XPLattr(line, "mediaAttr")));
     const std::string label =
-      "Stream " + std::to_string(stream - 1) + ": " + XPLattr(line, "description") + "." + codec;
+        "Stream " + std::to_string(stream - 1) + ": " + XPLattr(line, "description") + "." + codec;
     add(SUBTITLE, label);
     m_window.log(label);
     showBox(subBox(stream - 1), label);

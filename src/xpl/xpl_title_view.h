@@ -21,7 +21,6 @@ inline constexpr const char* XPL_TREE_ROOTS[] = {"Info", "Video", "Audio", "Subt
 /// audioBoxes, when given, names the box that shows the audio stream of each number (-1: none) instead of
 /// the box of that number.
 void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
-                  StreamSlotTable& slots, Window& window,
-                  const std::array<int, AUDIO_BOX_COUNT>* audioBoxes = nullptr);
+                  StreamSlotTable& slots, Window& window, const std::array<int, AUDIO_BOX_COUNT>* audioBoxes = nullptr);
 
 }  // namespace ardunex

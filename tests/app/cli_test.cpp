@@ -2,10 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "support/cli_runner.h"
 #include "support/ps_builder.h"
@@ -61,13 +60,13 @@ TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {
   EXPECT_EQ("", result.err);  // no progress when stderr is not a terminal
 
   const std::vector<std::string> expectedLog = {
-    "Opening file FEATURE_1.EVO",
-    "File size: 0 Mbytes.",
-    "MPEG-2 Video Stream found!",
-    "Dolby Digital Audio Stream number 0 found!",
-    "DDplus Audio Stream number 9 found!",
-    "DTS HD stream 0x88 skipped: number 0 is taken by Dolby Digital 0x80",
-    "Done.",
+      "Opening file FEATURE_1.EVO",
+      "File size: 0 Mbytes.",
+      "MPEG-2 Video Stream found!",
+      "Dolby Digital Audio Stream number 0 found!",
+      "DDplus Audio Stream number 9 found!",
+      "DTS HD stream 0x88 skipped: number 0 is taken by Dolby Digital 0x80",
+      "Done.",
   };
   const std::vector<std::string> printed = lines(result.out);
   ASSERT_GE(printed.size(), expectedLog.size());
@@ -76,13 +75,19 @@ TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {
   EXPECT_NE(result.out.find("cbAudio09  enabled  ticked    DD+.stream.09\n"), std::string::npos);
   EXPECT_NE(result.out.find("cbAudio01  disabled unticked  No audio stream\n"), std::string::npos);
   const std::string tail =
-    "Opening file FEATURE_1.EVO\n"
-    "File size: 0 Mbytes.\n"
-    "Creating " + out + "/FEATURE_1.MPEG-2.stream.00.mpv\n"
-    "Creating " + out + "/FEATURE_1.DD.stream.00.mpa\n"
-    "Creating " + out + "/FEATURE_1.DD+.stream.09.mpa\n"
-    "Continue on FEATURE_2.EVO\n"
-    "Done.\n";
+      "Opening file FEATURE_1.EVO\n"
+      "File size: 0 Mbytes.\n"
+      "Creating " +
+      out +
+      "/FEATURE_1.MPEG-2.stream.00.mpv\n"
+      "Creating " +
+      out +
+      "/FEATURE_1.DD.stream.00.mpa\n"
+      "Creating " +
+      out +
+      "/FEATURE_1.DD+.stream.09.mpa\n"
+      "Continue on FEATURE_2.EVO\n"
+      "Done.\n";
   ASSERT_GE(result.out.size(), tail.size());
   EXPECT_EQ(tail, result.out.substr(result.out.size() - tail.size()));
 
@@ -148,14 +153,20 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
   writeFile(dir.file("A.EVO"), makePart(3).file);
   const CliResult create = runCli(dir, {"-o", dir.file("no/such/folder"), dir.file("A.EVO")});
   EXPECT_EQ(1, create.status);
-  EXPECT_EQ("Cannot create file \"" + dir.file("no/such/folder") + "/A.MPEG-2.stream.00.mpv\". No such file or directory.\n",
-            create.err);
+  EXPECT_EQ(
+      "Cannot create file \"" + dir.file("no/such/folder") + "/A.MPEG-2.stream.00.mpv\". No such file or directory.\n",
+      create.err);
   EXPECT_EQ(std::string::npos, create.out.find("Creating"));
 
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-         {}, {"--audio", "16", "A.EVO"}, {"--video", "2", "A.EVO"}, {"--audio", "1,,2", "A.EVO"},
-         {"--bogus", "A.EVO"}, {"A.EVO", "B.EVO"}, {"--audio-ext", "toolong", "A.EVO"}, {"-o"},
-         {"--chapters", "A.EVO"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{},
+                                                                                    {"--audio", "16", "A.EVO"},
+                                                                                    {"--video", "2", "A.EVO"},
+                                                                                    {"--audio", "1,,2", "A.EVO"},
+                                                                                    {"--bogus", "A.EVO"},
+                                                                                    {"A.EVO", "B.EVO"},
+                                                                                    {"--audio-ext", "toolong", "A.EVO"},
+                                                                                    {"-o"},
+                                                                                    {"--chapters", "A.EVO"}}) {
     const CliResult usage = runCli(dir, args);
     EXPECT_EQ(2, usage.status) << (args.empty() ? "" : args.front());
     EXPECT_NE(usage.err.find("Usage: ardunex-cli"), std::string::npos);
@@ -185,13 +196,20 @@ TEST(Cli, JsonReportAndEncryptedPacketsExitStatus) {
   EXPECT_EQ(report["scanned_bytes"], ps.size());
   EXPECT_EQ(report["fast_check"], true);
   EXPECT_EQ(report["boxes"].size(), 40u);
-  EXPECT_EQ(report["boxes"][8], (nlohmann::json{{"name", "cbAudio00"}, {"enabled", true}, {"checked", true},
-                                                {"caption", "DD.stream.00"}}));
+  EXPECT_EQ(report["boxes"][8],
+            (nlohmann::json{{"name", "cbAudio00"}, {"enabled", true}, {"checked", true}, {"caption", "DD.stream.00"}}));
   ASSERT_EQ(report["streams"].size(), 3u);
-  EXPECT_EQ(report["streams"][1],
-            (nlohmann::json{{"id", 0x80}, {"stream_id", 0xBD}, {"kind", "audio"}, {"codec", "DD"}, {"number", 0},
-                            {"box", "cbAudio00"}, {"packets", 1}, {"payload_bytes", 300}, {"first_pts", 91800},
-                            {"delay_ms", 20}, {"scrambled_packets", 1}}));
+  EXPECT_EQ(report["streams"][1], (nlohmann::json{{"id", 0x80},
+                                                  {"stream_id", 0xBD},
+                                                  {"kind", "audio"},
+                                                  {"codec", "DD"},
+                                                  {"number", 0},
+                                                  {"box", "cbAudio00"},
+                                                  {"packets", 1},
+                                                  {"payload_bytes", 300},
+                                                  {"first_pts", 91800},
+                                                  {"delay_ms", 20},
+                                                  {"scrambled_packets", 1}}));
   EXPECT_EQ(report["streams"][2]["box"], nullptr);
   EXPECT_EQ(report["streams"][0]["delay_ms"], nullptr);
   EXPECT_EQ(2, runCli(dir, {"--json", "--xpl", "X.XPL", "--print-xpl", dir.file("MOVIE.EVO")}).status);
@@ -199,9 +217,10 @@ TEST(Cli, JsonReportAndEncryptedPacketsExitStatus) {
   // A demux that writes encrypted packets says so and ends with status 3; one that leaves them out, 0.
   const CliResult encrypted = runCli(dir, {dir.file("MOVIE.EVO")});
   EXPECT_EQ(3, encrypted.status) << encrypted.err;
-  EXPECT_NE(std::string::npos,
-            encrypted.out.find("Warning: Dolby Digital stream 0x80: 1 packet encrypted: decrypt the disc first\nDone.\n"))
-    << encrypted.out;
+  EXPECT_NE(
+      std::string::npos,
+      encrypted.out.find("Warning: Dolby Digital stream 0x80: 1 packet encrypted: decrypt the disc first\nDone.\n"))
+      << encrypted.out;
   EXPECT_EQ(0, runCli(dir, {"--video", "0", dir.file("MOVIE.EVO")}).status);
 }
 
@@ -223,15 +242,13 @@ TEST(Cli, PlaylistLabelsNameTheBoxesAndTheFiles) {
   const CliResult result = runCli(dir, {"--xpl", dir.file("ADV_OBJ/VPLST000.XPL"), "--print-xpl", "--no-continue",
                                         dir.file("HVDVD_TS/FEATURE_1.EVO")});
   ASSERT_EQ(0, result.status) << result.err;
-  for (const char* expected : {
-         "Open VPLST000.XPL\n", "VC-1.stream.0\n", "DD+.stream.0.English\n", "DTS-HD.stream.2.French\n",
-         "Stream 0: English.8bitRLE\n",
-         "Info\n  Name: Main Feature\n  Duration: 01:52:30:00\nVideo\n  VC-1.stream.0\nAudio\n"
-         "  Stream 0: English.DD+\n  Stream 2: French.DTS-HD\n",
-         "cbVideo0   enabled  ticked    VC-1.stream.0\n",
-         "cbAudio02  enabled  ticked    DTS-HD.stream.2.French\n",
-         "cbSub01    enabled  ticked    Stream 1: Spanish.2bitRLE\n",
-         "Creating FEATURE_1.DD+.stream.0.English.mpa\n"}) {
+  for (const char* expected :
+       {"Open VPLST000.XPL\n", "VC-1.stream.0\n", "DD+.stream.0.English\n", "DTS-HD.stream.2.French\n",
+        "Stream 0: English.8bitRLE\n",
+        "Info\n  Name: Main Feature\n  Duration: 01:52:30:00\nVideo\n  VC-1.stream.0\nAudio\n"
+        "  Stream 0: English.DD+\n  Stream 2: French.DTS-HD\n",
+        "cbVideo0   enabled  ticked    VC-1.stream.0\n", "cbAudio02  enabled  ticked    DTS-HD.stream.2.French\n",
+        "cbSub01    enabled  ticked    Stream 1: Spanish.2bitRLE\n", "Creating FEATURE_1.DD+.stream.0.English.mpa\n"}) {
     EXPECT_NE(result.out.find(expected), std::string::npos) << expected;
   }
   // The narrowed tag lines start at the feature's title.

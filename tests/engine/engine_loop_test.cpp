@@ -1,8 +1,7 @@
 // The engine loop: 64 KiB blocks, progress every 4 MiB, fast scan, Cancel, read and write failures.
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "engine/errors.h"
 #include "engine_harness.h"
@@ -20,8 +19,7 @@ struct PackFile {
   Bytes audio;  // payloads of the audio packs before `limit`
 };
 
-PackFile packFile(std::size_t packs, const std::vector<std::size_t>& audioPacks = {},
-                  std::size_t limit = SIZE_MAX) {
+PackFile packFile(std::size_t packs, const std::vector<std::size_t>& audioPacks = {}, std::size_t limit = SIZE_MAX) {
   PackFile f;
   f.bytes.reserve(packs * PACK_SIZE);
   PsBuilder b;
@@ -118,9 +116,10 @@ TEST(EngineLoop, DemuxIgnoresFastScanAndReportsEveryFourMebibytes) {
   h.setInput(f.bytes);
   h.openAllOutputs();
   h.demux();
-  EXPECT_EQ(progressTexts(h.window),
-            (std::vector<std::string>{" Demuxing FEATURE_1.EVO 4/8 Mbytes, Remaining time: " + formatRemainingTime(2),
-                                      " Demuxing FEATURE_1.EVO 8/8 Mbytes, Remaining time: " + formatRemainingTime(0)}));
+  EXPECT_EQ(
+      progressTexts(h.window),
+      (std::vector<std::string>{" Demuxing FEATURE_1.EVO 4/8 Mbytes, Remaining time: " + formatRemainingTime(2),
+                                " Demuxing FEATURE_1.EVO 8/8 Mbytes, Remaining time: " + formatRemainingTime(0)}));
   EXPECT_EQ(h.video[0], f.video);
   EXPECT_EQ(h.audio[0], f.audio);
   EXPECT_TRUE(h.engine.run().Demuxing);

@@ -130,13 +130,13 @@ TEST(Routing, CodecsSharingANumberNeverMix) {
   const Bytes mpeg2 = payload(90, 4), avc = payload(90, 5), vc1 = payload(90, 6);
   EngineHarness h;
   h.setInput(PsBuilder()
-               .privateStream1(0x80, ac3a)
-               .privateStream1(0x88, dts)
-               .privateStream1(0x80, ac3b)
-               .pes(0xE0, mpeg2)
-               .pes(0xE2, avc)
-               .vc1(0x55, vc1)
-               .bytes());
+                 .privateStream1(0x80, ac3a)
+                 .privateStream1(0x88, dts)
+                 .privateStream1(0x80, ac3b)
+                 .pes(0xE0, mpeg2)
+                 .pes(0xE2, avc)
+                 .vc1(0x55, vc1)
+                 .bytes());
   h.openAllOutputs();
   h.demux();
   EXPECT_EQ(h.audio[0], concat({ac3a, ac3b}));
@@ -146,11 +146,8 @@ TEST(Routing, CodecsSharingANumberNeverMix) {
 TEST(Routing, MpegAudioPacketsAreNeverWritten) {
   const Bytes ac3 = payload(90, 1);
   EngineHarness h;
-  h.setInput(PsBuilder()
-               .privateStream1(0x80, ac3)
-               .pes(0xC0, payload(90, 2), {.pts = true})
-               .pes(0xC8, payload(90, 3))
-               .bytes());
+  h.setInput(
+      PsBuilder().privateStream1(0x80, ac3).pes(0xC0, payload(90, 2), {.pts = true}).pes(0xC8, payload(90, 3)).bytes());
   h.openAllOutputs();
   h.demux();
   EXPECT_EQ(h.audio[0], ac3);
@@ -165,10 +162,10 @@ TEST(Routing, NothingIsWrittenForUnwantedOrEmptyPayloads) {
     Bytes stream;
   };
   const Case cases[] = {
-    {"subpicture", PsBuilder().privateStream1(0x21, payload(50, 2)).bytes()},
-    {"vc1 0x57", PsBuilder().vc1(0x57, payload(50, 3)).bytes()},
-    {"empty after sub-stream header", PsBuilder().privateStream1(0x81, {}).bytes()},
-    {"empty video", PsBuilder().pes(0xE1, {}, {.pts = true}).bytes()},
+      {"subpicture", PsBuilder().privateStream1(0x21, payload(50, 2)).bytes()},
+      {"vc1 0x57", PsBuilder().vc1(0x57, payload(50, 3)).bytes()},
+      {"empty after sub-stream header", PsBuilder().privateStream1(0x81, {}).bytes()},
+      {"empty video", PsBuilder().pes(0xE1, {}, {.pts = true}).bytes()},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -216,14 +213,14 @@ TEST(Routing, PayloadStartsAfterEveryHeaderField) {
     PesHeader header;
   };
   const Case cases[] = {
-    {"none", {}},
-    {"pts", {.pts = true}},
-    {"pts dts stuffing", {.ptsDts = true, .stuffing = 5}},
-    {"extension flags last", {.extension = true}},
-    {"pts, extension flags last", {.pts = true, .extension = true, .extFlags = 0x0E}},
-    {"pts, p-std", {.pts = true, .pstd = true}},
-    {"p-std and vc1 extension", {.pstd = true, .streamIdExtension = 0x55}},
-    {"pts dts, vc1 extension, stuffing", {.ptsDts = true, .stuffing = 4, .streamIdExtension = 0x55}},
+      {"none", {}},
+      {"pts", {.pts = true}},
+      {"pts dts stuffing", {.ptsDts = true, .stuffing = 5}},
+      {"extension flags last", {.extension = true}},
+      {"pts, extension flags last", {.pts = true, .extension = true, .extFlags = 0x0E}},
+      {"pts, p-std", {.pts = true, .pstd = true}},
+      {"p-std and vc1 extension", {.pstd = true, .streamIdExtension = 0x55}},
+      {"pts dts, vc1 extension, stuffing", {.ptsDts = true, .stuffing = 4, .streamIdExtension = 0x55}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -21,13 +21,13 @@ void PrintTo(const WalkerState& s, std::ostream* os) {
       << s.PacketRemaining << ", length " << int(s.LengthPending) << ", skip " << s.SkipRemaining << ", fixed "
       << int(s.FixedHeaderPending) << ", flags " << int(s.HeaderFlags) << ", header " << int(s.HeaderRemaining)
       << ", pts/dts " << int(s.PtsPending) << "/" << int(s.PtsDtsPending) << ", ext " << int(s.ExtFlagsPending) << "/"
-      << int(s.ExtFlags) << "/" << int(s.PstdPending) << "/" << int(s.Ext2Pending) << ", sub " << int(s.SubHeaderPending)
-      << ", lpcm/mlp " << int(s.LpcmHeaderPending) << "/" << int(s.MlpHeaderPending) << ", payload " << s.InPayload
-      << ", numbers " << s.VideoNumber << "/" << s.AudioNumber << ", audio class " << int(s.audioClass) << ", last "
-      << int(s.LastSubStreamId) << ", code " << s.PacketCode << ", pts " << s.Pts << " (" << s.PtsField
-      << "), scrambled " << s.Scrambled << ", lpcm header " << int(s.LpcmHeader[0]) << " " << int(s.LpcmHeader[1])
-      << " " << int(s.LpcmHeader[2]) << ", subpicture " << s.SubpictureNumber << (s.ShortSubHeader ? " short" : "")
-      << "}";
+      << int(s.ExtFlags) << "/" << int(s.PstdPending) << "/" << int(s.Ext2Pending) << ", sub "
+      << int(s.SubHeaderPending) << ", lpcm/mlp " << int(s.LpcmHeaderPending) << "/" << int(s.MlpHeaderPending)
+      << ", payload " << s.InPayload << ", numbers " << s.VideoNumber << "/" << s.AudioNumber << ", audio class "
+      << int(s.audioClass) << ", last " << int(s.LastSubStreamId) << ", code " << s.PacketCode << ", pts " << s.Pts
+      << " (" << s.PtsField << "), scrambled " << s.Scrambled << ", lpcm header " << int(s.LpcmHeader[0]) << " "
+      << int(s.LpcmHeader[1]) << " " << int(s.LpcmHeader[2]) << ", subpicture " << s.SubpictureNumber
+      << (s.ShortSubHeader ? " short" : "") << "}";
 }
 
 namespace test {
@@ -94,9 +94,9 @@ Bytes mixedStream() {
     ps.pack().privateStream1(0xC9, payload(60, i), {});  // no time stamp
     ps.vc1(0x55, payload(150, i));                       // PES extension: byte-wise
     ps.pes(0xE2, payload(40, i), {.pts = true, .extension = true, .extFlags = 0x10, .pstd = true});
-    ps.privateStream1(0x21, payload(30, i));                         // subpicture, or audio-like with it off
+    ps.privateStream1(0x21, payload(30, i));  // subpicture, or audio-like with it off
     ps.pack().subpicture(i % 3, trickyPayload(120, i), {.pts = i % 2 == 0});
-    ps.subpicture(0x13, payload(20, i), {.pts = true});  // sub-stream 0x33, discarded
+    ps.subpicture(0x13, payload(20, i), {.pts = true});              // sub-stream 0x33, discarded
     ps.pes(0xC0, payload(50, i), {.pts = true});                     // MPEG audio, never written
     ps.skipPacket(0xBF, Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x01});  // navigation with a look-alike
     ps.raw(Bytes{0x00, 0x01, 0x01, 0x00, 0x00, 0x01, 0xB9, 0x07});   // junk and an end code
@@ -178,8 +178,8 @@ std::vector<Bytes> packStreams() {
   ordinary.packHeader().packet(0xBD, audio({0x80, 0x01, 0x00, 0x01}));
   ordinary.packHeader().packet(0xE0, {0xB1, 0x00, 0x00});  // PES_scrambling_control '11'
   ordinary.packHeader().packet(0xBD, audio({0xC3, 0x01, 0x00, 0x01}));
-  ordinary.packHeader().packet(0xC0, pts);  // MPEG audio
-  ordinary.packHeader().packet(0xBD, audio({0x2E}));  // a subpicture unit's first pack
+  ordinary.packHeader().packet(0xC0, pts);                       // MPEG audio
+  ordinary.packHeader().packet(0xBD, audio({0x2E}));             // a subpicture unit's first pack
   ordinary.packHeader().packet(0xBD, {0x81, 0x00, 0x00, 0x2E});  // and one continuing it
   ordinary.packHeader().packet(0xBD, audio({0x3E}));
   add(ordinary);
@@ -327,23 +327,23 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
     for (std::size_t blockSize : {std::size_t{1}, std::size_t{5}, std::size_t{17}, std::size_t{64}, std::size_t{777},
                                   std::size_t{2048}, std::size_t{65536}}) {
       for (const bool subpictures : {false, true}) {
-      for (Mode mode : {Mode::Scan, Mode::Demux}) {
-        SCOPED_TRACE("block size " + std::to_string(blockSize) + (mode == Mode::Scan ? ", scan" : ", demux") +
-                     (subpictures ? ", subpictures" : ""));
-        const Walked fast = walk(data, blockSize, mode, false, subpictures);
-        const Walked reference = walk(data, blockSize, mode, true, subpictures);
-        EXPECT_EQ(reference.outputs, fast.outputs);
-        EXPECT_EQ(reference.log, fast.log);
-        EXPECT_EQ(reference.slots, fast.slots);
-        EXPECT_TRUE(reference.inventory == fast.inventory);
-        ASSERT_EQ(reference.states.size(), fast.states.size());
-        for (std::size_t k = 0; k < reference.states.size(); ++k) {
-          if (reference.states[k] != fast.states[k]) {
-            EXPECT_EQ(reference.states[k], fast.states[k]) << "after block " << k;
-            break;
+        for (Mode mode : {Mode::Scan, Mode::Demux}) {
+          SCOPED_TRACE("block size " + std::to_string(blockSize) + (mode == Mode::Scan ? ", scan" : ", demux") +
+                       (subpictures ? ", subpictures" : ""));
+          const Walked fast = walk(data, blockSize, mode, false, subpictures);
+          const Walked reference = walk(data, blockSize, mode, true, subpictures);
+          EXPECT_EQ(reference.outputs, fast.outputs);
+          EXPECT_EQ(reference.log, fast.log);
+          EXPECT_EQ(reference.slots, fast.slots);
+          EXPECT_TRUE(reference.inventory == fast.inventory);
+          ASSERT_EQ(reference.states.size(), fast.states.size());
+          for (std::size_t k = 0; k < reference.states.size(); ++k) {
+            if (reference.states[k] != fast.states[k]) {
+              EXPECT_EQ(reference.states[k], fast.states[k]) << "after block " << k;
+              break;
+            }
           }
         }
-      }
       }
     }
   }
@@ -362,8 +362,8 @@ TEST(WalkerShortcuts, EndWhereTheSingleByteStepsEnd) {
       EXPECT_TRUE(record.firstPts.has_value());
     }
   }
-  EXPECT_EQ(codes, (std::set<int>{0xE0, 0xE1, 0x180, 0x1A1, 0x1B2, 0x1C9, 0x55, 0xE2, 0x120, 0x121, 0x122, 0x133,
-                                  0xC0}));
+  EXPECT_EQ(codes,
+            (std::set<int>{0xE0, 0xE1, 0x180, 0x1A1, 0x1B2, 0x1C9, 0x55, 0xE2, 0x120, 0x121, 0x122, 0x133, 0xC0}));
   const Walked demuxed = walk(data, 65536, Mode::Demux, false, false);
   EXPECT_FALSE(demuxed.outputs[0].empty());
   EXPECT_FALSE(demuxed.outputs[2 + 1].empty());

@@ -33,16 +33,16 @@ TEST(Walker, ScanClaimsSlotsAndLogsEachCodec) {
   };
   const Bytes p = payload(50, 1);
   const Case cases[] = {
-    {"mpeg2", PsBuilder().pes(0xE0, p, {.pts = true}).bytes(), 1, 0xE0, "MPEG-2 Video Stream found!"},
-    {"mpeg2 number 1", PsBuilder().pes(0xE1, p).bytes(), 2, 0xE1, "MPEG-2 Video Stream found!"},
-    {"avc", PsBuilder().pes(0xE3, p, {.ptsDts = true}).bytes(), 2, 0xE3, "H.264 Video Stream found!"},
-    {"vc1 0x55", PsBuilder().vc1(0x55, p).bytes(), 1, 0x55, "VC-1 video stream number 0 found!"},
-    {"vc1 0x56", PsBuilder().vc1(0x56, p, false).bytes(), 2, 0x56, "VC-1 video stream number 1 found!"},
-    {"ac3", PsBuilder().privateStream1(0x80, p).bytes(), 17, 0x80, "Dolby Digital Audio Stream number 0 found!"},
-    {"dts", PsBuilder().privateStream1(0x8B, p).bytes(), 20, 0x8B, "DTS HD Audio Stream number 3 found!"},
-    {"ddplus", PsBuilder().privateStream1(0xC9, p).bytes(), 26, 0xC9, "DDplus Audio Stream number 9 found!"},
-    {"lpcm", PsBuilder().privateStream1(0xA2, p).bytes(), 19, 0xA2, "LPCM Audio Stream number 2 found!"},
-    {"mlp", PsBuilder().privateStream1(0xB7, p).bytes(), 24, 0xB7, "MLP Audio Stream number 7 found!"},
+      {"mpeg2", PsBuilder().pes(0xE0, p, {.pts = true}).bytes(), 1, 0xE0, "MPEG-2 Video Stream found!"},
+      {"mpeg2 number 1", PsBuilder().pes(0xE1, p).bytes(), 2, 0xE1, "MPEG-2 Video Stream found!"},
+      {"avc", PsBuilder().pes(0xE3, p, {.ptsDts = true}).bytes(), 2, 0xE3, "H.264 Video Stream found!"},
+      {"vc1 0x55", PsBuilder().vc1(0x55, p).bytes(), 1, 0x55, "VC-1 video stream number 0 found!"},
+      {"vc1 0x56", PsBuilder().vc1(0x56, p, false).bytes(), 2, 0x56, "VC-1 video stream number 1 found!"},
+      {"ac3", PsBuilder().privateStream1(0x80, p).bytes(), 17, 0x80, "Dolby Digital Audio Stream number 0 found!"},
+      {"dts", PsBuilder().privateStream1(0x8B, p).bytes(), 20, 0x8B, "DTS HD Audio Stream number 3 found!"},
+      {"ddplus", PsBuilder().privateStream1(0xC9, p).bytes(), 26, 0xC9, "DDplus Audio Stream number 9 found!"},
+      {"lpcm", PsBuilder().privateStream1(0xA2, p).bytes(), 19, 0xA2, "LPCM Audio Stream number 2 found!"},
+      {"mlp", PsBuilder().privateStream1(0xB7, p).bytes(), 24, 0xB7, "MLP Audio Stream number 7 found!"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -71,20 +71,35 @@ TEST(Walker, KeepsTheTimeStampScramblingAndLpcmHeaderOfThePacket) {
   };
   const Bytes p = payload(40, 1);
   const Case cases[] = {
-    {"no time stamp", PsBuilder().pes(0xE0, p).bytes(), -1, false, {}},
-    {"largest PTS", PsBuilder().pes(0xE0, p, {.pts = true, .ptsValue = 0x1FFFFFFFF}).bytes(), 0x1FFFFFFFF, false, {}},
-    {"PTS and DTS", PsBuilder().pes(0xE2, p, {.ptsDts = true, .ptsValue = 0x123456789}).bytes(), 0x123456789, false, {}},
-    {"scrambled AC-3", PsBuilder().privateStream1(0x80, p, {.pts = true, .scrambling = 1, .ptsValue = 90000}).bytes(),
-     90000, true, {}},
-    {"scrambled VC-1",
-     PsBuilder().pes(0xFD, p, {.pts = true, .streamIdExtension = 0x55, .scrambling = 2, .ptsValue = 3}).bytes(), 3, true,
-     {}},
-    {"scrambled MPEG audio", PsBuilder().pes(0xC0, p, {.pts = true, .scrambling = 3, .ptsValue = 7}).bytes(), 7, true,
-     {}},
-    {"LPCM", PsBuilder().privateStream1(0xA1, p, {.pts = true, .ptsValue = 5}).bytes(), 5, false, {0x00, 0x11, 0x80}},
-    {"a packet after one with all three",
-     concat({PsBuilder().privateStream1(0xA1, p, {.pts = true, .scrambling = 1}).bytes(), PsBuilder().pes(0xE0, p).bytes()}),
-     -1, false, {}},
+      {"no time stamp", PsBuilder().pes(0xE0, p).bytes(), -1, false, {}},
+      {"largest PTS", PsBuilder().pes(0xE0, p, {.pts = true, .ptsValue = 0x1FFFFFFFF}).bytes(), 0x1FFFFFFFF, false, {}},
+      {"PTS and DTS",
+       PsBuilder().pes(0xE2, p, {.ptsDts = true, .ptsValue = 0x123456789}).bytes(),
+       0x123456789,
+       false,
+       {}},
+      {"scrambled AC-3",
+       PsBuilder().privateStream1(0x80, p, {.pts = true, .scrambling = 1, .ptsValue = 90000}).bytes(),
+       90000,
+       true,
+       {}},
+      {"scrambled VC-1",
+       PsBuilder().pes(0xFD, p, {.pts = true, .streamIdExtension = 0x55, .scrambling = 2, .ptsValue = 3}).bytes(),
+       3,
+       true,
+       {}},
+      {"scrambled MPEG audio",
+       PsBuilder().pes(0xC0, p, {.pts = true, .scrambling = 3, .ptsValue = 7}).bytes(),
+       7,
+       true,
+       {}},
+      {"LPCM", PsBuilder().privateStream1(0xA1, p, {.pts = true, .ptsValue = 5}).bytes(), 5, false, {0x00, 0x11, 0x80}},
+      {"a packet after one with all three",
+       concat({PsBuilder().privateStream1(0xA1, p, {.pts = true, .scrambling = 1}).bytes(),
+               PsBuilder().pes(0xE0, p).bytes()}),
+       -1,
+       false,
+       {}},
   };
   for (const Case& c : cases) {
     const Bytes stream = concat({PsBuilder().pack().bytes(), c.stream});
@@ -110,13 +125,13 @@ TEST(Walker, KeepsTheTimeStampScramblingAndLpcmHeaderOfThePacket) {
 TEST(Walker, FirstStreamOfANumberKeepsTheSlotAndIsLoggedOnce) {
   EngineHarness h;
   h.setInput(PsBuilder()
-               .pes(0xE2, payload(20, 1))
-               .pes(0xE0, payload(20, 2))
-               .privateStream1(0x80, payload(20, 3))
-               .privateStream1(0x88, payload(20, 4))
-               .privateStream1(0x80, payload(20, 5))
-               .vc1(0x55, payload(20, 6))
-               .bytes());
+                 .pes(0xE2, payload(20, 1))
+                 .pes(0xE0, payload(20, 2))
+                 .privateStream1(0x80, payload(20, 3))
+                 .privateStream1(0x88, payload(20, 4))
+                 .privateStream1(0x80, payload(20, 5))
+                 .vc1(0x55, payload(20, 6))
+                 .bytes());
   h.scan();
   EXPECT_EQ(h.slots.Get(1), 0xE2);
   EXPECT_EQ(h.slots.Get(17), 0x80);
@@ -136,13 +151,13 @@ TEST(Walker, DemuxModeClaimsSlotsWithoutLogging) {
 TEST(Walker, UnusableStreamsClaimNothing) {
   const Bytes p = payload(40, 9);
   const Bytes streams[] = {
-    PsBuilder().vc1(0x57, p).bytes(),                   // extension id other than VC-1
-    PsBuilder().privateStream1(0x21, p).bytes(),        // subpicture
-    PsBuilder().pes(0xC0, p, {.pts = true}).bytes(),    // MPEG audio
-    PsBuilder().padding(2000).bytes(),
-    PsBuilder().skipPacket(0xBF, trickyPayload(1000, 3)).bytes(),  // navigation data with start-code look-alikes
-    PsBuilder().skipPacket(0xBE, concat({{0x00, 0x00, 0x01, 0xE0, 0x00, 0x10}, payload(100, 4)})).bytes(),
-    PsBuilder().pack(true).pack().raw({0x00, 0x00, 0x01, 0xB9}).bytes(),  // packs, system header, end code
+      PsBuilder().vc1(0x57, p).bytes(),                 // extension id other than VC-1
+      PsBuilder().privateStream1(0x21, p).bytes(),      // subpicture
+      PsBuilder().pes(0xC0, p, {.pts = true}).bytes(),  // MPEG audio
+      PsBuilder().padding(2000).bytes(),
+      PsBuilder().skipPacket(0xBF, trickyPayload(1000, 3)).bytes(),  // navigation data with start-code look-alikes
+      PsBuilder().skipPacket(0xBE, concat({{0x00, 0x00, 0x01, 0xE0, 0x00, 0x10}, payload(100, 4)})).bytes(),
+      PsBuilder().pack(true).pack().raw({0x00, 0x00, 0x01, 0xB9}).bytes(),  // packs, system header, end code
   };
   for (const Bytes& s : streams) {
     EngineHarness h;

@@ -108,9 +108,9 @@ TEST_F(WavTest, UnpacksEveryLayoutAcrossPacketSplits) {
     bool extensible;
     std::uint32_t mask;
   } formats[] = {
-    {2, 16, 48000, false, 0}, {1, 16, 96000, false, 0},  {6, 16, 48000, true, 0x3F},  {2, 24, 96000, true, 0x3},
-    {1, 24, 48000, true, 0x4}, {6, 24, 48000, true, 0x3F}, {8, 24, 96000, true, 0x63F}, {2, 20, 48000, true, 0x3},
-    {1, 20, 48000, true, 0x4}, {6, 20, 96000, true, 0x3F}, {8, 20, 48000, true, 0x63F},
+      {2, 16, 48000, false, 0},  {1, 16, 96000, false, 0},   {6, 16, 48000, true, 0x3F},  {2, 24, 96000, true, 0x3},
+      {1, 24, 48000, true, 0x4}, {6, 24, 48000, true, 0x3F}, {8, 24, 96000, true, 0x63F}, {2, 20, 48000, true, 0x3},
+      {1, 20, 48000, true, 0x4}, {6, 20, 96000, true, 0x3F}, {8, 20, 48000, true, 0x63F},
   };
   for (const auto& f : formats) {
     SCOPED_TRACE(std::to_string(f.channels) + " ch " + std::to_string(f.bits) + " bit");
@@ -157,13 +157,13 @@ TEST_F(WavTest, AFormatChangeOrAnUnreadableHeaderEndsTheData) {
     std::array<std::uint8_t, 3> second;
     std::string line;
   } cases[] = {
-    {header(24, 48000, 2),
-     "LPCM format changes from 2 channels, 48000 Hz, 16 bit to 2 channels, 48000 Hz, 24 bit: "
-     "/out/A.LPCM.stream.00.wav ends before it"},
-    {header(16, 96000, 2),
-     "LPCM format changes from 2 channels, 48000 Hz, 16 bit to 2 channels, 96000 Hz, 16 bit: "
-     "/out/A.LPCM.stream.00.wav ends before it"},
-    {header(28, 48000, 2), "LPCM header cannot be read: /out/A.LPCM.stream.00.wav ends before it"},
+      {header(24, 48000, 2),
+       "LPCM format changes from 2 channels, 48000 Hz, 16 bit to 2 channels, 48000 Hz, 24 bit: "
+       "/out/A.LPCM.stream.00.wav ends before it"},
+      {header(16, 96000, 2),
+       "LPCM format changes from 2 channels, 48000 Hz, 16 bit to 2 channels, 96000 Hz, 16 bit: "
+       "/out/A.LPCM.stream.00.wav ends before it"},
+      {header(28, 48000, 2), "LPCM header cannot be read: /out/A.LPCM.stream.00.wav ends before it"},
   };
   for (const auto& c : cases) {
     sink.clear();

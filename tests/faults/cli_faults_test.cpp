@@ -9,9 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -280,8 +280,8 @@ TEST(CliFaults, TermAndHangupStopTheDemuxAndCloseTheFilesWithWhatTheyHold) {
     EXPECT_LT(got.size(), feature.video.size() / 2);
     ASSERT_FALSE(got.empty());
     const std::size_t packet = static_cast<std::size_t>(
-      std::lower_bound(feature.videoPacketEnd.begin(), feature.videoPacketEnd.end(), got.size()) -
-      feature.videoPacketEnd.begin());
+        std::lower_bound(feature.videoPacketEnd.begin(), feature.videoPacketEnd.end(), got.size()) -
+        feature.videoPacketEnd.begin());
     const Bytes audio = readFile(dir.file(AUDIO_NAME));
     EXPECT_TRUE(isPrefix(audio, feature.audio));
     EXPECT_GE(audio.size(), feature.audioBeforeVideoPacket.at(packet));
@@ -305,7 +305,8 @@ TEST(CliFaults, LostStandardOutputIsReportedAndTheDemuxStillEnds) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(dir.file(VIDEO_NAME));
     EXPECT_EQ(exitStatus(spawn(dir, {ARDUNEX_CLI_PATH, dir.file("A.EVO")}, c.outFd)), 4);
-    EXPECT_EQ(readText(dir.file("stderr.txt")), "ardunex-cli: cannot write the log to standard output: " + c.reason + "\n");
+    EXPECT_EQ(readText(dir.file("stderr.txt")),
+              "ardunex-cli: cannot write the log to standard output: " + c.reason + "\n");
     EXPECT_EQ(readFile(dir.file(VIDEO_NAME)), feature.video);
     ::close(c.outFd);
   }
@@ -333,8 +334,9 @@ TEST(CliFaults, WindowEndsOnTermAndHangupWithTheSignalInItsStatus) {
     SCOPED_TRACE(signal);
     TempDir dir;
     const int out = ::open("/dev/null", O_WRONLY);
-    const pid_t child = spawn(dir, {ARDUNEX_GUI_PATH}, out,
-                              {{"QT_QPA_PLATFORM", "offscreen"}, {"XDG_CONFIG_HOME", dir.path()}, {"HOME", dir.path()}});
+    const pid_t child =
+        spawn(dir, {ARDUNEX_GUI_PATH}, out,
+              {{"QT_QPA_PLATFORM", "offscreen"}, {"XDG_CONFIG_HOME", dir.path()}, {"HOME", dir.path()}});
     for (int waited = 0; waited < 10'000 && !catches(child, signal); waited += 10)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     ::kill(child, signal);

@@ -96,13 +96,15 @@ TEST(DataSafety, OutputThatIsTheEvoFileOrItsSecondPartIsRefusedBeforeAnythingIsC
     std::string videoExt, output, reason;
   };
   const std::vector<Case> cases = {
-    {"link to the EVO file", [](const std::string& d) { ::symlink("F_1.EVO", (d + "F_1.MPEG-2.stream.00.mpv").c_str()); },
-     "mpv", "F_1.MPEG-2.stream.00.mpv", "It is the EVO file being demuxed"},
-    {"extension leading back to it",
-     [](const std::string& d) { std::filesystem::create_directory(d + "F_1.MPEG-2.stream.00."); }, "/../F_1.EVO",
-     "F_1.MPEG-2.stream.00./../F_1.EVO", "It is the EVO file being demuxed"},
-    {"hard link to the second part", [](const std::string& d) { ::link((d + "F_2.EVO").c_str(), (d + "F_1.DD.stream.01.mpa").c_str()); },
-     "mpv", "F_1.DD.stream.01.mpa", "It is the second part of the EVO file"},
+      {"link to the EVO file",
+       [](const std::string& d) { ::symlink("F_1.EVO", (d + "F_1.MPEG-2.stream.00.mpv").c_str()); }, "mpv",
+       "F_1.MPEG-2.stream.00.mpv", "It is the EVO file being demuxed"},
+      {"extension leading back to it",
+       [](const std::string& d) { std::filesystem::create_directory(d + "F_1.MPEG-2.stream.00."); }, "/../F_1.EVO",
+       "F_1.MPEG-2.stream.00./../F_1.EVO", "It is the EVO file being demuxed"},
+      {"hard link to the second part",
+       [](const std::string& d) { ::link((d + "F_2.EVO").c_str(), (d + "F_1.DD.stream.01.mpa").c_str()); }, "mpv",
+       "F_1.DD.stream.01.mpa", "It is the second part of the EVO file"},
   };
   for (const bool cli : {false, true}) {
     for (const Case& c : cases) {
@@ -122,8 +124,8 @@ TEST(DataSafety, OutputThatIsTheEvoFileOrItsSecondPartIsRefusedBeforeAnythingIsC
 TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
   // The title names no audio track: every audio box keeps the caption "No audio stream" and stays ticked.
   const std::string playlist =
-    "<Playlist><VideoAttributeItem index=\"1\" codec=\"MPEG-2\"/><Title id=\"T\"><PrimaryAudioVideoClip "
-    "src=\"F_1.MAP\"><Video track=\"1\" mediaAttr=\"1\"/></PrimaryAudioVideoClip></Title></Playlist>";
+      "<Playlist><VideoAttributeItem index=\"1\" codec=\"MPEG-2\"/><Title id=\"T\"><PrimaryAudioVideoClip "
+      "src=\"F_1.MAP\"><Video track=\"1\" mediaAttr=\"1\"/></PrimaryAudioVideoClip></Title></Playlist>";
   for (const bool cli : {false, true}) {
     for (const bool linked : {false, true}) {
       SCOPED_TRACE(std::string(cli ? "ardunex-cli" : "core") + (linked ? ", linked names" : ", one caption"));
@@ -139,8 +141,9 @@ TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
         second = "two";
       }
       EXPECT_EQ(desk.run(cli, linked ? std::string() : desk.dir.file("VPLST000.XPL"), false, "mpv", captions),
-                "Cannot create file \"" + desk.folder + "F_1." + second + ".mpa\". It is already an output file of "
-                "this demux.\n");
+                "Cannot create file \"" + desk.folder + "F_1." + second +
+                    ".mpa\". It is already an output file of "
+                    "this demux.\n");
       for (const std::string& name : desk.entries()) {
         if (name.find(".EVO") == std::string::npos) {
           EXPECT_EQ(std::filesystem::file_size(desk.folder + name), 0u) << name;  // created before: kept, empty

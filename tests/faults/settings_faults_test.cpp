@@ -94,7 +94,8 @@ TEST(SettingsFaults, TruncatedUtf16ExportIsKeptAsideAndDefaultsApply) {
 
 TEST(SettingsFaults, HundredThousandForeignKeysAndValuesLoadAndSurviveASave) {
   constexpr int COUNT = 100'000;
-  std::string text = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Corvell Software\\Ardunex]\n";
+  std::string text =
+      "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Corvell Software\\Ardunex]\n";
   for (int i = 0; i < COUNT; ++i)
     text += "\"Foreign" + std::to_string(i) + "\"=dword:00000001\n";
   for (int i = 0; i < COUNT; ++i)
@@ -123,8 +124,8 @@ TEST(SettingsFaults, HundredThousandForeignKeysAndValuesLoadAndSurviveASave) {
 
 TEST(SettingsFaults, DeletionsAndRepeatsApplyInFileOrder) {
   const auto file = RegFile::parse(
-    "REGEDIT4\n[A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[a\\B]\n\"z\"=\"3\"\n[A\\b\\C]\n[AB]\n[a]\n\"X\"=-\n\"Y\"=\"4\"\n"
-    "\"x\"=\"5\"\n[-A\\B]\n[D]\n[-d]\n[A\\B]\n\"w\"=\"6\"\n[D]\n");
+      "REGEDIT4\n[A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[a\\B]\n\"z\"=\"3\"\n[A\\b\\C]\n[AB]\n[a]\n\"X\"=-\n\"Y\"=\"4\"\n"
+      "\"x\"=\"5\"\n[-A\\B]\n[D]\n[-d]\n[A\\B]\n\"w\"=\"6\"\n[D]\n");
   ASSERT_TRUE(file.has_value());
   std::string shape;
   for (const RegFileKey& key : file->keys) {

@@ -8,13 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "support/cli_runner.h"
 #include "support/ps_builder.h"
@@ -23,18 +22,12 @@ namespace ardunex::test {
 namespace {
 
 // Synthetic sources, all deterministic (fixed seeds where a source is random).
-std::string testPattern(int seconds) {
-  return "testsrc=size=320x240:rate=25:duration=" + std::to_string(seconds);
-}
-std::string testPattern2(int seconds) {
-  return "testsrc2=size=320x240:rate=25:duration=" + std::to_string(seconds);
-}
-std::string tone(int seconds) {
-  return "sine=frequency=440:sample_rate=48000:duration=" + std::to_string(seconds);
-}
+std::string testPattern(int seconds) { return "testsrc=size=320x240:rate=25:duration=" + std::to_string(seconds); }
+std::string testPattern2(int seconds) { return "testsrc2=size=320x240:rate=25:duration=" + std::to_string(seconds); }
+std::string tone(int seconds) { return "sine=frequency=440:sample_rate=48000:duration=" + std::to_string(seconds); }
 std::string noise(int seconds, int seed) {
-  return "anoisesrc=seed=" + std::to_string(seed) + ":sample_rate=48000:amplitude=0.5:duration=" +
-         std::to_string(seconds);
+  return "anoisesrc=seed=" + std::to_string(seed) +
+         ":sample_rate=48000:amplitude=0.5:duration=" + std::to_string(seconds);
 }
 
 /// How ffmpeg is asked for the bytes that ardunex must write for a stream.
@@ -61,17 +54,11 @@ struct MuxCase {
   std::vector<Track> tracks;
 };
 
-void PrintTo(const MuxCase& c, std::ostream* os) {
-  *os << c.name;
-}
+void PrintTo(const MuxCase& c, std::ostream* os) { *os << c.name; }
 
-bool haveFfmpeg() {
-  return programOnPath("ffmpeg") && programOnPath("ffprobe");
-}
+bool haveFfmpeg() { return programOnPath("ffmpeg") && programOnPath("ffprobe"); }
 
-bool haveX264() {
-  return std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q libx264") == 0;
-}
+bool haveX264() { return std::system("ffmpeg -hide_banner -encoders 2>/dev/null | grep -q libx264") == 0; }
 
 bool usesX264(const MuxCase& mux) {
   for (const Track& track : mux.tracks)
@@ -81,9 +68,7 @@ bool usesX264(const MuxCase& mux) {
   return false;
 }
 
-std::vector<std::string> ffmpegHead() {
-  return {"-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
-}
+std::vector<std::string> ffmpegHead() { return {"-nostdin", "-hide_banner", "-loglevel", "error", "-y"}; }
 
 /// Encodes and muxes tracks into path with ffmpeg's muxer; fails the test with ffmpeg's message otherwise.
 void mux(const TempDir& dir, const std::vector<Track>& tracks, const std::string& muxer, const std::string& path) {
@@ -96,8 +81,8 @@ void mux(const TempDir& dir, const std::vector<Track>& tracks, const std::string
     for (const auto& [option, value] : tracks[i].encode)
       args.insert(args.end(), {option + ":" + std::to_string(i), value});
   }
-  args.insert(args.end(), {"-strict", "-2", "-threads", "1", "-flags", "+bitexact", "-fflags", "+bitexact", "-f",
-                           muxer, path});
+  args.insert(args.end(),
+              {"-strict", "-2", "-threads", "1", "-flags", "+bitexact", "-fflags", "+bitexact", "-f", muxer, path});
   const CliResult result = runProgram(dir, "ffmpeg", args);
   ASSERT_EQ(0, result.status) << "ffmpeg could not make " << path << ": " << result.err;
 }
@@ -126,8 +111,9 @@ Bytes extract(const TempDir& dir, const std::string& input, const Track& track, 
     return bytes;
 
   // ffmpeg keeps the 3-byte LPCM header in front of every packet; its packet sizes say where they are.
-  const CliResult sizes = runProgram(dir, "ffprobe",
-    {"-v", "error", "-select_streams", "i:" + track.id, "-show_entries", "packet=size", "-of", "csv=p=0", input});
+  const CliResult sizes = runProgram(
+      dir, "ffprobe",
+      {"-v", "error", "-select_streams", "i:" + track.id, "-show_entries", "packet=size", "-of", "csv=p=0", input});
   EXPECT_EQ(0, sizes.status) << sizes.err;
   constexpr std::size_t lpcmHeader = 3;
   Bytes stripped;
@@ -149,7 +135,7 @@ Bytes extract(const TempDir& dir, const std::string& input, const Track& track, 
 /// ffprobe's (codec_name, id) of every elementary stream in path, DVD navigation packets left out.
 std::set<std::pair<std::string, std::string>> probeStreams(const TempDir& dir, const std::string& path) {
   const CliResult result =
-    runProgram(dir, "ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,id", "-of", "csv=p=0", path});
+      runProgram(dir, "ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,id", "-of", "csv=p=0", path});
   EXPECT_EQ(0, result.status) << result.err;
   std::set<std::pair<std::string, std::string>> streams;
   for (const std::string& line : lines(result.out)) {
@@ -240,67 +226,101 @@ void expectScan(const std::string& out, const std::vector<Track>& tracks) {
 
 // Two MPEG-2 videos, AC-3 on 0x80 and 0x81, MPEG audio on 0xC0 that must be left alone.
 MuxCase mpeg2PairAc3PairAndMp2() {
-  return {"Mpeg2PairAc3PairAndMpegAudio", "dvd", {
-    {testPattern(2), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {testPattern2(2), {{"-c", "mpeg2video"}, {"-g", "15"}}, "mpeg2video", "0x1e1", "cbVideo1", "MPEG-2.stream.01"},
-    {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
-    {noise(2, 7), {{"-c", "ac3"}, {"-b", "192k"}}, "ac3", "0x81", "cbAudio01", "DD.stream.01"},
-    {noise(2, 11), {{"-c", "mp2"}}, "mp2", "0x1c0", "", ""},
-  }};
+  return {
+      "Mpeg2PairAc3PairAndMpegAudio",
+      "dvd",
+      {
+          {testPattern(2), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+          {testPattern2(2),
+           {{"-c", "mpeg2video"}, {"-g", "15"}},
+           "mpeg2video",
+           "0x1e1",
+           "cbVideo1",
+           "MPEG-2.stream.01"},
+          {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
+          {noise(2, 7), {{"-c", "ac3"}, {"-b", "192k"}}, "ac3", "0x81", "cbAudio01", "DD.stream.01"},
+          {noise(2, 11), {{"-c", "mp2"}}, "mp2", "0x1c0", "", ""},
+      }};
 }
 
 MuxCase dtsPair() {
-  return {"DtsPair", "dvd", {
-    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {tone(2), {{"-c", "dca"}}, "dts", "0x88", "cbAudio00", "DTSHD.stream.00"},
-    {noise(2, 7), {{"-c", "dca"}, {"-ac", "2"}}, "dts", "0x89", "cbAudio01", "DTSHD.stream.01"},
-  }};
+  return {"DtsPair",
+          "dvd",
+          {
+              {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+              {tone(2), {{"-c", "dca"}}, "dts", "0x88", "cbAudio00", "DTSHD.stream.00"},
+              {noise(2, 7), {{"-c", "dca"}, {"-ac", "2"}}, "dts", "0x89", "cbAudio01", "DTSHD.stream.01"},
+          }};
 }
 
 MuxCase lpcm16And24() {
-  return {"Lpcm16And24", "vob", {
-    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {tone(2), {{"-c", "pcm_dvd"}}, "pcm_dvd", "0xa0", "cbAudio00", "LPCM.stream.00",
-     {Oracle::LpcmStripped, Oracle::DecodedS16be}},
-    {noise(2, 7), {{"-c", "pcm_dvd"}, {"-sample_fmt", "s32"}, {"-ac", "2"}}, "pcm_dvd", "0xa1", "cbAudio01",
-     "LPCM.stream.01", {Oracle::LpcmStripped}},
-  }};
+  return {"Lpcm16And24",
+          "vob",
+          {
+              {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+              {tone(2),
+               {{"-c", "pcm_dvd"}},
+               "pcm_dvd",
+               "0xa0",
+               "cbAudio00",
+               "LPCM.stream.00",
+               {Oracle::LpcmStripped, Oracle::DecodedS16be}},
+              {noise(2, 7),
+               {{"-c", "pcm_dvd"}, {"-sample_fmt", "s32"}, {"-ac", "2"}},
+               "pcm_dvd",
+               "0xa1",
+               "cbAudio01",
+               "LPCM.stream.01",
+               {Oracle::LpcmStripped}},
+          }};
 }
 
 // AC-3 0x80 and DTS 0x88 both have audio number 0; the one met first claims the box, the other must not leak.
 MuxCase ac3BeforeDts() {
-  return {"Ac3BeforeDtsOnAudioNumber0", "dvd", {
-    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
-    {noise(2, 7), {{"-c", "dca"}}, "dts", "0x88", "", ""},
-  }};
+  return {"Ac3BeforeDtsOnAudioNumber0",
+          "dvd",
+          {
+              {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+              {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
+              {noise(2, 7), {{"-c", "dca"}}, "dts", "0x88", "", ""},
+          }};
 }
 
 MuxCase dtsBeforeAc3() {
-  return {"DtsBeforeAc3OnAudioNumber0", "dvd", {
-    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {tone(2), {{"-c", "dca"}}, "dts", "0x88", "cbAudio00", "DTSHD.stream.00"},
-    {noise(2, 7), {{"-c", "ac3"}}, "ac3", "0x80", "", ""},
-  }};
+  return {"DtsBeforeAc3OnAudioNumber0",
+          "dvd",
+          {
+              {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+              {tone(2), {{"-c", "dca"}}, "dts", "0x88", "cbAudio00", "DTSHD.stream.00"},
+              {noise(2, 7), {{"-c", "ac3"}}, "ac3", "0x80", "", ""},
+          }};
 }
 
 // MPEG-2 0xE0 and H.264 0xE2 both have video number 0.
 MuxCase mpeg2BeforeH264() {
-  return {"Mpeg2BeforeH264OnVideoNumber0", "vob", {
-    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {testPattern2(2), {{"-c", "libx264"}, {"-preset", "ultrafast"}}, "h264", "0x1e2", "", ""},
-    {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
-  }};
+  return {"Mpeg2BeforeH264OnVideoNumber0",
+          "vob",
+          {
+              {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+              {testPattern2(2), {{"-c", "libx264"}, {"-preset", "ultrafast"}}, "h264", "0x1e2", "", ""},
+              {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
+          }};
 }
 
 MuxCase h264BeforeMpeg2() {
-  return {"H264BeforeMpeg2OnVideoNumber0", "dvd", {
-    {testPattern(2), {{"-c", "libx264"}, {"-preset", "ultrafast"}, {"-g", "25"}}, "h264", "0x1e2", "cbVideo0",
-     "AVC.stream.00"},
-    {testPattern2(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "", ""},
-    {tone(2), {{"-c", "pcm_dvd"}}, "pcm_dvd", "0xa0", "cbAudio00", "LPCM.stream.00", {Oracle::LpcmStripped}},
-    {noise(2, 7), {{"-c", "dca"}}, "dts", "0x88", "", ""},
-  }};
+  return {"H264BeforeMpeg2OnVideoNumber0",
+          "dvd",
+          {
+              {testPattern(2),
+               {{"-c", "libx264"}, {"-preset", "ultrafast"}, {"-g", "25"}},
+               "h264",
+               "0x1e2",
+               "cbVideo0",
+               "AVC.stream.00"},
+              {testPattern2(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "", ""},
+              {tone(2), {{"-c", "pcm_dvd"}}, "pcm_dvd", "0xa0", "cbAudio00", "LPCM.stream.00", {Oracle::LpcmStripped}},
+              {noise(2, 7), {{"-c", "dca"}}, "dts", "0x88", "", ""},
+          }};
 }
 
 class FfmpegMux : public testing::TestWithParam<MuxCase> {};
@@ -343,7 +363,7 @@ TEST_P(FfmpegMux, EveryShownStreamEqualsFfmpegsExtraction) {
       ASSERT_FALSE(expected.empty());
       if (!track.box.empty()) {
         EXPECT_TRUE(expected == readFile(out + "/" + outputName("MOVIE", track)))
-          << outputName("MOVIE", track) << " differs from ffmpeg's extraction (" << expected.size() << " bytes)";
+            << outputName("MOVIE", track) << " differs from ffmpeg's extraction (" << expected.size() << " bytes)";
       }
     }
   }
@@ -360,12 +380,12 @@ TEST(Interop, TwoPartFeatureContinuesIntoOneSetOfFiles) {
   if (!haveFfmpeg())
     GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
   const std::vector<Track> tracks = {
-    {testPattern(4), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
-    {testPattern2(4), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e1", "cbVideo1", "MPEG-2.stream.01"},
-    {tone(4), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
-    {noise(4, 7), {{"-c", "dca"}}, "dts", "0x88", "", ""},
-    {noise(4, 11), {{"-c", "dca"}}, "dts", "0x89", "cbAudio01", "DTSHD.stream.01"},
-    {noise(4, 13), {{"-c", "mp2"}}, "mp2", "0x1c0", "", ""},
+      {testPattern(4), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "cbVideo0", "MPEG-2.stream.00"},
+      {testPattern2(4), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e1", "cbVideo1", "MPEG-2.stream.01"},
+      {tone(4), {{"-c", "ac3"}}, "ac3", "0x80", "cbAudio00", "DD.stream.00"},
+      {noise(4, 7), {{"-c", "dca"}}, "dts", "0x88", "", ""},
+      {noise(4, 11), {{"-c", "dca"}}, "dts", "0x89", "cbAudio01", "DTSHD.stream.01"},
+      {noise(4, 13), {{"-c", "mp2"}}, "mp2", "0x1c0", "", ""},
   };
   TempDir dir;
   const std::string whole = dir.file("whole.vob");
@@ -429,9 +449,9 @@ TEST(Interop, TwoPartFeatureContinuesIntoOneSetOfFiles) {
 /// ffprobe's streams of path by the identifier ffprobe gives them ("0x1e0", "0x80"), DVD navigation left out.
 std::map<std::string, nlohmann::json> probeJson(const TempDir& dir, const std::string& path) {
   const CliResult result = runProgram(
-    dir, "ffprobe",
-    {"-v", "error", "-show_entries", "stream=id,codec_name,start_pts,width,height,r_frame_rate,channels,sample_rate",
-     "-of", "json", path});
+      dir, "ffprobe",
+      {"-v", "error", "-show_entries", "stream=id,codec_name,start_pts,width,height,r_frame_rate,channels,sample_rate",
+       "-of", "json", path});
   EXPECT_EQ(0, result.status) << result.err;
   const nlohmann::json probed = nlohmann::json::parse(result.out);
   std::map<std::string, nlohmann::json> streams;
@@ -466,18 +486,22 @@ TEST(Interop, InventoryEqualsFfprobe) {
   if (!haveFfmpeg())
     GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
   std::vector<std::vector<Track>> files = {{
-    {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "", ""},
-    {tone(2), {{"-c", "ac3"}, {"-ac", "6"}}, "ac3", "0x80", "", ""},
-    {noise(2, 7), {{"-c", "ac3"}, {"-ac", "2"}, {"-ar", "44100"}}, "ac3", "0x81", "", ""},
-    {noise(2, 9), {{"-c", "dca"}, {"-ac", "2"}}, "dts", "0x88", "", ""},
-    {tone(2), {{"-c", "pcm_dvd"}, {"-ac", "2"}}, "pcm_dvd", "0xa0", "", ""},
-    {noise(2, 11), {{"-c", "mp2"}, {"-ac", "2"}}, "mp2", "0x1c0", "", ""},
+      {testPattern(2), {{"-c", "mpeg2video"}}, "mpeg2video", "0x1e0", "", ""},
+      {tone(2), {{"-c", "ac3"}, {"-ac", "6"}}, "ac3", "0x80", "", ""},
+      {noise(2, 7), {{"-c", "ac3"}, {"-ac", "2"}, {"-ar", "44100"}}, "ac3", "0x81", "", ""},
+      {noise(2, 9), {{"-c", "dca"}, {"-ac", "2"}}, "dts", "0x88", "", ""},
+      {tone(2), {{"-c", "pcm_dvd"}, {"-ac", "2"}}, "pcm_dvd", "0xa0", "", ""},
+      {noise(2, 11), {{"-c", "mp2"}, {"-ac", "2"}}, "mp2", "0x1c0", "", ""},
   }};
   if (haveX264()) {
     files.push_back({
-      {"testsrc2=size=640x360:rate=30000/1001:duration=2", {{"-c", "libx264"}, {"-preset", "ultrafast"}}, "h264",
-       "0x1e2", "", ""},
-      {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "", ""},
+        {"testsrc2=size=640x360:rate=30000/1001:duration=2",
+         {{"-c", "libx264"}, {"-preset", "ultrafast"}},
+         "h264",
+         "0x1e2",
+         "",
+         ""},
+        {tone(2), {{"-c", "ac3"}}, "ac3", "0x80", "", ""},
     });
   }
   for (const std::vector<Track>& tracks : files) {
@@ -512,14 +536,15 @@ TEST(Interop, AudioOffsetGivesItsDelay) {
     GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
   TempDir dir;
   const std::string evo = dir.file("MOVIE.EVO");
-  const CliResult made = runProgram(
-    dir, "ffmpeg",
-    {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i", testPattern(2), "-itsoffset", "0.12",
-     "-f", "lavfi", "-i", tone(2), "-map", "0", "-map", "1", "-c:v", "mpeg2video", "-c:a", "pcm_dvd", "-f", "dvd", evo});
+  const CliResult made =
+      runProgram(dir, "ffmpeg", {"-nostdin", "-hide_banner", "-loglevel",  "error", "-y", "-f",    "lavfi",
+                                 "-i",       testPattern(2), "-itsoffset", "0.12",  "-f", "lavfi", "-i",
+                                 tone(2),    "-map",         "0",          "-map",  "1",  "-c:v",  "mpeg2video",
+                                 "-c:a",     "pcm_dvd",      "-f",         "dvd",   evo});
   ASSERT_EQ(0, made.status) << made.err;
   const std::map<std::string, nlohmann::json> probed = probeJson(dir, evo);
   const double ffprobeDelay =
-    (probed.at("0xa0")["start_pts"].get<double>() - probed.at("0x1e0")["start_pts"].get<double>()) / 90;
+      (probed.at("0xa0")["start_pts"].get<double>() - probed.at("0x1e0")["start_pts"].get<double>()) / 90;
   const nlohmann::json report = scanJson(dir, evo);
   for (const nlohmann::json& stream : report["streams"]) {
     if (stream["kind"] == "video") {
@@ -536,12 +561,12 @@ TEST(Interop, EveryStreamWritesEachStreamOfATwoPartFeature) {
   if (!haveFfmpeg())
     GTEST_SKIP() << "ffmpeg and ffprobe are not on PATH; install ffmpeg to run the interop tests";
   const std::vector<Track> tracks = {
-    {testPattern(4), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "v", "MPEG-2.stream.00"},
-    {tone(4), {{"-c", "ac3"}}, "ac3", "0x80", "a", "DD.stream.00"},
-    {noise(4, 7), {{"-c", "ac3"}, {"-b", "192k"}}, "ac3", "0x81", "a", "DD.stream.01"},
-    {noise(4, 11), {{"-c", "dca"}}, "dts", "0x88", "a", "DTSHD.stream.00"},
-    {tone(4), {{"-c", "pcm_dvd"}}, "pcm_dvd", "0xa0", "a", "LPCM.stream.00", {Oracle::LpcmStripped}},
-    {noise(4, 13), {{"-c", "mp2"}}, "mp2", "0x1c0", "a", "MPA.stream.00"},
+      {testPattern(4), {{"-c", "mpeg2video"}, {"-g", "12"}}, "mpeg2video", "0x1e0", "v", "MPEG-2.stream.00"},
+      {tone(4), {{"-c", "ac3"}}, "ac3", "0x80", "a", "DD.stream.00"},
+      {noise(4, 7), {{"-c", "ac3"}, {"-b", "192k"}}, "ac3", "0x81", "a", "DD.stream.01"},
+      {noise(4, 11), {{"-c", "dca"}}, "dts", "0x88", "a", "DTSHD.stream.00"},
+      {tone(4), {{"-c", "pcm_dvd"}}, "pcm_dvd", "0xa0", "a", "LPCM.stream.00", {Oracle::LpcmStripped}},
+      {noise(4, 13), {{"-c", "mp2"}}, "mp2", "0x1c0", "a", "MPA.stream.00"},
   };
   TempDir dir;
   const std::string whole = dir.file("whole.vob");
@@ -587,8 +612,8 @@ TEST(Interop, HdDvdAudioSubStreamsGetTheParametersOfTheirRawStream) {
     std::string format;
     std::uint8_t subStream;
   } cases[] = {
-    {{"-ac", "6", "-c:a", "eac3"}, "eac3", 0xC2},
-    {{"-ar", "96000", "-ac", "2", "-c:a", "truehd", "-strict", "-2"}, "truehd", 0xB1},
+      {{"-ac", "6", "-c:a", "eac3"}, "eac3", 0xC2},
+      {{"-ar", "96000", "-ac", "2", "-c:a", "truehd", "-strict", "-2"}, "truehd", 0xB1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.format);
@@ -613,11 +638,11 @@ TEST(Interop, HdDvdAudioSubStreamsGetTheParametersOfTheirRawStream) {
     const nlohmann::json& stream = report["streams"][0];
     EXPECT_EQ(c.subStream, stream["id"]);
     EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), stream["payload_bytes"]);
-    const CliResult probed =
-      runProgram(dir, "ffprobe", {"-v", "error", "-show_entries", "stream=channels,sample_rate", "-of", "csv=p=0", raw});
+    const CliResult probed = runProgram(
+        dir, "ffprobe", {"-v", "error", "-show_entries", "stream=channels,sample_rate", "-of", "csv=p=0", raw});
     ASSERT_EQ(0, probed.status) << probed.err;
     EXPECT_EQ(probed.out, std::to_string(stream.value("sample_rate", 0)) + "," +
-                            std::to_string(stream.value("channels", 0)) + "\n");
+                              std::to_string(stream.value("channels", 0)) + "\n");
   }
 }
 

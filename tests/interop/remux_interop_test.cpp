@@ -81,8 +81,9 @@ Bytes decoded(const TempDir& dir, const std::string& input, const std::string& i
 
 /// ffprobe's first stream of a file as "codec_name,sample_rate,channels".
 std::string probeAudio(const TempDir& dir, const std::string& path) {
-  const CliResult result = runProgram(
-    dir, "ffprobe", {"-v", "error", "-show_entries", "stream=codec_name,sample_rate,channels", "-of", "csv=p=0", path});
+  const CliResult result =
+      runProgram(dir, "ffprobe",
+                 {"-v", "error", "-show_entries", "stream=codec_name,sample_rate,channels", "-of", "csv=p=0", path});
   EXPECT_EQ(0, result.status) << result.err;
   return lines(result.out).empty() ? "" : lines(result.out).front();
 }
@@ -96,20 +97,18 @@ TEST(RemuxInterop, LpcmAsWavHoldsFfmpegsDecoding) {
     int channels;
     std::string probe;
   } cases[] = {
-    {16, 48000, 2, "pcm_s16le,48000,2"},
-    {24, 48000, 2, "pcm_s24le,48000,2"},
-    {16, 96000, 1, "pcm_s16le,96000,1"},
-    {24, 96000, 2, "pcm_s24le,96000,2"},
-    {16, 48000, 6, "pcm_s16le,48000,6"},
+      {16, 48000, 2, "pcm_s16le,48000,2"}, {24, 48000, 2, "pcm_s24le,48000,2"}, {16, 96000, 1, "pcm_s16le,96000,1"},
+      {24, 96000, 2, "pcm_s24le,96000,2"}, {16, 48000, 6, "pcm_s16le,48000,6"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.bits) + " bit, " + std::to_string(c.rate) + " Hz, " + std::to_string(c.channels));
     TempDir dir;
     const std::string evo = dir.file("MOVIE.EVO");
-    ASSERT_NO_FATAL_FAILURE(ffmpeg(dir, {"-fflags", "+bitexact", "-f", "lavfi", "-i",
-                 "anoisesrc=seed=5:amplitude=0.6:duration=3:sample_rate=" + std::to_string(c.rate), "-c:a", "pcm_dvd",
-                 "-sample_fmt", c.bits == 16 ? "s16" : "s32", "-ac", std::to_string(c.channels), "-flags",
-                 "+bitexact", "-f", "dvd", evo}));
+    ASSERT_NO_FATAL_FAILURE(
+        ffmpeg(dir, {"-fflags", "+bitexact", "-f", "lavfi", "-i",
+                     "anoisesrc=seed=5:amplitude=0.6:duration=3:sample_rate=" + std::to_string(c.rate), "-c:a",
+                     "pcm_dvd", "-sample_fmt", c.bits == 16 ? "s16" : "s32", "-ac", std::to_string(c.channels),
+                     "-flags", "+bitexact", "-f", "dvd", evo}));
     std::filesystem::create_directory(dir.file("out"));
     const CliResult demux = runCli(dir, {"--full-scan", "--lpcm-wav", "-o", dir.file("out"), evo});
     ASSERT_EQ(0, demux.status) << demux.err;
@@ -169,12 +168,51 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
   TempDir dir;
   // The English track starts 120 ms after the video (the AC-3 encoder's own 256-sample delay added).
   const std::string whole = dir.file("whole.vob");
-  ASSERT_NO_FATAL_FAILURE(ffmpeg(dir, {"-fflags", "+bitexact", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=24:duration=6",
-               "-itsoffset", "0.125333", "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=6",
-               "-f", "lavfi", "-i", "sine=frequency=660:sample_rate=48000:duration=6", "-f", "lavfi", "-i",
-               "anoisesrc=seed=9:amplitude=0.5:sample_rate=48000:duration=6", "-map", "0", "-map", "1", "-map", "2",
-               "-map", "3", "-c:v", "mpeg2video", "-c:a:0", "ac3", "-c:a:1", "ac3", "-c:a:2", "pcm_dvd",
-               "-sample_fmt:a:2", "s32", "-ac:a:2", "2", "-flags", "+bitexact", "-f", "dvd", whole}));
+  ASSERT_NO_FATAL_FAILURE(ffmpeg(dir, {"-fflags",
+                                       "+bitexact",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "testsrc=size=320x240:rate=24:duration=6",
+                                       "-itsoffset",
+                                       "0.125333",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:sample_rate=48000:duration=6",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=660:sample_rate=48000:duration=6",
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "anoisesrc=seed=9:amplitude=0.5:sample_rate=48000:duration=6",
+                                       "-map",
+                                       "0",
+                                       "-map",
+                                       "1",
+                                       "-map",
+                                       "2",
+                                       "-map",
+                                       "3",
+                                       "-c:v",
+                                       "mpeg2video",
+                                       "-c:a:0",
+                                       "ac3",
+                                       "-c:a:1",
+                                       "ac3",
+                                       "-c:a:2",
+                                       "pcm_dvd",
+                                       "-sample_fmt:a:2",
+                                       "s32",
+                                       "-ac:a:2",
+                                       "2",
+                                       "-flags",
+                                       "+bitexact",
+                                       "-f",
+                                       "dvd",
+                                       whole}));
   Bytes bytes = readFile(whole);
   ASSERT_EQ(0u, bytes.size() % PACK_SIZE);
   ASSERT_NO_FATAL_FAILURE(retagSubStream(bytes, 0xA0, 0xA2));  // LPCM on audio number 2
@@ -192,14 +230,14 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
   writeFile(playlist, Bytes(PLAYLIST.begin(), PLAYLIST.end()));
 
   const std::string out = dir.file("out");
-  const CliResult demux = runCli(
-    dir, {"--full-scan", "--xpl", playlist, "--chapters", "--mkvmerge", "--lpcm-wav", "-o", out, first});
+  const CliResult demux =
+      runCli(dir, {"--full-scan", "--xpl", playlist, "--chapters", "--mkvmerge", "--lpcm-wav", "-o", out, first});
   ASSERT_EQ(0, demux.status) << demux.err;
   for (const std::string& line : std::vector<std::string>{
-         "Continue on FEATURE_2.EVO", "Creating " + out + "/FEATURE_1.LPCM.stream.2.Stereo.wav",
-        "Chapter \"Broken\" skipped: its time \"00:00:03:99\" is not HH:MM:SS:FF at 24fps",
-        "Creating " + out + "/FEATURE_1.chapters.xml", "Creating " + out + "/FEATURE_1.chapters.txt",
-        "Creating " + out + "/FEATURE_1.mkvmerge.json"})
+           "Continue on FEATURE_2.EVO", "Creating " + out + "/FEATURE_1.LPCM.stream.2.Stereo.wav",
+           "Chapter \"Broken\" skipped: its time \"00:00:03:99\" is not HH:MM:SS:FF at 24fps",
+           "Creating " + out + "/FEATURE_1.chapters.xml", "Creating " + out + "/FEATURE_1.chapters.txt",
+           "Creating " + out + "/FEATURE_1.mkvmerge.json"})
     EXPECT_NE(demux.out.find(line + "\n"), std::string::npos) << line << "\n" << demux.out;
   EXPECT_EQ(readText(out + "/FEATURE_1.chapters.txt"),
             "CHAPTER01=00:00:00.000\nCHAPTER01NAME=Opening\n"
@@ -215,7 +253,7 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
     GTEST_SKIP() << "mkvmerge is not on PATH; install mkvtoolnix to check the option file";
   // From another folder: every path in the option file is absolute.
   const CliResult merge =
-    runProgram(dir, "sh", {"-c", "cd / && exec mkvmerge \"$0\"", "@" + out + "/FEATURE_1.mkvmerge.json"});
+      runProgram(dir, "sh", {"-c", "cd / && exec mkvmerge \"$0\"", "@" + out + "/FEATURE_1.mkvmerge.json"});
   ASSERT_LE(merge.status, 1) << merge.out << merge.err;  // 1: warnings only
   const std::string mkv = out + "/FEATURE_1.mkv";
   const CliResult identify = runProgram(dir, "mkvmerge", {"-J", mkv});
@@ -227,10 +265,13 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
   const struct {
     std::string type, codecId, name, language;
   } tracks[] = {
-    {"video", "V_MPEG2", "", "und"},
-    {"audio", "A_AC3", "English", "eng"},
-    {"audio", "A_AC3", "Fran\xC3\xA7" "ais", "fre"},
-    {"audio", "A_PCM/INT/LIT", "Stereo", "jpn"},
+      {"video", "V_MPEG2", "", "und"},
+      {"audio", "A_AC3", "English", "eng"},
+      {"audio", "A_AC3",
+       "Fran\xC3\xA7"
+       "ais",
+       "fre"},
+      {"audio", "A_PCM/INT/LIT", "Stereo", "jpn"},
   };
   ASSERT_EQ(info["tracks"].size(), std::size(tracks)) << identify.out;
   for (std::size_t i = 0; i < std::size(tracks); ++i) {
@@ -243,7 +284,8 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
   }
   // The English track's delay survives into the Matroska file.
   const CliResult start = runProgram(
-    dir, "ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries", "stream=start_time", "-of", "csv=p=0", mkv});
+      dir, "ffprobe",
+      {"-v", "error", "-select_streams", "a:0", "-show_entries", "stream=start_time", "-of", "csv=p=0", mkv});
   ASSERT_EQ(0, start.status) << start.err;
   EXPECT_NEAR(std::stod(start.out), 0.120, 0.0015) << start.out;
 }

@@ -114,11 +114,10 @@ TEST_F(LpcmWavJob, LpcmWithAnUnreadableHeaderIsWrittenRaw) {
   session.bDemuxClick();
 
   const std::string raw = out + "/MOVIE.LPCM.stream.01.mpa";
-  EXPECT_EQ(fake.logLines, (std::vector<std::string>{"Opening file MOVIE.EVO", "File size: 0 Mbytes.",
-                                                     "Creating " + out + "/MOVIE.AVC.stream.00.mpv",
-                                                     "Creating " + raw,
-                                                     "LPCM header cannot be read: " + raw + " is written raw",
-                                                     "Done."}));
+  EXPECT_EQ(fake.logLines,
+            (std::vector<std::string>{"Opening file MOVIE.EVO", "File size: 0 Mbytes.",
+                                      "Creating " + out + "/MOVIE.AVC.stream.00.mpv", "Creating " + raw,
+                                      "LPCM header cannot be read: " + raw + " is written raw", "Done."}));
   EXPECT_TRUE(test::readFile(raw) == feature.samples);
 }
 

@@ -76,8 +76,8 @@ TEST_F(ReadXplTest, ReadsInBlocksOf64KiBAndKeepsTagsWhole) {
     std::size_t size;
     std::vector<std::string> progress;
   };
-  for (const Case& c : {Case{0, {}}, Case{65536, {" 65536/65536 bytes"}},
-                        Case{65537, {" 65536/65537 bytes", " 65537/65537 bytes"}}}) {
+  for (const Case& c :
+       {Case{0, {}}, Case{65536, {" 65536/65536 bytes"}}, Case{65537, {" 65536/65537 bytes", " 65537/65537 bytes"}}}) {
     window.logLines.clear();
     window.panelHistory.clear();
     files.readCounts.clear();
@@ -126,12 +126,22 @@ TEST_F(ReadXplTest, FailuresLeaveTheWindowUsable) {
     Lines memo;
   };
   const Case cases[] = {
-    {"missing file", "", -1, "Cannot open file \"" + PLAYLIST + "\". No such file or directory", {"old line"}},
-    {"item without index", "<a><AudioAttributeItem codec=\"DD\"/><b/></a>", -1, "'' is not a valid integer value",
-     {"<a>", "  <AudioAttributeItem codec=\"DD\"/>"}},
-    {"read gives nothing", "<a><b/>" + std::string(70000, ' ') + "</a>", 65536, "Stream read error", {"<a>", "  <b/>"}},
-    {"bad track number", "<Title><Clip src=\"FEATURE_1.MAP\"/><Video track=\"one\"/></Title>", -1,
-     "'one' is not a valid integer value", {"<Title>", "  <Clip src=\"FEATURE_1.MAP\"/>", "  <Video track=\"one\"/>", "</Title>"}},
+      {"missing file", "", -1, "Cannot open file \"" + PLAYLIST + "\". No such file or directory", {"old line"}},
+      {"item without index",
+       "<a><AudioAttributeItem codec=\"DD\"/><b/></a>",
+       -1,
+       "'' is not a valid integer value",
+       {"<a>", "  <AudioAttributeItem codec=\"DD\"/>"}},
+      {"read gives nothing",
+       "<a><b/>" + std::string(70000, ' ') + "</a>",
+       65536,
+       "Stream read error",
+       {"<a>", "  <b/>"}},
+      {"bad track number",
+       "<Title><Clip src=\"FEATURE_1.MAP\"/><Video track=\"one\"/></Title>",
+       -1,
+       "'one' is not a valid integer value",
+       {"<Title>", "  <Clip src=\"FEATURE_1.MAP\"/>", "  <Video track=\"one\"/>", "</Title>"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -192,11 +202,11 @@ TEST_F(ReadXplTest, ShowsTheFeatureOfATwoTitlePlaylist) {
 
   ASSERT_EQ(window.xplTree.size(), 5u);
   const std::vector<std::pair<std::string, Lines>> tree = {
-    {"Info", {"Name: Main Feature", "Duration: 01:52:30:00"}},
-    {"Video", {"VC-1.stream.0"}},
-    {"Audio", {"Stream 0: English.DD+", "Stream 2: French.DTS-HD", "Stream 3: Commentary.DD"}},
-    {"Subtitle", {"Stream 0: English.8bitRLE", "Stream 1: Spanish.2bitRLE"}},
-    {"Chapter", {"00:00:00:00: Chapter 1", "00:05:12:00: Chapter 2", "01:10:00:00: Chapter 3"}},
+      {"Info", {"Name: Main Feature", "Duration: 01:52:30:00"}},
+      {"Video", {"VC-1.stream.0"}},
+      {"Audio", {"Stream 0: English.DD+", "Stream 2: French.DTS-HD", "Stream 3: Commentary.DD"}},
+      {"Subtitle", {"Stream 0: English.8bitRLE", "Stream 1: Spanish.2bitRLE"}},
+      {"Chapter", {"00:00:00:00: Chapter 1", "00:05:12:00: Chapter 2", "01:10:00:00: Chapter 3"}},
   };
   for (std::size_t i = 0; i < tree.size(); ++i) {
     EXPECT_EQ(window.xplTree[i].text, tree[i].first);
@@ -223,9 +233,10 @@ TEST_F(ReadXplTest, ShowsTheFeatureOfATwoTitlePlaylist) {
 
   // The memo holds the feature's title, its start tag joined from two physical lines.
   ASSERT_EQ(window.xplMemo.size(), 21u);
-  EXPECT_EQ(window.xplMemo.front(),
-            "    <Title id=\"Title2\" displayName=\"Main Feature\" titleNumber=\"2\"       titleDuration=\"01:52:30:00\" "
-            "type=\"Original\" parentalLevel=\"us:4\">");
+  EXPECT_EQ(
+      window.xplMemo.front(),
+      "    <Title id=\"Title2\" displayName=\"Main Feature\" titleNumber=\"2\"       titleDuration=\"01:52:30:00\" "
+      "type=\"Original\" parentalLevel=\"us:4\">");
   EXPECT_EQ(window.xplMemo[2], "        <Video track=\"1\" mediaAttr=\"1\"/>");
   EXPECT_EQ(window.xplMemo.back(), "    </Title>");
   EXPECT_EQ(onDisk.codecTables().VideoCodecTable[1], "MPEG-2");

@@ -68,10 +68,10 @@ class RemuxFilesTest : public testing::Test {
     builder.pack(true);
     for (std::uint32_t seed = 0; seed < 20; ++seed)
       builder.pack()
-        .pes(0xE2, payload(900, seed))
-        .privateStream1(0xC0, payload(300, seed + 100))
-        .privateStream1(0xA1, payload(240, seed + 200))
-        .privateStream1(0xC2, payload(200, seed + 300));
+          .pes(0xE2, payload(900, seed))
+          .privateStream1(0xC0, payload(300, seed + 100))
+          .privateStream1(0xA1, payload(240, seed + 200))
+          .privateStream1(0xC2, payload(200, seed + 300));
     test::writeFile(evo, builder.bytes());
     session.chooseEvoFile(evo);
   }
@@ -121,8 +121,8 @@ TEST_F(RemuxFilesTest, ChaptersFromTheTitleAtItsTimeBase) {
       <ChapterTimeStart>00:05:12.500000000</ChapterTimeStart>
       <ChapterDisplay>
         <ChapterString>&lt;Noir&gt; )"
-                                                     "\xE2\x98\xBA"
-                                                     R"(</ChapterString>
+                                            "\xE2\x98\xBA"
+                                            R"(</ChapterString>
         <ChapterLanguage>ger</ChapterLanguage>
       </ChapterDisplay>
     </ChapterAtom>
@@ -152,10 +152,10 @@ TEST_F(RemuxFilesTest, NoChapterFileWithoutATitleOrItsChapters) {
     std::string playlist;
     std::string logLine;
   } cases[] = {
-    {"", "No chapters written: no playlist title was read"},
-    {PLAYLIST_HEAD + PLAYLIST_TAIL, "No chapters written: the playlist title has no chapter list"},
-    {PLAYLIST_HEAD + "<ChapterList><Chapter titleTimeBegin=\"text\"/></ChapterList>" + PLAYLIST_TAIL,
-     "No chapters written: the playlist title has no chapter with a readable time"},
+      {"", "No chapters written: no playlist title was read"},
+      {PLAYLIST_HEAD + PLAYLIST_TAIL, "No chapters written: the playlist title has no chapter list"},
+      {PLAYLIST_HEAD + "<ChapterList><Chapter titleTimeBegin=\"text\"/></ChapterList>" + PLAYLIST_TAIL,
+       "No chapters written: the playlist title has no chapter with a readable time"},
   };
   for (const auto& c : cases) {
     demux(c.playlist, true, false);
@@ -175,9 +175,12 @@ TEST_F(RemuxFilesTest, MkvmergeOptionFileWithNamesLanguagesAndChapters) {
   const std::string lpcm = out + "/FEATURE_1.LPCM.stream.1.Stereo.mpa";
   EXPECT_EQ(text("FEATURE_1.mkvmerge.json"), R"([
   "--output",
-  ")" + out + R"(/FEATURE_1.mkv",
+  ")" + out +
+                                                 R"(/FEATURE_1.mkv",
   "--title",
-  "Caf)" "\xC3\xA9" R"( & \"Bar\"",
+  "Caf)"
+                                                 "\xC3\xA9"
+                                                 R"( & \"Bar\"",
   "--chapters",
   ")" + out + R"(/FEATURE_1.chapters.xml",
   ")" + out + R"(/FEATURE_1.AVC.stream.0.mpv",
@@ -191,10 +194,10 @@ TEST_F(RemuxFilesTest, MkvmergeOptionFileWithNamesLanguagesAndChapters) {
   ")" + out + R"(/FEATURE_1.DD+.stream.02.mpa"
 ]
 )");
-  EXPECT_EQ(logFrom("Left out"),
-            (std::vector<std::string>{
-              "Left out of the mkvmerge option file, mkvmerge cannot read headerless LPCM: " + lpcm,
-              "Creating " + out + "/FEATURE_1.mkvmerge.json", "Done."}));
+  EXPECT_EQ(
+      logFrom("Left out"),
+      (std::vector<std::string>{"Left out of the mkvmerge option file, mkvmerge cannot read headerless LPCM: " + lpcm,
+                                "Creating " + out + "/FEATURE_1.mkvmerge.json", "Done."}));
 }
 
 TEST_F(RemuxFilesTest, OptionFileWithoutPlaylistUsesAbsolutePathsBesideTheEvoFile) {

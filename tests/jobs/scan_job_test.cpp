@@ -14,8 +14,8 @@ namespace ardunex {
 namespace {
 
 using test::Bytes;
-using test::PsBuilder;
 using test::payload;
+using test::PsBuilder;
 
 constexpr std::size_t MIB = 1024 * 1024;
 
@@ -62,28 +62,28 @@ TEST_F(ScanJob, LabelsOneBoxPerCodecAndNumber) {
     const char* caption;
     const char* found;
   } cases[] = {
-    {[&](PsBuilder& b) { b.pes(0xE0, data); }, videoBox(0), "MPEG-2.stream.00", "MPEG-2 Video Stream found!"},
-    {[&](PsBuilder& b) { b.pes(0xE1, data); }, videoBox(1), "MPEG-2.stream.01", "MPEG-2 Video Stream found!"},
-    {[&](PsBuilder& b) { b.pes(0xE2, data); }, videoBox(0), "AVC.stream.00", "H.264 Video Stream found!"},
-    {[&](PsBuilder& b) { b.pes(0xE3, data); }, videoBox(1), "AVC.stream.01", "H.264 Video Stream found!"},
-    {[&](PsBuilder& b) { b.vc1(0x55, data); }, videoBox(0), "VC-1.stream.00", "VC-1 video stream number 0 found!"},
-    {[&](PsBuilder& b) { b.vc1(0x56, data); }, videoBox(1), "VC-1.stream.01", "VC-1 video stream number 1 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0x80, data); }, audioBox(0), "DD.stream.00",
-     "Dolby Digital Audio Stream number 0 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0x87, data); }, audioBox(7), "DD.stream.07",
-     "Dolby Digital Audio Stream number 7 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0x89, data); }, audioBox(1), "DTSHD.stream.01",
-     "DTS HD Audio Stream number 1 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0xA2, data); }, audioBox(2), "LPCM.stream.02",
-     "LPCM Audio Stream number 2 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0xB3, data); }, audioBox(3), "MLP.stream.03",
-     "MLP Audio Stream number 3 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0xC0, data); }, audioBox(0), "DD+.stream.00",
-     "DDplus Audio Stream number 0 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0xCA, data); }, audioBox(10), "DD+.stream.10",
-     "DDplus Audio Stream number 10 found!"},
-    {[&](PsBuilder& b) { b.privateStream1(0xCF, data); }, audioBox(15), "DD+.stream.15",
-     "DDplus Audio Stream number 15 found!"},
+      {[&](PsBuilder& b) { b.pes(0xE0, data); }, videoBox(0), "MPEG-2.stream.00", "MPEG-2 Video Stream found!"},
+      {[&](PsBuilder& b) { b.pes(0xE1, data); }, videoBox(1), "MPEG-2.stream.01", "MPEG-2 Video Stream found!"},
+      {[&](PsBuilder& b) { b.pes(0xE2, data); }, videoBox(0), "AVC.stream.00", "H.264 Video Stream found!"},
+      {[&](PsBuilder& b) { b.pes(0xE3, data); }, videoBox(1), "AVC.stream.01", "H.264 Video Stream found!"},
+      {[&](PsBuilder& b) { b.vc1(0x55, data); }, videoBox(0), "VC-1.stream.00", "VC-1 video stream number 0 found!"},
+      {[&](PsBuilder& b) { b.vc1(0x56, data); }, videoBox(1), "VC-1.stream.01", "VC-1 video stream number 1 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0x80, data); }, audioBox(0), "DD.stream.00",
+       "Dolby Digital Audio Stream number 0 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0x87, data); }, audioBox(7), "DD.stream.07",
+       "Dolby Digital Audio Stream number 7 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0x89, data); }, audioBox(1), "DTSHD.stream.01",
+       "DTS HD Audio Stream number 1 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0xA2, data); }, audioBox(2), "LPCM.stream.02",
+       "LPCM Audio Stream number 2 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0xB3, data); }, audioBox(3), "MLP.stream.03",
+       "MLP Audio Stream number 3 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0xC0, data); }, audioBox(0), "DD+.stream.00",
+       "DDplus Audio Stream number 0 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0xCA, data); }, audioBox(10), "DD+.stream.10",
+       "DDplus Audio Stream number 10 found!"},
+      {[&](PsBuilder& b) { b.privateStream1(0xCF, data); }, audioBox(15), "DD+.stream.15",
+       "DDplus Audio Stream number 15 found!"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.caption);
@@ -122,17 +122,19 @@ TEST_F(ScanJob, ManyStreamsLogStatusAndButtons) {
   session.bCheckClick();
 
   EXPECT_EQ(fake.logLines, (std::vector<std::string>{
-                             "Opening file MOVIE.EVO",
-                             "File size: 3 Mbytes.",
-                             "VC-1 video stream number 0 found!",
-                             "DDplus Audio Stream number 3 found!",
-                             "Dolby Digital Audio Stream number 1 found!",
-                             "H.264 Video Stream found!",
-                             "LPCM Audio Stream number 4 found!",
-                             "Done.",
+                               "Opening file MOVIE.EVO",
+                               "File size: 3 Mbytes.",
+                               "VC-1 video stream number 0 found!",
+                               "DDplus Audio Stream number 3 found!",
+                               "Dolby Digital Audio Stream number 1 found!",
+                               "H.264 Video Stream found!",
+                               "LPCM Audio Stream number 4 found!",
+                               "Done.",
                            }));
-  const std::pair<int, const char*> labelled[] = {{videoBox(0), "VC-1.stream.00"}, {videoBox(1), "AVC.stream.01"},
-                                                  {audioBox(1), "DD.stream.01"},   {audioBox(3), "DD+.stream.03"},
+  const std::pair<int, const char*> labelled[] = {{videoBox(0), "VC-1.stream.00"},
+                                                  {videoBox(1), "AVC.stream.01"},
+                                                  {audioBox(1), "DD.stream.01"},
+                                                  {audioBox(3), "DD+.stream.03"},
                                                   {audioBox(4), "LPCM.stream.04"}};
   for (const auto& [box, caption] : labelled) {
     EXPECT_TRUE(fake.boxes[box].checked && fake.boxes[box].enabled) << box;

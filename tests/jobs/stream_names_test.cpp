@@ -50,9 +50,8 @@ TEST(StreamNames, ScanLabelHasTwoDigitIndex) {
     int index;
     const char* label;
   } cases[] = {
-    {"AVC.stream", 0, "AVC.stream.00"},  {"VC-1.stream", 1, "VC-1.stream.01"},
-    {"DD+.stream", 3, "DD+.stream.03"},  {"DD+.stream", 10, "DD+.stream.10"},
-    {"DD+.stream", 15, "DD+.stream.15"}, {"", 7, ".07"},
+      {"AVC.stream", 0, "AVC.stream.00"},  {"VC-1.stream", 1, "VC-1.stream.01"}, {"DD+.stream", 3, "DD+.stream.03"},
+      {"DD+.stream", 10, "DD+.stream.10"}, {"DD+.stream", 15, "DD+.stream.15"},  {"", 7, ".07"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(scanLabel(c.name, c.index), c.label);

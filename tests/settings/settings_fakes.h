@@ -2,7 +2,6 @@
 #pragma once
 
 #include <array>
-
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -11,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings_store.h"
 #include "jobs/options.h"
+#include "settings/settings_store.h"
 #include "settings/settings_target.h"
 
 namespace ardunex::test {
@@ -84,7 +83,8 @@ class MemorySettingsStore : public SettingsStore {
   bool open = false;
 
   bool openKey(std::string_view, bool create) override {
-    if (!canOpen || (!keyExists && !create)) return false;
+    if (!canOpen || (!keyExists && !create))
+      return false;
     keyExists = open = true;
     return true;
   }
@@ -95,19 +95,23 @@ class MemorySettingsStore : public SettingsStore {
   bool valueExists(std::string_view name) const override { return readValue(name).has_value(); }
   std::optional<RegValue> readValue(std::string_view name) const override {
     for (const auto& [n, v] : values)
-      if (n == name) return v;
+      if (n == name)
+        return v;
     return std::nullopt;
   }
   bool writeValue(std::string_view name, const RegValue& value) override {
-    if (!open || name == refuseWriteOf) return false;
+    if (!open || name == refuseWriteOf)
+      return false;
     for (auto& [n, v] : values)
-      if (n == name) return v = value, true;
+      if (n == name)
+        return v = value, true;
     values.emplace_back(std::string(name), value);
     return true;
   }
   std::vector<std::string> names() const {
     std::vector<std::string> out;
-    for (const auto& entry : values) out.push_back(entry.first);
+    for (const auto& entry : values)
+      out.push_back(entry.first);
     return out;
   }
 };

@@ -21,9 +21,9 @@ using test::TempDir;
 constexpr double FIRST_SAVE = 45000.5;
 constexpr double LATER_SAVE = 46000.25;
 
-const std::vector<std::string> ALL_VALUES_IN_WRITE_ORDER = {
-    "WindowState", "Top",     "Left",   "Width",  "Height",   "TreeWidth", "AudioExt",
-    "VideoExt",    "Workdir", "EVOdir", "XPLdir", "Continue", "FastCheck", "Install"};
+const std::vector<std::string> ALL_VALUES_IN_WRITE_ORDER = {"WindowState", "Top",      "Left",      "Width",   "Height",
+                                                            "TreeWidth",   "AudioExt", "VideoExt",  "Workdir", "EVOdir",
+                                                            "XPLdir",      "Continue", "FastCheck", "Install"};
 
 /// The shared moved window with other extensions and a wider tree.
 FakeSettingsTarget movedWindow() {
@@ -111,7 +111,8 @@ TEST(SettingsPersistence, MaximisedCloseKeepsEarlierBounds) {
   EXPECT_EQ(restarted.height, 480);
   EXPECT_EQ(restarted.state, WindowState::Maximised);
   const auto applied = restarted.applied;
-  EXPECT_LT(std::find(applied.begin(), applied.end(), "Left"), std::find(applied.begin(), applied.end(), "WindowState"));
+  EXPECT_LT(std::find(applied.begin(), applied.end(), "Left"),
+            std::find(applied.begin(), applied.end(), "WindowState"));
 
   MemorySettingsStore firstCloseMaximised;
   RegWrite(firstCloseMaximised, maximised, PathState{});
@@ -170,8 +171,7 @@ TEST(SettingsPersistence, SizeIsClampedToTheWindowsOwnMinimum) {
     int minimumWindowHeight() const override { return 371; }
   };
   TempDir dir;
-  test::writeText(dir.file("settings.reg"),
-                  settingsFile("\"Width\"=dword:0000016c\r\n\"Height\"=dword:00000100\r\n"));
+  test::writeText(dir.file("settings.reg"), settingsFile("\"Width\"=dword:0000016c\r\n\"Height\"=dword:00000100\r\n"));
   FileSettingsStore store(dir.file("settings.reg"));
   ThinFramedTarget window;
   PathState paths;
@@ -212,8 +212,8 @@ TEST(SettingsPersistence, WrongTypeStopsReadingAtThatValue) {
     } catch (const SettingsError& e) {
       EXPECT_EQ(std::string(e.what()), c.message);
     }
-    EXPECT_EQ(window.width, 500);   // read before the failure
-    EXPECT_EQ(window.height, 400);  // read before the failure
+    EXPECT_EQ(window.width, 500);    // read before the failure
+    EXPECT_EQ(window.height, 400);   // read before the failure
     EXPECT_TRUE(window.fastTicked);  // after it: not read
     EXPECT_EQ(window.applied.back(), "Height");
   }

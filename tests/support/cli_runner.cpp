@@ -87,8 +87,7 @@ CliResult runProgram(const TempDir& dir, const std::string& program, const std::
   startup.hStdError = err;
   PROCESS_INFORMATION process{};
   CliResult result;
-  if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
+  if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
     ::WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     if (::GetExitCodeProcess(process.hProcess, &code))

@@ -11,7 +11,7 @@ namespace ardunex::test {
 
 MemoryInputFile::MemoryInputFile(std::string path, Bytes data, std::int64_t size, int* openCount,
                                  std::vector<std::size_t>* readSizes)
-  : m_path(std::move(path)), m_data(std::move(data)), m_openCount(openCount), m_readSizes(readSizes) {
+    : m_path(std::move(path)), m_data(std::move(data)), m_openCount(openCount), m_readSizes(readSizes) {
   m_size = size >= 0 ? size : static_cast<std::int64_t>(m_data.size());
   if (m_data.empty())
     m_size = 0;
@@ -32,8 +32,8 @@ std::size_t MemoryInputFile::read(std::uint8_t* buffer, std::size_t count) {
     throw StreamReadError();
   if (m_position == zeroReadAt || m_position >= m_size)
     return 0;
-  const auto total = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count),
-                                                                      m_size - m_position));
+  const auto total =
+      static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(count), m_size - m_position));
   std::size_t done = 0;
   while (done < total) {
     const auto at = static_cast<std::size_t>((m_position + static_cast<std::int64_t>(done)) %
@@ -47,7 +47,7 @@ std::size_t MemoryInputFile::read(std::uint8_t* buffer, std::size_t count) {
 }
 
 MemoryOutputFile::MemoryOutputFile(std::string path, Bytes& sink, int* openCount)
-  : m_path(std::move(path)), m_sink(sink), m_openCount(openCount) {
+    : m_path(std::move(path)), m_sink(sink), m_openCount(openCount) {
   if (m_openCount)
     ++*m_openCount;
 }
@@ -62,7 +62,8 @@ void MemoryOutputFile::append(const std::uint8_t* data, std::size_t count) {
   if (!m_open)
     throw StreamWriteError();
   if (failAfter >= 0 && static_cast<std::int64_t>(m_sink.size() + count) > failAfter) {
-    const auto fits = static_cast<std::size_t>(std::max<std::int64_t>(0, failAfter - static_cast<std::int64_t>(m_sink.size())));
+    const auto fits =
+        static_cast<std::size_t>(std::max<std::int64_t>(0, failAfter - static_cast<std::int64_t>(m_sink.size())));
     m_sink.insert(m_sink.end(), data, data + fits);
     throw StreamWriteError();
   }

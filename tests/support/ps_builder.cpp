@@ -78,7 +78,8 @@ Bytes PsBuilder::pesHeaderBytes(const PesHeader& h) {
     throw std::invalid_argument("PES header data too long");
 
   // '10', PES_scrambling_control, original_or_copy; flags; length
-  Bytes header{static_cast<std::uint8_t>(0x81 | (h.scrambling & 3) << 4), flags, static_cast<std::uint8_t>(data.size())};
+  Bytes header{static_cast<std::uint8_t>(0x81 | (h.scrambling & 3) << 4), flags,
+               static_cast<std::uint8_t>(data.size())};
   header.insert(header.end(), data.begin(), data.end());
   return header;
 }

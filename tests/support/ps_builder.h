@@ -20,9 +20,9 @@ struct PesHeader {
   std::uint8_t extFlags = 0;  // the PES extension flags byte when extension is set
   bool pstd = false;          // write a 2-byte P-STD buffer field (set extFlags bit 4 yourself or let the builder)
   int streamIdExtension =
-      -1;  // write PES_extension_field_length and this stream_id_extension (with the marker bit 0x80)
-  int scrambling = 0;            // PES_scrambling_control, 0-3
-  std::int64_t ptsValue = -1;    // the PTS to write instead of the running clock (33 bits)
+      -1;              // write PES_extension_field_length and this stream_id_extension (with the marker bit 0x80)
+  int scrambling = 0;  // PES_scrambling_control, 0-3
+  std::int64_t ptsValue = -1;  // the PTS to write instead of the running clock (33 bits)
 };
 
 /// Builds a program stream in memory; every add appends to bytes().

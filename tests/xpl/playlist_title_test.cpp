@@ -108,10 +108,10 @@ TEST(PlaylistTitle, TitleTimes) {
     int fps;
     std::int64_t ns;
   } good[] = {
-    {"00:12:40:05", 60, 760 * S + 83'333'333}, {"00:00:01:12", 24, 1 * S + S / 2},
-    {"00:00:00:01", 24, 41'666'667},           {"00:00:00:25", 50, S / 2},
-    {"00:00:00:29", 30, 966'666'667},          {"01:52:30:00", 60, (3600 + 52 * 60 + 30) * S},
-    {"123:00:00:00", 24, 123 * 3600 * S},      {"9999:59:59:59", 60, 35'999'999 * S + 983'333'333},
+      {"00:12:40:05", 60, 760 * S + 83'333'333}, {"00:00:01:12", 24, 1 * S + S / 2},
+      {"00:00:00:01", 24, 41'666'667},           {"00:00:00:25", 50, S / 2},
+      {"00:00:00:29", 30, 966'666'667},          {"01:52:30:00", 60, (3600 + 52 * 60 + 30) * S},
+      {"123:00:00:00", 24, 123 * 3600 * S},      {"9999:59:59:59", 60, 35'999'999 * S + 983'333'333},
   };
   for (const auto& c : good)
     EXPECT_EQ(titleTimeNs(c.text, c.fps), c.ns) << c.text << " at " << c.fps;
@@ -120,16 +120,27 @@ TEST(PlaylistTitle, TitleTimes) {
     const char* text;
     int fps;
   } bad[] = {
-    {"1:2", 60},          {"00:00:00:99", 24}, {"00:00:00:24", 24}, {"text", 60},        {"", 60},
-    {"00:60:00:00", 60}, {"00:00:60:00", 60}, {"00:00:00", 60},    {"00:00:00:00:00", 60}, {" 00:00:00:00", 60},
-    {"00:00:00:0", 60},  {"00:00:00:005", 60}, {"00:00:-1:00", 60}, {"0:00:00:00", 60},
-    {"99999999999999999999:00:00:00", 60},
+      {"1:2", 60},
+      {"00:00:00:99", 24},
+      {"00:00:00:24", 24},
+      {"text", 60},
+      {"", 60},
+      {"00:60:00:00", 60},
+      {"00:00:60:00", 60},
+      {"00:00:00", 60},
+      {"00:00:00:00:00", 60},
+      {" 00:00:00:00", 60},
+      {"00:00:00:0", 60},
+      {"00:00:00:005", 60},
+      {"00:00:-1:00", 60},
+      {"0:00:00:00", 60},
+      {"99999999999999999999:00:00:00", 60},
   };
   for (const auto& c : bad)
     EXPECT_FALSE(titleTimeNs(c.text, c.fps)) << c.text << " at " << c.fps;
 
   for (const auto& [text, rate] : std::vector<std::pair<std::string, int>>{
-         {"60fps", 60}, {"50fps", 50}, {"30fps", 30}, {"24fps", 24}, {"", 60}, {"24FPS", 24}})
+           {"60fps", 60}, {"50fps", 50}, {"30fps", 30}, {"24fps", 24}, {"", 60}, {"24FPS", 24}})
     EXPECT_EQ(timeBaseRate(text), rate) << text;
   for (const char* text : {"fps", "0fps", "-24fps", "24 fps", "24", "sixtyfps", "99999999999fps"})
     EXPECT_FALSE(timeBaseRate(text)) << text;
@@ -137,27 +148,27 @@ TEST(PlaylistTitle, TitleTimes) {
 
 TEST(PlaylistTitle, XmlReferencesAndUtf8) {
   const std::pair<std::string, std::string> references[] = {
-    {"A &amp; B", "A & B"},
-    {"&lt;&gt;&quot;&apos;", "<>\"'"},
-    {"Caf&#233; &#xE9;&#XE9;", "Caf\xC3\xA9 \xC3\xA9\xC3\xA9"},
-    {"&#x1F600;", "\xF0\x9F\x98\x80"},
-    {"&amp;amp;", "&amp;"},  // one level of decoding only
-    {"line&#10;break&#9;tab", "line break tab"},
-    {"&bogus; &amp &#; &#x; &#0; &#xD800; &#99999999;", "&bogus; &amp &#; &#x; &#0; &#xD800; &#99999999;"},
-    {"plain \xC3\xA9", "plain \xC3\xA9"},
+      {"A &amp; B", "A & B"},
+      {"&lt;&gt;&quot;&apos;", "<>\"'"},
+      {"Caf&#233; &#xE9;&#XE9;", "Caf\xC3\xA9 \xC3\xA9\xC3\xA9"},
+      {"&#x1F600;", "\xF0\x9F\x98\x80"},
+      {"&amp;amp;", "&amp;"},  // one level of decoding only
+      {"line&#10;break&#9;tab", "line break tab"},
+      {"&bogus; &amp &#; &#x; &#0; &#xD800; &#99999999;", "&bogus; &amp &#; &#x; &#0; &#xD800; &#99999999;"},
+      {"plain \xC3\xA9", "plain \xC3\xA9"},
   };
   for (const auto& [in, out] : references)
     EXPECT_EQ(decodeXmlReferences(in), out) << in;
 
   const std::string REPLACEMENT = "\xEF\xBF\xBD";
   const std::pair<std::string, std::string> utf8[] = {
-    {"abc", "abc"},
-    {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
-    {"Caf\xE9", "Caf" + REPLACEMENT},                          // Latin-1
-    {"\xC0\xAF", REPLACEMENT + REPLACEMENT},                   // overlong
-    {"\xE2\x82", REPLACEMENT + REPLACEMENT},                   // cut short
-    {"\xED\xA0\x80", REPLACEMENT + REPLACEMENT + REPLACEMENT},  // a surrogate
-    {"\xF4\x90\x80\x80", REPLACEMENT + REPLACEMENT + REPLACEMENT + REPLACEMENT},  // above U+10FFFF
+      {"abc", "abc"},
+      {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+      {"Caf\xE9", "Caf" + REPLACEMENT},                                             // Latin-1
+      {"\xC0\xAF", REPLACEMENT + REPLACEMENT},                                      // overlong
+      {"\xE2\x82", REPLACEMENT + REPLACEMENT},                                      // cut short
+      {"\xED\xA0\x80", REPLACEMENT + REPLACEMENT + REPLACEMENT},                    // a surrogate
+      {"\xF4\x90\x80\x80", REPLACEMENT + REPLACEMENT + REPLACEMENT + REPLACEMENT},  // above U+10FFFF
   };
   for (const auto& [in, out] : utf8)
     EXPECT_EQ(validUtf8(in), out);
@@ -169,9 +180,9 @@ TEST(PlaylistTitle, LanguageCodes) {
     const char* code;
     const char* iso639_2;
   } cases[] = {
-    {"en:00", "en", "eng"}, {"fr:01", "fr", "fre"}, {"de", "de", "ger"}, {"JA:00", "ja", "jpn"},
-    {"zh", "zh", "chi"},    {"eng", "eng", "eng"},  {"qq:00", "qq", "und"}, {"", "", "und"},
-    {"e", "", "und"},       {"1a:00", "", "und"},   {"engl", "", "und"},  {"*", "", "und"},
+      {"en:00", "en", "eng"}, {"fr:01", "fr", "fre"}, {"de", "de", "ger"},    {"JA:00", "ja", "jpn"},
+      {"zh", "zh", "chi"},    {"eng", "eng", "eng"},  {"qq:00", "qq", "und"}, {"", "", "und"},
+      {"e", "", "und"},       {"1a:00", "", "und"},   {"engl", "", "und"},    {"*", "", "und"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(languageCode(c.langcode), c.code) << c.langcode;

@@ -26,26 +26,25 @@ TEST(XplReader, TagLinesDoNotDependOnHowTheTextIsCut) {
     Lines expected;
   };
   const Case cases[] = {
-    {"nesting",
-     "<?xml version=\"1.0\"?>\n<Playlist>\n <MediaAttributeList>\n  <VideoAttributeItem index=\"1\"/>\n </MediaAttributeList>\n"
-     "</Playlist>\n",
-     {"<?xml version=\"1.0\"?>", "<Playlist>", "  <MediaAttributeList>", "    <VideoAttributeItem index=\"1\"/>",
-      "  </MediaAttributeList>", "</Playlist>"}},
-    {"tag over two physical lines", "<Title\r\n  displayName=\"x\">",
-     {"<Title   displayName=\"x\">"}},
-    {"control bytes collapse only against a space", "<A\t\tb\r\nc \n>", {"<A b c >"}},
-    {"element content is dropped", "<a><b>text here</b></a>", {"<a>", "  <b>", "  </b>", "</a>"}},
-    {"a > in element content", "<a>x > y</a>", {"<a>", "  ", "</a>"}},
-    {"a > at depth 0", "a > b", {""}},
-    {"comment keeps the indentation", "<a><!-- note --><b/></a>",
-     {"<a>", "  <!-- note -->", "  <b/>", "</a>"}},
-    {"processing instruction keeps the indentation", "<a><?pi x?><b/></a>",
-     {"<a>", "  <?pi x?>", "  <b/>", "</a>"}},
-    {"doctype deepens what follows", "<!DOCTYPE Playlist><Playlist></Playlist>",
-     {"<!DOCTYPE Playlist>", "  <Playlist>", "  </Playlist>"}},
-    {"8-bit and UTF-8 bytes stay", "<a d=\"\xC3\xA9\xE9\x80\"/>", {"<a d=\"\xC3\xA9\xE9\x80\"/>"}},
-    // More closing than opening tags: no indentation, and the closing tag stays whole.
-    {"negative depth", "</a></b><c>", {"</a>", "</b>", "<c>"}},
+      {"nesting",
+       "<?xml version=\"1.0\"?>\n<Playlist>\n <MediaAttributeList>\n  <VideoAttributeItem index=\"1\"/>\n "
+       "</MediaAttributeList>\n"
+       "</Playlist>\n",
+       {"<?xml version=\"1.0\"?>", "<Playlist>", "  <MediaAttributeList>", "    <VideoAttributeItem index=\"1\"/>",
+        "  </MediaAttributeList>", "</Playlist>"}},
+      {"tag over two physical lines", "<Title\r\n  displayName=\"x\">", {"<Title   displayName=\"x\">"}},
+      {"control bytes collapse only against a space", "<A\t\tb\r\nc \n>", {"<A b c >"}},
+      {"element content is dropped", "<a><b>text here</b></a>", {"<a>", "  <b>", "  </b>", "</a>"}},
+      {"a > in element content", "<a>x > y</a>", {"<a>", "  ", "</a>"}},
+      {"a > at depth 0", "a > b", {""}},
+      {"comment keeps the indentation", "<a><!-- note --><b/></a>", {"<a>", "  <!-- note -->", "  <b/>", "</a>"}},
+      {"processing instruction keeps the indentation", "<a><?pi x?><b/></a>", {"<a>", "  <?pi x?>", "  <b/>", "</a>"}},
+      {"doctype deepens what follows",
+       "<!DOCTYPE Playlist><Playlist></Playlist>",
+       {"<!DOCTYPE Playlist>", "  <Playlist>", "  </Playlist>"}},
+      {"8-bit and UTF-8 bytes stay", "<a d=\"\xC3\xA9\xE9\x80\"/>", {"<a d=\"\xC3\xA9\xE9\x80\"/>"}},
+      // More closing than opening tags: no indentation, and the closing tag stays whole.
+      {"negative depth", "</a></b><c>", {"</a>", "</b>", "<c>"}},
   };
   for (const Case& c : cases) {
     for (const std::size_t block : {std::size_t{1}, std::size_t{2}, std::size_t{7}, c.text.size()}) {
@@ -71,22 +70,22 @@ TEST(XplReader, CollectsCodecsOfAttributeItems) {
   CodecTables codecs;
   codecs.AudioCodecTable[3] = "kept";
   const std::string text =
-    "<MediaAttributeList>\n"
-    "<VideoAttributeItem index=\"2\" codec=\"MPEG-2\"/>\n"
-    "<VideoAttributeItem index=\"2\" codec=\"VC-1\"/>\n"
-    "<AudioAttributeItem index=\"1\" codec=\"DD+\"/>\n"
-    "<AudioAttributeItem index=\"8\" codec=\"MLP\"/>\n"
-    "<AudioAttributeItem index=\"0\" codec=\"zero\"/>\n"
-    "<AudioAttributeItem index=\"9\" codec=\"nine\"/>\n"
-    "<AudioAttributeItem index=\"-1\" codec=\"minus\"/>\n"
-    "<SubpictureAttributeItem index=\"$3\" codec=\"8bitRLE\"/>\n"
-    "<videoattributeitem index=\"5\" codec=\"lower case\"/>\n"
-    "</MediaAttributeList>\n";
+      "<MediaAttributeList>\n"
+      "<VideoAttributeItem index=\"2\" codec=\"MPEG-2\"/>\n"
+      "<VideoAttributeItem index=\"2\" codec=\"VC-1\"/>\n"
+      "<AudioAttributeItem index=\"1\" codec=\"DD+\"/>\n"
+      "<AudioAttributeItem index=\"8\" codec=\"MLP\"/>\n"
+      "<AudioAttributeItem index=\"0\" codec=\"zero\"/>\n"
+      "<AudioAttributeItem index=\"9\" codec=\"nine\"/>\n"
+      "<AudioAttributeItem index=\"-1\" codec=\"minus\"/>\n"
+      "<SubpictureAttributeItem index=\"$3\" codec=\"8bitRLE\"/>\n"
+      "<videoattributeitem index=\"5\" codec=\"lower case\"/>\n"
+      "</MediaAttributeList>\n";
   readText(text, codecs, 5);
   const CodecTables expected{
-    {"", "VC-1", "", "", "", "", "", ""},
-    {"DD+", "", "", "kept", "", "", "", "MLP"},
-    {"", "", "8bitRLE", "", "", "", "", ""},
+      {"", "VC-1", "", "", "", "", "", ""},
+      {"DD+", "", "", "kept", "", "", "", "MLP"},
+      {"", "", "8bitRLE", "", "", "", "", ""},
   };
   EXPECT_EQ(codecs.VideoCodecTable, expected.VideoCodecTable);
   EXPECT_EQ(codecs.AudioCodecTable, expected.AudioCodecTable);
@@ -98,14 +97,15 @@ TEST(XplReader, ItemWithoutIndexFailsAfterItsLine) {
   Lines lines;
   XplReader reader(lines, codecs);
   const std::string text =
-    "<a><AudioAttributeItem index=\"1\" codec=\"DD\"/><AudioAttributeItem codec=\"DTS\"/><b/></a>";
+      "<a><AudioAttributeItem index=\"1\" codec=\"DD\"/><AudioAttributeItem codec=\"DTS\"/><b/></a>";
   try {
     reader.feed(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     FAIL() << "no failure";
   } catch (const ConvertError& e) {
     EXPECT_STREQ(e.what(), "'' is not a valid integer value");
   }
-  EXPECT_EQ(lines, (Lines{"<a>", "  <AudioAttributeItem index=\"1\" codec=\"DD\"/>", "  <AudioAttributeItem codec=\"DTS\"/>"}));
+  EXPECT_EQ(lines, (Lines{"<a>", "  <AudioAttributeItem index=\"1\" codec=\"DD\"/>",
+                          "  <AudioAttributeItem codec=\"DTS\"/>"}));
   EXPECT_EQ(codecs.AudioCodecTable[0], "DD");
 }
 

@@ -49,23 +49,23 @@ struct TitleViewTest : ::testing::Test {
 
 Lines threeTitles() {
   return {
-    "<Playlist>",
-    "  <TitleSet>",
-    "    <Title id=\"T1\" displayName=\"Logo\" titleDuration=\"00:00:10:00\">",
-    "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/LOGO.MAP\">",
-    "      </PrimaryAudioVideoClip>",
-    "    </Title>",
-    "    <Title id=\"T2\" displayName=\"Feature\" titleDuration=\"01:30:00:00\">",
-    "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
-    "        <Video track=\"1\" mediaAttr=\"1\"/>",
-    "      </PrimaryAudioVideoClip>",
-    "    </Title>",
-    "    <Title id=\"T3\" displayName=\"Extras\" titleDuration=\"00:20:00:00\">",
-    "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
-    "      </PrimaryAudioVideoClip>",
-    "    </Title>",
-    "  </TitleSet>",
-    "</Playlist>",
+      "<Playlist>",
+      "  <TitleSet>",
+      "    <Title id=\"T1\" displayName=\"Logo\" titleDuration=\"00:00:10:00\">",
+      "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/LOGO.MAP\">",
+      "      </PrimaryAudioVideoClip>",
+      "    </Title>",
+      "    <Title id=\"T2\" displayName=\"Feature\" titleDuration=\"01:30:00:00\">",
+      "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
+      "        <Video track=\"1\" mediaAttr=\"1\"/>",
+      "      </PrimaryAudioVideoClip>",
+      "    </Title>",
+      "    <Title id=\"T3\" displayName=\"Extras\" titleDuration=\"00:20:00:00\">",
+      "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
+      "      </PrimaryAudioVideoClip>",
+      "    </Title>",
+      "  </TitleSet>",
+      "</Playlist>",
   };
 }
 
@@ -104,13 +104,14 @@ TEST_F(TitleViewTest, WithoutAnAnchorNothingIsShown) {
 
 TEST_F(TitleViewTest, TrimsToTheNearestEndTag) {
   // The title's own end tag is missing: the title set's end tag ends it.
-  Lines lines = {"<TitleSet>", "  <Title displayName=\"A\">", "    <Clip src=\"FEATURE_1.MAP\"/>",
-                 "  </TitleSet>", "<Other/>"};
+  Lines lines = {"<TitleSet>", "  <Title displayName=\"A\">", "    <Clip src=\"FEATURE_1.MAP\"/>", "  </TitleSet>",
+                 "<Other/>"};
   showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_EQ(lines, (Lines{"  <Title displayName=\"A\">", "    <Clip src=\"FEATURE_1.MAP\"/>", "  </TitleSet>"}));
 
   // No end tag at all, and the title on line 0: every line stays, to the end of the file.
-  lines = {"<Title displayName=\"A\">", "  <Clip src=\"FEATURE_1.MAP\"/>", "  <Chapter titleTimeBegin=\"1\" displayName=\"c\"/>"};
+  lines = {"<Title displayName=\"A\">", "  <Clip src=\"FEATURE_1.MAP\"/>",
+           "  <Chapter titleTimeBegin=\"1\" displayName=\"c\"/>"};
   const Lines whole = lines;
   showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_EQ(lines, whole);
@@ -119,23 +120,23 @@ TEST_F(TitleViewTest, TrimsToTheNearestEndTag) {
 
 TEST_F(TitleViewTest, LabelsTracksAndListsEachNumberOnce) {
   Lines lines = {
-    "<Title displayName=\"Main\" titleDuration=\"01:00:00:00\">",
-    "  <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
-    "    <Video track=\"1\" mediaAttr=\"1\"/>",
-    "    <Video track=\"2\" mediaAttr=\"1\"/>",
-    "    <Audio track=\"1\" streamNumber=\"3\" mediaAttr=\"2\" description=\"English\"/>",
-    "    <Audio track=\"2\" streamNumber=\"3\" mediaAttr=\"1\" description=\"Again\"/>",
-    "    <Subtitle track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" description=\"English\"/>",
-    "  </PrimaryAudioVideoClip>",
-    "  <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_2.MAP\">",
-    "    <Video track=\"1\" mediaAttr=\"1\"/>",
-    "    <Audio track=\"1\" streamNumber=\"16\" mediaAttr=\"4\" description=\"Empty entry\"/>",
-    "    <Subtitle track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" description=\"Repeated\"/>",
-    "  </PrimaryAudioVideoClip>",
-    "  <ChapterList>",
-    "    <Chapter displayName=\"Chapter 2\" titleTimeBegin=\"00:05:12:00\"/>",
-    "  </ChapterList>",
-    "</Title>",
+      "<Title displayName=\"Main\" titleDuration=\"01:00:00:00\">",
+      "  <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
+      "    <Video track=\"1\" mediaAttr=\"1\"/>",
+      "    <Video track=\"2\" mediaAttr=\"1\"/>",
+      "    <Audio track=\"1\" streamNumber=\"3\" mediaAttr=\"2\" description=\"English\"/>",
+      "    <Audio track=\"2\" streamNumber=\"3\" mediaAttr=\"1\" description=\"Again\"/>",
+      "    <Subtitle track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" description=\"English\"/>",
+      "  </PrimaryAudioVideoClip>",
+      "  <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_2.MAP\">",
+      "    <Video track=\"1\" mediaAttr=\"1\"/>",
+      "    <Audio track=\"1\" streamNumber=\"16\" mediaAttr=\"4\" description=\"Empty entry\"/>",
+      "    <Subtitle track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" description=\"Repeated\"/>",
+      "  </PrimaryAudioVideoClip>",
+      "  <ChapterList>",
+      "    <Chapter displayName=\"Chapter 2\" titleTimeBegin=\"00:05:12:00\"/>",
+      "  </ChapterList>",
+      "</Title>",
   };
   showXplTitle(lines, codecs, "FEATURE_1", slots, window);
 
@@ -143,8 +144,8 @@ TEST_F(TitleViewTest, LabelsTracksAndListsEachNumberOnce) {
   EXPECT_EQ(texts(root("Audio")), (Lines{"Stream 2: English.DDP", "Stream 15: Empty entry."}));
   EXPECT_EQ(texts(root("Subtitle")), Lines{"Stream 0: English.X"});
   EXPECT_EQ(texts(root("Chapter")), Lines{"00:05:12:00: Chapter 2"});
-  EXPECT_EQ(window.logLines, (Lines{"VC-1.stream.0", "VC-1.stream.0", "DDP.stream.2.English",
-                                    "Stream 0: English.X", ".stream.15.Empty entry"}));
+  EXPECT_EQ(window.logLines, (Lines{"VC-1.stream.0", "VC-1.stream.0", "DDP.stream.2.English", "Stream 0: English.X",
+                                    ".stream.15.Empty entry"}));
 
   struct Box {
     int box;
@@ -168,16 +169,16 @@ TEST_F(TitleViewTest, LabelsTracksAndListsEachNumberOnce) {
 
 TEST_F(TitleViewTest, NumbersOutsideTheTablesTouchNothing) {
   Lines lines = {
-    "<Title displayName=\"Main\">",
-    "  <Clip src=\"FEATURE_1.MAP\"/>",
-    "  <Video track=\"0\" mediaAttr=\"1\"/>",
-    "  <Video track=\"17\" mediaAttr=\"bad\"/>",
-    "  <Audio streamNumber=\"17\" mediaAttr=\"1\" description=\"Too high\"/>",
-    "  <Audio streamNumber=\"-2147483648\" mediaAttr=\"1\" description=\"Negative\"/>",
-    "  <Subtitle streamNumber=\"0\" mediaAttr=\"1\" description=\"Zero\"/>",
-    "  <Audio streamNumber=\"1\" mediaAttr=\"9\" description=\"Beyond the codecs\"/>",
-    "  <Subtitle streamNumber=\"2\" mediaAttr=\"0\" description=\"Before the codecs\"/>",
-    "</Title>",
+      "<Title displayName=\"Main\">",
+      "  <Clip src=\"FEATURE_1.MAP\"/>",
+      "  <Video track=\"0\" mediaAttr=\"1\"/>",
+      "  <Video track=\"17\" mediaAttr=\"bad\"/>",
+      "  <Audio streamNumber=\"17\" mediaAttr=\"1\" description=\"Too high\"/>",
+      "  <Audio streamNumber=\"-2147483648\" mediaAttr=\"1\" description=\"Negative\"/>",
+      "  <Subtitle streamNumber=\"0\" mediaAttr=\"1\" description=\"Zero\"/>",
+      "  <Audio streamNumber=\"1\" mediaAttr=\"9\" description=\"Beyond the codecs\"/>",
+      "  <Subtitle streamNumber=\"2\" mediaAttr=\"0\" description=\"Before the codecs\"/>",
+      "</Title>",
   };
   showXplTitle(lines, codecs, "FEATURE_1", slots, window);
   EXPECT_TRUE(texts(root("Video")).empty());
@@ -197,9 +198,13 @@ TEST_F(TitleViewTest, AFailedNumberKeepsWhatWasShown) {
                         Case{"  <Audio streamNumber=\"3\" mediaAttr=\"\"/>", true}}) {
     FakeWindow fresh;
     window = fresh;
-    Lines lines = {"<Title displayName=\"Main\">", "  <Clip src=\"FEATURE_1.MAP\"/>",
-                   "  <Audio streamNumber=\"1\" mediaAttr=\"2\" description=\"English\"/>", c.badLine,
-                   "  <Chapter displayName=\"never\"/>", "</Title>", "<After/>"};
+    Lines lines = {"<Title displayName=\"Main\">",
+                   "  <Clip src=\"FEATURE_1.MAP\"/>",
+                   "  <Audio streamNumber=\"1\" mediaAttr=\"2\" description=\"English\"/>",
+                   c.badLine,
+                   "  <Chapter displayName=\"never\"/>",
+                   "</Title>",
+                   "<After/>"};
     EXPECT_THROW(showXplTitle(lines, codecs, "FEATURE_1", slots, window), ConvertError);
     EXPECT_EQ(lines.size(), 6u);
     EXPECT_EQ(texts(root("Audio")), Lines{"Stream 0: English.DDP"});
