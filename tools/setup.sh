@@ -18,7 +18,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev
 if [ "$action" = test ]; then
   packages+=(ffmpeg mkvtoolnix clang libclang-rt-14-dev desktop-file-utils shared-mime-info)
   if [ "$full" = true ]; then
-    packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev)
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev clang-format clang-tidy)
   fi
 fi
 
@@ -60,6 +60,8 @@ case "$action" in
     build_preset dev
     test_preset dev
     if [ "$full" = true ]; then
+      # Layout and a small set of clang-tidy checks, over the dev build's compile commands.
+      "$top/tools/check-style.sh" "$top/build"
       build_preset asan
       test_preset asan
       if [ -x "$top/fuzz/run-all.sh" ]; then

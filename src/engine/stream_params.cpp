@@ -566,11 +566,10 @@ Hit readMpegAudio(Bytes d, std::size_t p, StreamParams& out) {
   const int rate = MPA_RATES[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
   const int padding = (h[2] >> 1) & 1;
   const int kbps = MPA_KBPS[version == 3 ? layer - 1 : (layer == 1 ? 3 : 4)][bitrateIndex];
-  std::size_t frameBytes = 0;
-  if (layer == 1)
-    frameBytes = static_cast<std::size_t>((12000 * kbps / rate + padding) * 4);
-  else
-    frameBytes = static_cast<std::size_t>((layer == 3 && version != 3 ? 72000 : 144000) * kbps / rate + padding);
+  // At most 144000 * 448 kbit/s: the sizes fit an int.
+  const int slotBytes = layer == 1 ? (12000 * kbps / rate + padding) * 4
+                                   : (layer == 3 && version != 3 ? 72000 : 144000) * kbps / rate + padding;
+  const auto frameBytes = static_cast<std::size_t>(slotBytes);
   // A free-format frame (bitrate_index 0) has no size the header tells: it counts only at the start.
   if (p != 0) {
     if (frameBytes == 0)

@@ -49,7 +49,8 @@ int bytesPerOutputSample(int bits) { return bits == 16 ? 2 : 3; }
 
 std::size_t groupBytes(const LpcmFormat& format) {
   const int samples = samplesPerGroup(format.channels);
-  return static_cast<std::size_t>(samples * 2 + (format.bits == 24 ? samples : samples / 2));
+  const int bytes = samples * 2 + (format.bits == 24 ? samples : samples / 2);
+  return static_cast<std::size_t>(bytes);
 }
 
 std::size_t blockBytes(const LpcmFormat& format) {

@@ -299,7 +299,7 @@ void Session::bDemuxClick() {
   run.InputFile = m_fileSystem.openRead(evoPath);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
 
-  const std::string videoExt = m_window.videoExt();
+  std::string videoExt = m_window.videoExt();
   const std::string audioExt = m_window.audioExt();
   const bool delayNames = m_window.optionOn(Option::DelayNames);
   auto nameFor = [&](int box, const std::string& ext) {

@@ -170,6 +170,7 @@ std::vector<std::uint8_t> doubleBytes(double value) {
   std::uint64_t bits = 0;
   std::memcpy(&bits, &value, sizeof bits);
   std::vector<std::uint8_t> bytes;
+  bytes.reserve(sizeof bits);
   for (int i = 0; i < 8; ++i)
     bytes.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
   return bytes;

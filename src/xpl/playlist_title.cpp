@@ -345,7 +345,7 @@ std::string languageCode(std::string_view code) {
 }
 
 std::string iso639_2(std::string_view code) {
-  const std::string letters = languageCode(code);
+  std::string letters = languageCode(code);
   if (letters.size() == 3)
     return letters;
   if (letters.empty())
