@@ -279,7 +279,7 @@ void TfMain::createOptionsPage(QWidget* page) {
     label->adjustSize();
     label->move(scaled(left), scaled(top));
   };
-  auto addEdit = [this, group](const char* name, const char* text, QRect rect) {
+  auto addEdit = [group](const char* name, const char* text, QRect rect) {
     auto* edit = new QLineEdit(QString::fromLatin1(text), group);
     edit->setObjectName(QString::fromLatin1(name));
     edit->setGeometry(rect);
