@@ -21,8 +21,10 @@ inline constexpr std::uint8_t PROGRAM_STREAM_MAP = 0xBC;
 inline constexpr std::uint8_t PRIVATE_STREAM_1 = 0xBD;
 inline constexpr std::uint8_t PADDING_STREAM = 0xBE;
 inline constexpr std::uint8_t PRIVATE_STREAM_2 = 0xBF;
+// MPEG audio 0xC0-0xCF. The ids 0xD0-0xDF are not recognised: their packets are not passed over by their
+// length, so that a false start code in damaged bytes cannot hide the packets behind it.
 inline constexpr std::uint8_t MPEG_AUDIO_FIRST = 0xC0;
-inline constexpr std::uint8_t MPEG_AUDIO_LAST = 0xDF;
+inline constexpr std::uint8_t MPEG_AUDIO_LAST = 0xCF;
 inline constexpr std::uint8_t MPEG2_VIDEO_0 = 0xE0;
 inline constexpr std::uint8_t MPEG2_VIDEO_1 = 0xE1;
 inline constexpr std::uint8_t AVC_VIDEO_0 = 0xE2;

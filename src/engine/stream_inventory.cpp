@@ -35,7 +35,7 @@ constexpr CodeRange CODE_RANGES[] = {
     {VC1_STREAM_0, VC1_STREAM_1, EXTENDED_STREAM_ID, StreamKind::Video, StreamCoding::Vc1, "VC-1", "VC-1", 0xFF,
      VC1_STREAM_0},
     {MPEG_AUDIO_FIRST, MPEG_AUDIO_LAST, MPEG_AUDIO_FIRST, StreamKind::Audio, StreamCoding::MpegAudio, "MPA",
-     "MPEG audio", 0x1F, 0},
+     "MPEG audio", 15, 0},
     {StreamInventory::SUB_STREAM + AC3_FIRST, StreamInventory::SUB_STREAM + AC3_FIRST + 7, PRIVATE_STREAM_1,
      StreamKind::Audio, StreamCoding::Ac3, "DD", "Dolby Digital", 7, 0},
     {StreamInventory::SUB_STREAM + DTSHD_FIRST, StreamInventory::SUB_STREAM + DTSHD_FIRST + 7, PRIVATE_STREAM_1,

@@ -19,11 +19,11 @@ enum class StreamKind { Video, Audio, Subpicture };
 
 /// One elementary stream, keyed by its own code.
 struct StreamRecord {
-  /// The stream's own code: stream_id 0xE0-0xE3 or 0xC0-0xDF (MPEG audio), stream_id_extension 0x55/0x56
+  /// The stream's own code: stream_id 0xE0-0xE3 or 0xC0-0xCF (MPEG audio), stream_id_extension 0x55/0x56
   /// (VC-1), or 0x100 + private_stream_1 sub-stream id (audio 0x80-0xCF, subpicture 0x20-0x3F), so that
   /// the MPEG audio stream 0xC0 and the Dolby Digital Plus sub-stream 0xC0 stay apart.
   int code = -1;
-  /// The stream_id of the packets carrying it (0xBD, 0xFD, 0xC0-0xDF, 0xE0-0xE3).
+  /// The stream_id of the packets carrying it (0xBD, 0xFD, 0xC0-0xCF, 0xE0-0xE3).
   int streamId = -1;
   StreamKind kind = StreamKind::Video;
   StreamCoding coding = StreamCoding::Mpeg2Video;

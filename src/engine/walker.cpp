@@ -1018,7 +1018,7 @@ void Walker::write(const std::uint8_t* data, std::size_t count) {
       writer->append(data, count);
     return;
   }
-  // MPEG audio (0xC0-0xDF) claims no slot and is written only to a box of its own.
+  // MPEG audio (0xC0-0xCF) claims no slot and is written only to a box of its own.
   if (!file || !m_window.boxChecked(box))
     return;
   // The first write ties the file to the stream that claimed the slot; a second part that meets another
