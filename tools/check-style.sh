@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# Fails when a source file differs from clang-format's layout or clang-tidy finds anything.
+# Fails when a source file lacks its licence line, differs from clang-format's layout or clang-tidy finds
+# anything.
 #   tools/check-style.sh BUILD_DIR   (a configured build folder with compile_commands.json)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:?usage: tools/check-style.sh BUILD_DIR}
 cd "$top"
+
+tools/spdx.sh check
 
 mapfile -t sources < <(git ls-files '*.cpp' '*.h')
 echo "clang-format: ${#sources[@]} files"

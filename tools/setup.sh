@@ -18,7 +18,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev
 if [ "$action" = test ]; then
   packages+=(ffmpeg mkvtoolnix clang libclang-rt-14-dev desktop-file-utils shared-mime-info)
   if [ "$full" = true ]; then
-    packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev clang-format clang-tidy)
+    packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian appstream clang-format clang-tidy)
   fi
 fi
 
@@ -67,15 +67,34 @@ case "$action" in
       if [ -x "$top/fuzz/run-all.sh" ]; then
         "$top/fuzz/run-all.sh" "$top/build-fuzz"
       fi
-      # The core, ardunex-cli.exe and the core's tests for Windows, run by wine in a prefix of their own.
+      # The core, ardunex-cli.exe and the core's tests for Windows, run by wine in a prefix of their own, and
+      # the zip of ardunex-cli.exe with its licences.
       build_preset windows
       test_preset windows
-      # The Debian package of the dev build: it must name the libraries it needs.
+      (cd "$top/build-windows" && cpack -G ZIP -B "$top/build-windows/package" >/dev/null)
+      zip=$(ls "$top"/build-windows/package/ardunex-*-win64.zip)
+      listing=$(cmake -E tar tvf "$zip")
+      echo "$zip:" && echo "$listing"
+      for entry in bin/ardunex-cli.exe README.md LICENSE.txt licenses/gcc-runtime.txt licenses/GPL-3.txt \
+        licenses/mingw-w64.txt licenses/nlohmann-json.txt; do
+        grep -q "/$entry\$" <<<"$listing" || { echo "$zip: no $entry" >&2; exit 1; }
+      done
+      # The Debian package of the dev build: it must name the libraries it needs, lintian must find neither
+      # an error nor a warning, and its menu entry and AppStream metadata must be valid.
       (cd "$top/build" && cpack -G DEB -B "$top/build/package" >/dev/null)
       deb=$(ls "$top"/build/package/ardunex_*.deb)
       info=$(dpkg-deb -I "$deb")
-      grep -E '^ (Package|Version|Architecture|Depends):' <<<"$info"
+      grep -E '^ (Package|Version|Architecture|Section|Depends|Recommends):' <<<"$info"
       grep -q '^ Depends:.*libqt6widgets6' <<<"$info" || { echo "$deb: no Qt in Depends" >&2; exit 1; }
+      grep -q '^ Recommends:.*mkvtoolnix' <<<"$info" || { echo "$deb: no mkvtoolnix in Recommends" >&2; exit 1; }
+      lintian --fail-on error,warning "$deb"
+      echo "lintian: clean"
+      tree=$(mktemp -d)
+      dpkg-deb -x "$deb" "$tree"
+      desktop-file-validate "$tree"/usr/share/applications/ardunex.desktop
+      appstreamcli validate --no-net "$tree"/usr/share/metainfo/*.metainfo.xml
+      appstreamcli validate-tree --no-net "$tree"
+      rm -rf "$tree"
     fi
     ;;
   *)

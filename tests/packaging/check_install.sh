@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs a build into a temporary prefix and checks what a desktop finds there: the programs, the menu
 # entry (as desktop-file-validate reads it), the MIME type of .EVO files (as update-mime-database builds it),
-# the icons and the manual pages. Exits 77 (skipped) when the desktop tools are not installed.
+# the icons, the AppStream metadata, the compressed manual pages, the copyright file and the changelog. Exits
+# 77 (skipped) when the desktop tools are not installed.
 #   check_install.sh BUILD-FOLDER WITH-WINDOW(ON|OFF)
 set -eu
 build=$1
@@ -18,12 +19,12 @@ expect() {
     [ -f "$prefix/$file" ] || { echo "missing: $file"; exit 1; }
   done
 }
-expect bin/ardunex-cli share/man/man1/ardunex-cli.1
+expect bin/ardunex-cli share/man/man1/ardunex-cli.1.gz share/doc/ardunex/copyright share/doc/ardunex/changelog.gz
 [ -x "$prefix/bin/ardunex-cli" ] || { echo "bin/ardunex-cli is not executable"; exit 1; }
 [ "$window" = ON ] || exit 0
 
-expect bin/ardunex share/man/man1/ardunex.1 share/applications/ardunex.desktop share/mime/packages/ardunex.xml \
-  share/icons/hicolor/scalable/apps/ardunex.svg
+expect bin/ardunex share/man/man1/ardunex.1.gz share/applications/ardunex.desktop share/mime/packages/ardunex.xml \
+  share/icons/hicolor/scalable/apps/ardunex.svg share/metainfo/org.ardunex.ardunex.metainfo.xml
 for size in 16 32 48 64 128 256; do
   expect "share/icons/hicolor/${size}x${size}/apps/ardunex.png"
 done
