@@ -213,11 +213,14 @@ void ChildProcess::kill() {
 }
 
 std::optional<FileStamp> fileStamp(const std::string& path) {
-  struct _stat64 st {};
-  if (::_wstat64(widen(path).c_str(), &st) != 0)
+  // The time of the last write to 100 ns, where stat gives whole seconds.
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data))
     return std::nullopt;
-  return FileStamp{static_cast<unsigned long long>(st.st_dev), 0, static_cast<long long>(st.st_size),
-                   static_cast<long long>(st.st_mtime) * 1'000'000'000};
+  constexpr long long NS_PER_TICK = 100;
+  const auto join = [](DWORD high, DWORD low) { return static_cast<long long>(high) << 32 | low; };
+  return FileStamp{0, 0, join(data.nFileSizeHigh, data.nFileSizeLow),
+                   join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime) * NS_PER_TICK};
 }
 
 bool removeFile(const std::string& path) { return ::_wunlink(widen(path).c_str()) == 0 || errno == ENOENT; }
