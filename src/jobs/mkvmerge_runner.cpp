@@ -1,6 +1,7 @@
 // mkvmerge as a child process: its gui-mode lines read as they come, its end turned into one result.
 #include "jobs/mkvmerge_runner.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -20,6 +21,8 @@ constexpr std::size_t LONGEST_LINE = 65536;
 constexpr std::size_t MOST_ERRORS = 100;
 // The most an identification may print: far more than any real file's JSON.
 constexpr std::size_t MOST_IDENTIFICATION = 64 * 1024 * 1024;
+// The most reads of what is left in the pipe once the child has ended (64 KiB each).
+constexpr int MOST_DRAIN_READS = 16;
 // How long to wait between asking a child that has closed its output whether it has ended.
 constexpr std::chrono::milliseconds EXIT_PAUSE{10};
 
@@ -82,10 +85,10 @@ bool drive(ChildProcess& child, MuxListener& listener, LineSplitter& lines) {
     }
     if (child.finished()) {
       // What it wrote before it ended is in the pipe already; a descendant that still holds the pipe is not
-      // waited for.
-      for (bool more = open; more;) {
+      // waited for, nor read without end.
+      for (int reads = 0; open && reads < MOST_DRAIN_READS; ++reads) {
         chunk.clear();
-        more = child.read(chunk, std::chrono::milliseconds(0)) && !chunk.empty();
+        open = child.read(chunk, std::chrono::milliseconds(0)) && !chunk.empty();
         lines.add(chunk);
       }
       break;
