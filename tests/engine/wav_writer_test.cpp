@@ -181,10 +181,22 @@ TEST_F(WavTest, AFormatChangeOrAnUnreadableHeaderEndsTheData) {
     EXPECT_EQ(le32(sink, 4), sink.size() - 8);
   }
 
-  // Unreadable from the first packet: a header-less, empty file rather than a wrong header.
+  // Unreadable in the first packet: the WAV starts at the second, whose header can be read.
   sink.clear();
   window.logLines.clear();
   auto wav = writer();
+  wav->lpcmHeader(header(28, 48000, 2));
+  wav->append(stereo16.data(), 10);
+  packets(*wav, stereo16, header(16, 48000, 2), {100});
+  wav->close();
+  EXPECT_EQ(window.logLines, std::vector<std::string>{"LPCM header cannot be read in the first 1 packets: their 10 "
+                                                      "bytes are left out of /out/A.LPCM.stream.00.wav"});
+  EXPECT_EQ(sink.size() - dataOffset(sink), stereo16.size());
+
+  // Unreadable in every packet: a header-less, empty file rather than a wrong header.
+  sink.clear();
+  window.logLines.clear();
+  wav = writer();
   packets(*wav, stereo16, header(28, 48000, 2), {100});
   wav->close();
   EXPECT_TRUE(sink.empty());
@@ -215,6 +227,54 @@ TEST_F(WavTest, Rf64BeyondTheRiffLimit) {
     EXPECT_EQ(le64(sink, 28), dataBytes);
     EXPECT_EQ(le64(sink, 36), 300u);  // sample frames
     EXPECT_EQ(le32(sink, data - 4), 0xFFFFFFFFu);
+  }
+}
+
+TEST_F(WavTest, TheSizesCountOnlyWhatReachedTheFile) {
+  std::vector<std::int32_t> samples;
+  for (int i = 0; i < 5000; ++i)
+    samples.push_back(i * 0x10101);
+  const Bytes disc = discSamples(samples, 16, 2);  // 10,000 bytes after an 80-byte header
+  const Bytes pcm = pcmSamples(samples, 16);
+  const struct {
+    std::size_t buffer;
+    std::int64_t failAfter;
+    bool failClose;
+  } sinks[] = {
+      {0, 50, false},       // inside the header: nothing that poses as a WAV is left
+      {0, 1001, false},     // in the middle of a frame, unbuffered: the bytes that fit stay
+      {4096, 5000, false},  // a write-out fails and loses the rest of what it held (a full disk)
+      {4096, 9000, false},  // the last write-out, made by the close, fails
+      {4096, -1, true},     // the close itself fails
+  };
+  for (const auto& s : sinks) {
+    SCOPED_TRACE(std::to_string(s.buffer) + " " + std::to_string(s.failAfter));
+    sink.clear();
+    auto wav = writer();
+    inner->bufferSize = s.buffer;
+    inner->failAfter = s.failAfter;
+    inner->failClose = s.failClose;
+    bool failed = false;
+    try {
+      packets(*wav, disc, header(16, 48000, 2), {1000});
+    } catch (const StreamWriteError&) {
+      failed = true;
+    }
+    try {
+      wav->close();
+    } catch (const StreamWriteError&) {
+      failed = true;
+    }
+    EXPECT_TRUE(failed);
+    if (sink.size() < 80) {
+      EXPECT_TRUE(sink.empty());
+      continue;
+    }
+    const std::size_t data = dataOffset(sink);
+    EXPECT_EQ(le32(sink, 4), sink.size() - 8);
+    EXPECT_EQ(le32(sink, data - 4), sink.size() - data);
+    EXPECT_EQ((sink.size() - data) % 4, 0u);  // whole frames
+    EXPECT_TRUE(test::isPrefix(Bytes(sink.begin() + static_cast<std::ptrdiff_t>(data), sink.end()), pcm));
   }
 }
 

@@ -29,7 +29,7 @@ std::size_t MemoryInputFile::read(std::uint8_t* buffer, std::size_t count) {
   if (m_readSizes)
     m_readSizes->push_back(count);
   if (m_position == throwReadAt)
-    throw StreamReadError();
+    throw StreamReadError(m_path, systemReason(EIO));
   if (m_position == zeroReadAt || m_position >= m_size)
     return 0;
   const auto total =
@@ -60,25 +60,43 @@ MemoryOutputFile::~MemoryOutputFile() {
 void MemoryOutputFile::append(const std::uint8_t* data, std::size_t count) {
   ++appends;
   if (!m_open)
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EBADF));
+  if (bufferSize == 0) {
+    put(data, count);
+    return;
+  }
+  if (m_buffer.size() + count > bufferSize)
+    flush();
+  m_buffer.insert(m_buffer.end(), data, data + count);
+}
+
+void MemoryOutputFile::put(const std::uint8_t* data, std::size_t count) {
   if (failAfter >= 0 && static_cast<std::int64_t>(m_sink.size() + count) > failAfter) {
     const auto fits =
         static_cast<std::size_t>(std::max<std::int64_t>(0, failAfter - static_cast<std::int64_t>(m_sink.size())));
     m_sink.insert(m_sink.end(), data, data + fits);
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(ENOSPC));
   }
   m_sink.insert(m_sink.end(), data, data + count);
 }
 
+void MemoryOutputFile::flush() {
+  const Bytes pending = std::move(m_buffer);  // lost when the write-out fails, as a system file's would be
+  m_buffer.clear();
+  put(pending.data(), pending.size());
+}
+
 void MemoryOutputFile::truncate(std::int64_t size) {
+  flush();
   if (!m_open || size < 0 || static_cast<std::uint64_t>(size) > m_sink.size())
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EINVAL));
   m_sink.resize(static_cast<std::size_t>(size));
 }
 
 void MemoryOutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+  flush();
   if (!m_open || offset < 0 || static_cast<std::size_t>(offset) + count > m_sink.size())
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EINVAL));
   std::memcpy(m_sink.data() + offset, data, count);
 }
 
@@ -88,8 +106,9 @@ void MemoryOutputFile::close() {
   m_open = false;
   if (m_openCount)
     --*m_openCount;
+  flush();
   if (failClose)
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EIO));
 }
 
 std::unique_ptr<InputFile> MemoryFileSystem::openRead(const std::string& path) {
