@@ -57,11 +57,13 @@ struct Desk {
   /// The failure reported (empty for none). The core runs "Read EVO", optionally "Read XPL" and the captions
   /// given, then "Demux"; ardunex-cli gets the matching arguments.
   std::string run(bool cli, const std::string& xpl = {}, bool scanOnly = false, const std::string& videoExt = "mpv",
-                  const std::vector<std::pair<int, std::string>>& captions = {}) {
+                  const std::vector<std::pair<int, std::string>>& captions = {}, bool remuxFiles = false) {
     if (cli) {
       std::vector<std::string> args{"--video-ext", videoExt, folder + "F_1.EVO"};
       if (!xpl.empty())
         args.insert(args.begin(), {"--xpl", xpl});
+      if (remuxFiles)
+        args.insert(args.begin(), {"--chapters", "--mkvmerge"});
       if (scanOnly)
         args.insert(args.begin(), "--scan");
       const test::CliResult result = test::runCli(dir, args);
@@ -71,6 +73,8 @@ struct Desk {
     Session session(window);
     window.session = &session;
     window.videoExtText = videoExt;
+    window.optionsOn[static_cast<std::size_t>(Option::Chapters)] = remuxFiles;
+    window.optionsOn[static_cast<std::size_t>(Option::MkvmergeFile)] = remuxFiles;
     session.chooseEvoFile(folder + "F_1.EVO");
     const std::string failure = test::failureText([&] {
       session.bCheckClick();
@@ -121,6 +125,25 @@ TEST(DataSafety, OutputThatIsTheEvoFileOrItsSecondPartIsRefusedBeforeAnythingIsC
   }
 }
 
+TEST(DataSafety, ThePlaylistIsAnInputToo) {
+  const std::string playlist =
+      "<Title displayName=\"T\"><Clip src=\"F_1.MAP\"><Audio streamNumber=\"1\" mediaAttr="
+      "\"1\"/><Audio streamNumber=\"2\" mediaAttr=\"1\"/></Clip><ChapterList><Chapter "
+      "titleTimeBegin=\"00:00:01:00\"/></ChapterList></Title>";
+  for (const bool cli : {false, true}) {
+    for (const std::string name : {"F_1.chapters.xml", "F_1.mkvmerge.json"}) {
+      SCOPED_TRACE(name + (cli ? " (ardunex-cli)" : " (core)"));
+      Desk desk;
+      test::writeFile(desk.folder + name, Bytes(playlist.begin(), playlist.end()));
+      const std::vector<std::string> before = desk.entries();
+      EXPECT_EQ(desk.run(cli, desk.folder + name, false, "mpv", {}, true),
+                "Cannot create file \"" + desk.folder + name + "\". It is the playlist.\n");
+      EXPECT_EQ(test::readText(desk.folder + name), playlist);
+      EXPECT_EQ(desk.entries(), before);
+    }
+  }
+}
+
 TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
   // The title names no audio track: every audio box keeps the caption "No audio stream" and stays ticked.
   const std::string playlist =
@@ -146,10 +169,12 @@ TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
                     "this demux.\n");
       for (const std::string& name : desk.entries()) {
         if (name.find(".EVO") == std::string::npos) {
-          EXPECT_EQ(std::filesystem::file_size(desk.folder + name), 0u) << name;  // created before: kept, empty
+          EXPECT_EQ(std::filesystem::file_size(desk.folder + name), 0u) << name;  // created before: new, empty
         }
       }
-      EXPECT_EQ(desk.entries().size(), linked ? 5u : 4u);
+      // One name twice is refused before any file is created; two names of a file that does not exist yet
+      // are told apart only once the first has made it.
+      EXPECT_EQ(desk.entries().size(), linked ? 5u : 2u);
     }
   }
 }

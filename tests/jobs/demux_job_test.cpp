@@ -376,28 +376,40 @@ TEST_F(DemuxJob, EvoFileCannotBeOpened) {
   EXPECT_TRUE(fake.buttonEnabled(Button::Demux));  // the next change of a box applies the rule again
 }
 
-TEST_F(DemuxJob, OutputFileCannotBeCreated) {
+TEST_F(DemuxJob, OutputFolderIsMadeAndEveryNameCheckedBeforeAnyFileIsCreated) {
   const Feature feature = makeFeature(20'000, 110);
   prepare("FEATURE.EVO", feature);
-
-  fake.workdirText = dir.file("missing");
-  const std::string firstName = dir.file("missing") + "/FEATURE." + VIDEO + ".mpv";
-  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + firstName + "\". No such file or directory");
-  EXPECT_TRUE(linesStartingWith(fake.logLines, "Creating ").empty());
-  EXPECT_NE(fake.logLines.back(), "Done.");
-  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
-
-  // A later file fails: the ones created before it stay, empty.
-  fake.workdirText = out;
-  fake.logLines.clear();
-  const std::string audio = outFile("FEATURE", AUDIO, "mpa");
-  std::filesystem::create_directory(audio);
-  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + audio + "\". Is a directory");
-  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
-            std::vector<std::string>{"Creating " + outFile("FEATURE", VIDEO, "mpv")});
-  EXPECT_TRUE(test::fileExists(outFile("FEATURE", VIDEO, "mpv")));
-  EXPECT_TRUE(test::readFile(outFile("FEATURE", VIDEO, "mpv")).empty());
-  EXPECT_NE(fake.logLines.back(), "Done.");
+  session.bDemuxClick();  // a good run whose files a refused one must leave as they are
+  const std::string goodVideo = outFile("FEATURE", VIDEO, "mpv");
+  test::writeFile(dir.file("plain"), Bytes{1});
+  const struct {
+    std::string folder;
+    std::string caption;  // of the audio box
+    std::string failure;  // empty: the demux runs
+  } cases[] = {
+      {dir.file("new/deep"), AUDIO, ""},
+      {dir.file("plain/sub"), AUDIO, "Cannot create folder \"" + dir.file("plain/sub") + "\". Not a directory"},
+      {out, "dir", "Cannot create file \"" + outFile("FEATURE", "dir", "mpa") + "\". Is a directory"},
+      {out, std::string(250, 'x'),
+       "Cannot create file \"" + outFile("FEATURE", std::string(250, 'x'), "mpa") + "\". File name too long"},
+  };
+  std::filesystem::create_directory(outFile("FEATURE", "dir", "mpa"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder + " " + c.caption.substr(0, 10));
+    fake.workdirText = c.folder;
+    fake.setBoxCaption(audioBox(1), c.caption);
+    fake.logLines.clear();
+    if (!c.failure.empty()) {
+      EXPECT_EQ(demuxFailure(), c.failure);
+      EXPECT_TRUE(linesStartingWith(fake.logLines, "Creating").empty());
+      EXPECT_EQ(test::readFile(goodVideo), feature.video);
+      continue;
+    }
+    session.bDemuxClick();
+    EXPECT_EQ(linesStartingWith(fake.logLines, "Creating folder "),
+              std::vector<std::string>{"Creating folder " + c.folder});
+    EXPECT_EQ(test::readFile(c.folder + "/FEATURE." + AUDIO + ".mpa"), feature.audio);
+  }
 }
 
 TEST_F(DemuxJob, WriteFailureOnDiskKeepsWhatTheOtherFilesWere) {
@@ -407,7 +419,7 @@ TEST_F(DemuxJob, WriteFailureOnDiskKeepsWhatTheOtherFilesWere) {
   prepare("FEATURE.EVO", feature);
   std::filesystem::create_symlink("/dev/full", outFile("FEATURE", VIDEO, "mpv"));
 
-  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(demuxFailure(), "Cannot write file \"" + outFile("FEATURE", VIDEO, "mpv") + "\". No space left on device");
   const Bytes audio = test::readFile(outFile("FEATURE", AUDIO, "mpa"));
   EXPECT_TRUE(test::isPrefix(audio, feature.audio));
   EXPECT_GT(audio.size(), 100'000u);
@@ -445,7 +457,7 @@ class DemuxJobInMemory : public testing::Test {
 
 TEST_F(DemuxJobInMemory, WriteFailureClosesEverythingAndKeepsWhatWasWritten) {
   files.failWriteAfter[audio] = 1000;
-  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(demuxFailure(), "Cannot write file \"" + audio + "\". No space left on device");
   EXPECT_EQ(files.openOutputs, 0);
   EXPECT_EQ(files.files[audio].size(), 1000u);
   EXPECT_TRUE(test::isPrefix(files.files[audio], feature.audio));
@@ -457,7 +469,7 @@ TEST_F(DemuxJobInMemory, WriteFailureClosesEverythingAndKeepsWhatWasWritten) {
 
 TEST_F(DemuxJobInMemory, FailedCloseIsAWriteError) {
   files.failClose.insert(video);
-  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(demuxFailure(), "Cannot write file \"" + video + "\". Input/output error");
   EXPECT_EQ(files.openOutputs, 0);
   EXPECT_EQ(files.files[audio], feature.audio);  // the other file is still closed and complete
   EXPECT_NE(fake.logLines.back(), "Done.");

@@ -80,11 +80,11 @@ TEST(PlaylistTitle, FindsTheTitleOfTheEvoFileWithTracksLanguagesAndChapters) {
   ASSERT_EQ(title->audio.size(), 2u);
   EXPECT_EQ(title->audio[0].number, 1);
   EXPECT_EQ(title->audio[0].label, "DD+.stream.0.English");
-  EXPECT_EQ(title->audio[0].language, "en");
+  EXPECT_EQ(title->audio[0].language, "en:00");
   EXPECT_EQ(title->audio[1].number, 3);
   EXPECT_EQ(title->audio[1].label, "LPCM.stream.2.Fran&#231;ais");
   EXPECT_EQ(title->audio[1].description, "Fran&#231;ais");
-  EXPECT_EQ(title->audio[1].language, "fr");
+  EXPECT_EQ(title->audio[1].language, "FR:00");
 
   const auto logo = findPlaylistTitle(parsed.lines, "LOGO", parsed.codecs);
   ASSERT_TRUE(logo);
@@ -175,17 +175,23 @@ TEST(PlaylistTitle, XmlReferencesAndUtf8) {
 }
 
 TEST(PlaylistTitle, LanguageCodes) {
+  // The ISO 639 code is the code as written when ISO 639-2 knows it, empty when it does not.
   const struct {
     const char* langcode;
     const char* code;
+    const char* iso639;
     const char* iso639_2;
   } cases[] = {
-      {"en:00", "en", "eng"}, {"fr:01", "fr", "fre"}, {"de", "de", "ger"},    {"JA:00", "ja", "jpn"},
-      {"zh", "zh", "chi"},    {"eng", "eng", "eng"},  {"qq:00", "qq", "und"}, {"", "", "und"},
-      {"e", "", "und"},       {"1a:00", "", "und"},   {"engl", "", "und"},    {"*", "", "und"},
+      {"en:00", "en", "en", "eng"}, {"fr:01", "fr", "fr", "fre"}, {"de", "de", "de", "ger"},
+      {"JA:00", "ja", "ja", "jpn"}, {"zh", "zh", "zh", "chi"},    {"eng", "eng", "eng", "eng"},
+      {"deu", "deu", "deu", "deu"}, {"qq:00", "qq", "", "und"},   {"zz:00", "zz", "", "und"},
+      {"qqq", "qqq", "", "und"},    {"xyz", "xyz", "", "und"},    {"", "", "", "und"},
+      {"e", "", "", "und"},         {"1a:00", "", "", "und"},     {"engl", "", "", "und"},
+      {"*", "", "", "und"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(languageCode(c.langcode), c.code) << c.langcode;
+    EXPECT_EQ(isoLanguage(c.langcode).value_or(""), c.iso639) << c.langcode;
     EXPECT_EQ(iso639_2(c.langcode), c.iso639_2) << c.langcode;
   }
 }
