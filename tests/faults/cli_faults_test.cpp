@@ -172,26 +172,33 @@ TEST(CliFaults, OutputFolderThatCannotBeWritten) {
 
   struct Case {
     std::string folder;
-    std::string failure;  // what cannot be created, and why
+    std::string failingName;
+    std::string reason;
+    std::vector<std::string> createdBefore;
   };
   std::vector<Case> cases = {
-      {notFolder, "folder \"" + notFolder + "\". Not a directory"},
-      {"/proc", "file \"/proc/" + std::string(VIDEO_NAME) + "\". No such file or directory"},
-      {second, "file \"" + second + "/" + AUDIO_NAME + "\". Is a directory"},  // found before any file is made
+      {notFolder, "", "Not a directory", {}},  // the folder cannot be made
+      {"/proc", VIDEO_NAME, "No such file or directory", {}},
+      {second, AUDIO_NAME, "Is a directory", {}},  // found before any file is created
   };
   if (!sysReason.empty())
-    cases.push_back({"/sys", "file \"/sys/" + std::string(VIDEO_NAME) + "\". " + sysReason});
+    cases.push_back({"/sys", VIDEO_NAME, sysReason, {}});
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.folder);
     const CliResult result = runCli(dir, {"-o", c.folder, dir.file("A.EVO")});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "Cannot create " + c.failure + ".\n");
+    const std::string what =
+        c.failingName.empty() ? "folder \"" + c.folder : "file \"" + c.folder + "/" + c.failingName;
+    EXPECT_EQ(result.err, "Cannot create " + what + "\". " + c.reason + ".\n");
     const std::vector<std::string> log = demuxLog(result.out);
     EXPECT_FALSE(contains(log, "Done.")) << result.out;
-    EXPECT_TRUE(std::none_of(log.begin(), log.end(), [](const std::string& line) {
-      return line.rfind("Creating", 0) == 0;
-    })) << result.out;
+    EXPECT_FALSE(contains(log, "Creating " + c.folder + "/" + c.failingName)) << result.out;
+    for (const std::string& name : c.createdBefore) {
+      EXPECT_TRUE(contains(log, "Creating " + c.folder + "/" + name)) << result.out;
+      EXPECT_TRUE(fileExists(c.folder + "/" + name));
+      EXPECT_TRUE(readFile(c.folder + "/" + name).empty()) << name;
+    }
   }
   EXPECT_EQ(readFile(notFolder), (Bytes{'k', 'e', 'e', 'p'}));
   EXPECT_EQ(test::folderEntries(second), (std::vector<std::string>{AUDIO_NAME}));

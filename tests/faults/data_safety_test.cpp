@@ -57,13 +57,11 @@ struct Desk {
   /// The failure reported (empty for none). The core runs "Read EVO", optionally "Read XPL" and the captions
   /// given, then "Demux"; ardunex-cli gets the matching arguments.
   std::string run(bool cli, const std::string& xpl = {}, bool scanOnly = false, const std::string& videoExt = "mpv",
-                  const std::vector<std::pair<int, std::string>>& captions = {}, bool remuxFiles = false) {
+                  const std::vector<std::pair<int, std::string>>& captions = {}) {
     if (cli) {
       std::vector<std::string> args{"--video-ext", videoExt, folder + "F_1.EVO"};
       if (!xpl.empty())
         args.insert(args.begin(), {"--xpl", xpl});
-      if (remuxFiles)
-        args.insert(args.begin(), {"--chapters", "--mkvmerge"});
       if (scanOnly)
         args.insert(args.begin(), "--scan");
       const test::CliResult result = test::runCli(dir, args);
@@ -73,8 +71,6 @@ struct Desk {
     Session session(window);
     window.session = &session;
     window.videoExtText = videoExt;
-    window.optionsOn[static_cast<std::size_t>(Option::Chapters)] = remuxFiles;
-    window.optionsOn[static_cast<std::size_t>(Option::MkvmergeFile)] = remuxFiles;
     session.chooseEvoFile(folder + "F_1.EVO");
     const std::string failure = test::failureText([&] {
       session.bCheckClick();
@@ -126,22 +122,15 @@ TEST(DataSafety, OutputThatIsTheEvoFileOrItsSecondPartIsRefusedBeforeAnythingIsC
 }
 
 TEST(DataSafety, ThePlaylistIsAnInputToo) {
-  const std::string playlist =
-      "<Title displayName=\"T\"><Clip src=\"F_1.MAP\"><Audio streamNumber=\"1\" mediaAttr="
-      "\"1\"/><Audio streamNumber=\"2\" mediaAttr=\"1\"/></Clip><ChapterList><Chapter "
-      "titleTimeBegin=\"00:00:01:00\"/></ChapterList></Title>";
-  for (const bool cli : {false, true}) {
-    for (const std::string name : {"F_1.chapters.xml", "F_1.mkvmerge.json"}) {
-      SCOPED_TRACE(name + (cli ? " (ardunex-cli)" : " (core)"));
-      Desk desk;
-      test::writeFile(desk.folder + name, Bytes(playlist.begin(), playlist.end()));
-      const std::vector<std::string> before = desk.entries();
-      EXPECT_EQ(desk.run(cli, desk.folder + name, false, "mpv", {}, true),
-                "Cannot create file \"" + desk.folder + name + "\". It is the playlist.\n");
-      EXPECT_EQ(test::readText(desk.folder + name), playlist);
-      EXPECT_EQ(desk.entries(), before);
-    }
-  }
+  Desk desk;
+  const std::string playlist = desk.folder + "F_1.chapters.xml";
+  const std::string text = "<Title id=\"T\"><Clip src=\"F_1.MAP\"><Video track=\"1\" mediaAttr=\"1\"/></Clip></Title>";
+  test::writeFile(playlist, Bytes(text.begin(), text.end()));
+  const auto result =
+      test::runCli(desk.dir, {"--xpl", playlist, "--chapters", "--video", "0", desk.folder + "F_1.EVO"});
+  EXPECT_EQ(result.err, "Cannot create file \"" + playlist + "\". It is the playlist.\n");
+  EXPECT_EQ(test::readText(playlist), text);
+  EXPECT_EQ(desk.entries(), (std::vector<std::string>{"F_1.EVO", "F_1.chapters.xml", "F_2.EVO"}));
 }
 
 TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
@@ -169,12 +158,10 @@ TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
                     "this demux.\n");
       for (const std::string& name : desk.entries()) {
         if (name.find(".EVO") == std::string::npos) {
-          EXPECT_EQ(std::filesystem::file_size(desk.folder + name), 0u) << name;  // created before: new, empty
+          EXPECT_EQ(std::filesystem::file_size(desk.folder + name), 0u) << name;  // created before: kept, empty
         }
       }
-      // One name twice is refused before any file is created; two names of a file that does not exist yet
-      // are told apart only once the first has made it.
-      EXPECT_EQ(desk.entries().size(), linked ? 5u : 2u);
+      EXPECT_EQ(desk.entries().size(), linked ? 5u : 2u);  // a name given twice is refused before any create
     }
   }
 }

@@ -82,7 +82,6 @@ struct Fault {
   bool throws;  // the read throws rather than returning nothing
 };
 
-/// The failure a fault gives: the file and the reason, which tells a failing read from one that gives nothing.
 std::string readError(const Fault& fault) {
   return "Cannot read file \"" + fault.path + "\". " + (fault.throws ? "Input/output error" : ENDS_BEFORE_ITS_SIZE);
 }

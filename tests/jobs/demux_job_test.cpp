@@ -376,39 +376,32 @@ TEST_F(DemuxJob, EvoFileCannotBeOpened) {
   EXPECT_TRUE(fake.buttonEnabled(Button::Demux));  // the next change of a box applies the rule again
 }
 
-TEST_F(DemuxJob, OutputFolderIsMadeAndEveryNameCheckedBeforeAnyFileIsCreated) {
+TEST_F(DemuxJob, OutputFileCannotBeCreated) {
   const Feature feature = makeFeature(20'000, 110);
   prepare("FEATURE.EVO", feature);
-  session.bDemuxClick();  // a good run whose files a refused one must leave as they are
-  const std::string goodVideo = outFile("FEATURE", VIDEO, "mpv");
-  test::writeFile(dir.file("plain"), Bytes{1});
-  const struct {
-    std::string folder;
-    std::string caption;  // of the audio box
-    std::string failure;  // empty: the demux runs
-  } cases[] = {
-      {dir.file("new/deep"), AUDIO, ""},
-      {dir.file("plain/sub"), AUDIO, "Cannot create folder \"" + dir.file("plain/sub") + "\". Not a directory"},
-      {out, "dir", "Cannot create file \"" + outFile("FEATURE", "dir", "mpa") + "\". Is a directory"},
-      {out, std::string(250, 'x'),
-       "Cannot create file \"" + outFile("FEATURE", std::string(250, 'x'), "mpa") + "\". File name too long"},
-  };
+
+  fake.workdirText = dir.file("FEATURE.EVO/folder");
+  EXPECT_EQ(demuxFailure(), "Cannot create folder \"" + fake.workdirText + "\". Not a directory");
+  EXPECT_TRUE(linesStartingWith(fake.logLines, "Creating ").empty());
+  EXPECT_NE(fake.logLines.back(), "Done.");
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
+
+  fake.workdirText = out + "/new/deep";  // made, with its parents
+  session.bDemuxClick();
+  EXPECT_EQ(test::readFile(fake.workdirText + "/FEATURE." + AUDIO + ".mpa"), feature.audio);
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating folder "),
+            std::vector<std::string>{"Creating folder " + fake.workdirText});
+
+  // A later name that cannot be made fails before any file is created: the earlier run's files stay whole.
+  fake.workdirText = out;
+  session.bDemuxClick();
   std::filesystem::create_directory(outFile("FEATURE", "dir", "mpa"));
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.folder + " " + c.caption.substr(0, 10));
-    fake.workdirText = c.folder;
-    fake.setBoxCaption(audioBox(1), c.caption);
+  for (const auto& [caption, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"dir", "Is a directory"}, {std::string(250, 'x'), "File name too long"}}) {
+    fake.setBoxCaption(audioBox(1), caption);
     fake.logLines.clear();
-    if (!c.failure.empty()) {
-      EXPECT_EQ(demuxFailure(), c.failure);
-      EXPECT_TRUE(linesStartingWith(fake.logLines, "Creating").empty());
-      EXPECT_EQ(test::readFile(goodVideo), feature.video);
-      continue;
-    }
-    session.bDemuxClick();
-    EXPECT_EQ(linesStartingWith(fake.logLines, "Creating folder "),
-              std::vector<std::string>{"Creating folder " + c.folder});
-    EXPECT_EQ(test::readFile(c.folder + "/FEATURE." + AUDIO + ".mpa"), feature.audio);
+    EXPECT_EQ(demuxFailure(), "Cannot create file \"" + outFile("FEATURE", caption, "mpa") + "\". " + reason);
+    EXPECT_EQ(test::readFile(outFile("FEATURE", VIDEO, "mpv")), feature.video);
   }
 }
 

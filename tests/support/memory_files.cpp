@@ -61,16 +61,6 @@ void MemoryOutputFile::append(const std::uint8_t* data, std::size_t count) {
   ++appends;
   if (!m_open)
     throw StreamWriteError(m_path, systemReason(EBADF));
-  if (bufferSize == 0) {
-    put(data, count);
-    return;
-  }
-  if (m_buffer.size() + count > bufferSize)
-    flush();
-  m_buffer.insert(m_buffer.end(), data, data + count);
-}
-
-void MemoryOutputFile::put(const std::uint8_t* data, std::size_t count) {
   if (failAfter >= 0 && static_cast<std::int64_t>(m_sink.size() + count) > failAfter) {
     const auto fits =
         static_cast<std::size_t>(std::max<std::int64_t>(0, failAfter - static_cast<std::int64_t>(m_sink.size())));
@@ -80,21 +70,13 @@ void MemoryOutputFile::put(const std::uint8_t* data, std::size_t count) {
   m_sink.insert(m_sink.end(), data, data + count);
 }
 
-void MemoryOutputFile::flush() {
-  const Bytes pending = std::move(m_buffer);  // lost when the write-out fails, as a system file's would be
-  m_buffer.clear();
-  put(pending.data(), pending.size());
-}
-
 void MemoryOutputFile::truncate(std::int64_t size) {
-  flush();
   if (!m_open || size < 0 || static_cast<std::uint64_t>(size) > m_sink.size())
     throw StreamWriteError(m_path, systemReason(EINVAL));
   m_sink.resize(static_cast<std::size_t>(size));
 }
 
 void MemoryOutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
-  flush();
   if (!m_open || offset < 0 || static_cast<std::size_t>(offset) + count > m_sink.size())
     throw StreamWriteError(m_path, systemReason(EINVAL));
   std::memcpy(m_sink.data() + offset, data, count);
@@ -106,7 +88,6 @@ void MemoryOutputFile::close() {
   m_open = false;
   if (m_openCount)
     --*m_openCount;
-  flush();
   if (failClose)
     throw StreamWriteError(m_path, systemReason(EIO));
 }

@@ -27,7 +27,7 @@ class MemoryInputFile : public InputFile {
 
   /// A read that begins at this position returns 0 bytes (a failing medium); -1 for never.
   std::int64_t zeroReadAt = -1;
-  /// A read that begins at this position throws StreamReadError (EIO); -1 for never.
+  /// A read that begins at this position throws StreamReadError; -1 for never.
   std::int64_t throwReadAt = -1;
   /// Count of read calls.
   int reads = 0;
@@ -52,14 +52,11 @@ class MemoryOutputFile : public OutputFile {
   MemoryOutputFile(std::string path, Bytes& sink, int* openCount = nullptr);
   ~MemoryOutputFile() override;
 
-  /// Appends fail (StreamWriteError, ENOSPC) once the file would grow beyond this many bytes; the bytes that
-  /// fit are kept. -1 for never.
+  /// Appends fail (StreamWriteError) once the file would grow beyond this many bytes; the bytes that fit
+  /// are kept. -1 for never.
   std::int64_t failAfter = -1;
-  /// close() throws StreamWriteError (EIO).
+  /// close() throws StreamWriteError.
   bool failClose = false;
-  /// Appends are gathered up to this many bytes before they reach the file, as a system file does; a
-  /// failing write-out loses what it could not write. 0 for none.
-  std::size_t bufferSize = 0;
   /// Count of append calls.
   int appends = 0;
 
@@ -68,15 +65,11 @@ class MemoryOutputFile : public OutputFile {
   void truncate(std::int64_t size) override;
   void close() override;
   void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override;
-  void flush() override;
   std::int64_t size() const override { return static_cast<std::int64_t>(m_sink.size()); }
 
  private:
-  void put(const std::uint8_t* data, std::size_t count);
-
   std::string m_path;
   Bytes& m_sink;
-  Bytes m_buffer;
   int* m_openCount;
   bool m_open = true;
 };

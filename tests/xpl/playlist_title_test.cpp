@@ -175,23 +175,18 @@ TEST(PlaylistTitle, XmlReferencesAndUtf8) {
 }
 
 TEST(PlaylistTitle, LanguageCodes) {
-  // The ISO 639 code is the code as written when ISO 639-2 knows it, empty when it does not.
   const struct {
     const char* langcode;
     const char* code;
-    const char* iso639;
     const char* iso639_2;
   } cases[] = {
-      {"en:00", "en", "en", "eng"}, {"fr:01", "fr", "fr", "fre"}, {"de", "de", "de", "ger"},
-      {"JA:00", "ja", "ja", "jpn"}, {"zh", "zh", "zh", "chi"},    {"eng", "eng", "eng", "eng"},
-      {"deu", "deu", "deu", "deu"}, {"qq:00", "qq", "", "und"},   {"zz:00", "zz", "", "und"},
-      {"qqq", "qqq", "", "und"},    {"xyz", "xyz", "", "und"},    {"", "", "", "und"},
-      {"e", "", "", "und"},         {"1a:00", "", "", "und"},     {"engl", "", "", "und"},
-      {"*", "", "", "und"},
+      {"en:00", "en", "eng"}, {"fr:01", "fr", "fre"}, {"de", "de", "ger"},    {"JA:00", "ja", "jpn"},
+      {"zh", "zh", "chi"},    {"eng", "eng", "eng"},  {"qq:00", "qq", "und"}, {"", "", "und"},
+      {"e", "", "und"},       {"1a:00", "", "und"},   {"engl", "", "und"},    {"*", "", "und"},
+      {"qqq", "qqq", "und"},  {"xyz", "xyz", "und"},  {"deu", "deu", "deu"},  {"zz:00", "zz", "und"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(languageCode(c.langcode), c.code) << c.langcode;
-    EXPECT_EQ(isoLanguage(c.langcode).value_or(""), c.iso639) << c.langcode;
     EXPECT_EQ(iso639_2(c.langcode), c.iso639_2) << c.langcode;
   }
 }
