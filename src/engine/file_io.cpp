@@ -274,8 +274,12 @@ void PosixFileSystem::checkCreate(const std::string& path) {
     throw CreateError(path, systemReason(errno));
   if (!S_ISDIR(st.st_mode))
     throw CreateError(path, systemReason(ENOTDIR));
+#ifndef _WIN32
+  // Windows keeps a read-only mark on folders that it does not enforce (Documents has one), so there only the
+  // create itself can tell.
   if (writablePath(folder) != 0)
     throw CreateError(path, systemReason(errno));
+#endif
   if (nameTooLong(folder, fileNamePart(path)))
     throw CreateError(path, systemReason(ENAMETOOLONG));
 }
