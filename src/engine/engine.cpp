@@ -60,7 +60,7 @@ void Engine::demux(Mode mode) {
       break;
     const std::size_t length = input.read(buffer, READ_BUFFER_SIZE);
     if (length == 0)
-      throw StreamReadError();  // the file ends before its size: a failing medium
+      throw StreamReadError(input.path(), ENDS_BEFORE_ITS_SIZE);  // a failing medium
     const std::int64_t position = input.position();
     if (position % PROGRESS_STEP == 0) {
       reportProgress(mode, position, size, start);

@@ -22,9 +22,14 @@ OpenError::OpenError(std::string_view path, std::string_view reason)
 CreateError::CreateError(std::string_view path, std::string_view reason)
     : Error(join({"Cannot create file \"", path, "\". ", reason})) {}
 
-StreamWriteError::StreamWriteError() : Error("Stream write error") {}
+StreamWriteError::StreamWriteError(std::string_view path, std::string_view reason)
+    : Error(join({"Cannot write file \"", path, "\". ", reason})) {}
 
-StreamReadError::StreamReadError() : Error("Stream read error") {}
+StreamReadError::StreamReadError(std::string_view path, std::string_view reason)
+    : Error(join({"Cannot read file \"", path, "\". ", reason})) {}
+
+FolderError::FolderError(std::string_view path, std::string_view reason)
+    : Error(join({"Cannot create folder \"", path, "\". ", reason})) {}
 
 ConvertError::ConvertError(std::string_view text) : Error(join({"'", text, "' is not a valid integer value"})) {}
 

@@ -25,17 +25,26 @@ class CreateError : public Error {
   CreateError(std::string_view path, std::string_view reason);
 };
 
-/// An append, flush or close of an output file failed.
+/// An append, flush or close of an output file failed: Cannot write file "path". reason
 class StreamWriteError : public Error {
  public:
-  StreamWriteError();
+  StreamWriteError(std::string_view path, std::string_view reason);
 };
 
-/// A read failed or delivered nothing before the end of the file.
+/// A read failed or delivered nothing before the end of the file: Cannot read file "path". reason
 class StreamReadError : public Error {
  public:
-  StreamReadError();
+  StreamReadError(std::string_view path, std::string_view reason);
 };
+
+/// An output folder could not be made: Cannot create folder "path". reason
+class FolderError : public Error {
+ public:
+  FolderError(std::string_view path, std::string_view reason);
+};
+
+/// The reason given when a file delivers nothing before its size is reached (a failing medium).
+inline constexpr const char* ENDS_BEFORE_ITS_SIZE = "Nothing more could be read, although the file goes on";
 
 /// A text that should be an integer is not: 'text' is not a valid integer value
 class ConvertError : public Error {

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #ifdef _WIN32
 #include <io.h>
@@ -36,10 +38,24 @@ namespace {
 #ifdef _WIN32
 int openPath(const std::string& path, int flags, int mode = 0) { return ::_wopen(widen(path).c_str(), flags, mode); }
 int statPath(const std::string& path, struct stat* st) { return ::_wstat64(widen(path).c_str(), st); }
+int writablePath(const std::string& path) { return ::_waccess(widen(path).c_str(), 2); }
 #else
 int openPath(const std::string& path, int flags, int mode = 0) { return ::open(path.c_str(), flags, mode); }
 int statPath(const std::string& path, struct stat* st) { return ::stat(path.c_str(), st); }
+int writablePath(const std::string& path) { return ::access(path.c_str(), W_OK); }
 #endif
+
+/// Whether a new file of this name is beyond what the folder's file system takes.
+bool nameTooLong(const std::string& folder, const std::string& name) {
+#ifdef _WIN32
+  (void)folder;
+  constexpr std::size_t MAX_NAME_UNITS = 255;  // UTF-16 code units of one path component
+  return widen(name).size() > MAX_NAME_UNITS;
+#else
+  const long most = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  return most > 0 && name.size() > static_cast<std::size_t>(most);
+#endif
+}
 
 class PosixInputFile : public InputFile {
  public:
@@ -53,7 +69,7 @@ class PosixInputFile : public InputFile {
   std::int64_t size() const override {
     struct stat st {};
     if (::fstat(m_fd, &st) != 0)
-      throw StreamReadError();
+      throw StreamReadError(m_path, systemReason(errno));
     return static_cast<std::int64_t>(st.st_size);
   }
 
@@ -67,7 +83,7 @@ class PosixInputFile : public InputFile {
         return static_cast<std::size_t>(got);
       }
       if (errno != EINTR)
-        throw StreamReadError();
+        throw StreamReadError(m_path, systemReason(errno));
     }
   }
 
@@ -94,7 +110,7 @@ class PosixOutputFile : public OutputFile {
 
   void append(const std::uint8_t* data, std::size_t count) override {
     if (m_fd < 0)
-      throw StreamWriteError();
+      throw StreamWriteError(m_path, systemReason(EBADF));
     if (m_used + count > OUTPUT_BUFFER_SIZE) {
       flush();
       if (count >= OUTPUT_BUFFER_SIZE) {
@@ -110,7 +126,7 @@ class PosixOutputFile : public OutputFile {
 
   void truncate(std::int64_t size) override {
     if (m_fd < 0)
-      throw StreamWriteError();
+      throw StreamWriteError(m_path, systemReason(EBADF));
     flush();
 #ifdef _WIN32
     const bool cut = ::_chsize_s(m_fd, size) == 0 && ::_lseeki64(m_fd, size, SEEK_SET) == size;
@@ -119,39 +135,45 @@ class PosixOutputFile : public OutputFile {
                      ::lseek(m_fd, static_cast<off_t>(size), SEEK_SET) == static_cast<off_t>(size);
 #endif
     if (!cut)
-      throw StreamWriteError();
+      throw StreamWriteError(m_path, systemReason(errno));
   }
 
   void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override {
     if (m_fd < 0)
-      throw StreamWriteError();
+      throw StreamWriteError(m_path, systemReason(EBADF));
     flush();
     // A seek and a write rather than pwrite, which not every platform has; appends go on at the end.
     if (::lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0)
-      throw StreamWriteError();
+      throw StreamWriteError(m_path, systemReason(errno));
     writeAll(data, count);
     if (::lseek(m_fd, 0, SEEK_END) < 0)
-      throw StreamWriteError();
+      throw StreamWriteError(m_path, systemReason(errno));
+  }
+
+  std::int64_t size() const override {
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+      throw StreamWriteError(m_path, systemReason(m_fd < 0 ? EBADF : errno));
+    return static_cast<std::int64_t>(st.st_size);
   }
 
   void close() override {
     if (m_fd < 0)
       return;
-    bool failed = false;
+    std::optional<StreamWriteError> failure;
     try {
       flush();
-    } catch (const StreamWriteError&) {
-      failed = true;
+    } catch (const StreamWriteError& error) {
+      failure = error;
     }
-    if (::close(m_fd) != 0)
-      failed = true;
+    if (::close(m_fd) != 0 && !failure)
+      failure = StreamWriteError(m_path, systemReason(errno));
     m_fd = -1;
-    if (failed)
-      throw StreamWriteError();
+    if (failure)
+      throw *failure;
   }
 
- private:
-  void flush() {
+  void flush() override {
     if (m_used == 0)
       return;
     const std::size_t used = m_used;
@@ -159,16 +181,17 @@ class PosixOutputFile : public OutputFile {
     writeAll(m_buffer.data(), used);
   }
 
+ private:
   void writeAll(const std::uint8_t* data, std::size_t count) {
     while (count > 0) {
       const ssize_t put = ::write(m_fd, data, count);
       if (put < 0) {
         if (errno == EINTR)
           continue;
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, systemReason(errno));
       }
       if (put == 0)
-        throw StreamWriteError();
+        throw StreamWriteError(m_path, systemReason(EIO));
       data += put;
       count -= static_cast<std::size_t>(put);
     }
@@ -182,8 +205,12 @@ class PosixOutputFile : public OutputFile {
 
 }  // namespace
 
-void OutputFile::truncate(std::int64_t) { throw StreamWriteError(); }
-void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) { throw StreamWriteError(); }
+// Files that are written only forwards (a pipe, a stream) can neither cut, rewrite nor tell their length.
+void OutputFile::truncate(std::int64_t) { throw StreamWriteError(path(), systemReason(ESPIPE)); }
+void OutputFile::writeAt(std::int64_t, const std::uint8_t*, std::size_t) {
+  throw StreamWriteError(path(), systemReason(ESPIPE));
+}
+std::int64_t OutputFile::size() const { throw StreamWriteError(path(), systemReason(ESPIPE)); }
 
 std::unique_ptr<InputFile> PosixFileSystem::openRead(const std::string& path) {
   // Without O_NONBLOCK the open of a pipe waits for a writer, where nothing (not even Cancel) reaches it.
@@ -223,6 +250,52 @@ std::unique_ptr<OutputFile> PosixFileSystem::create(const std::string& path) {
 bool PosixFileSystem::exists(const std::string& path) {
   struct stat st {};
   return statPath(path, &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+void PosixFileSystem::checkCreate(const std::string& path) {
+  struct stat st {};
+  if (statPath(path, &st) == 0) {
+    if (S_ISDIR(st.st_mode))
+      throw CreateError(path, systemReason(EISDIR));
+    if (writablePath(path) != 0)
+      throw CreateError(path, systemReason(errno));
+    return;
+  }
+  // A name too long, a folder part that is a file, a loop of links: the create would fail the same way.
+  if (errno != ENOENT)
+    throw CreateError(path, systemReason(errno));
+  // The folder without its last separator (Windows' stat refuses "D:\\out\\"), but a root keeps it.
+  std::string folder = folderPart(path);
+  if (folder.size() > 1 && folder[folder.size() - 2] != ':')
+    folder.pop_back();
+  if (folder.empty())
+    folder.push_back('.');
+  if (statPath(folder, &st) != 0)
+    throw CreateError(path, systemReason(errno));
+  if (!S_ISDIR(st.st_mode))
+    throw CreateError(path, systemReason(ENOTDIR));
+#ifndef _WIN32
+  // Windows keeps a read-only mark on folders that it does not enforce (Documents has one), so there only the
+  // create itself can tell.
+  if (writablePath(folder) != 0)
+    throw CreateError(path, systemReason(errno));
+#endif
+  if (nameTooLong(folder, fileNamePart(path)))
+    throw CreateError(path, systemReason(ENAMETOOLONG));
+}
+
+bool PosixFileSystem::makeFolders(const std::string& path) {
+#ifdef _WIN32
+  const std::filesystem::path folder(widen(path));
+#else
+  const std::filesystem::path folder(path);
+#endif
+  std::error_code error;
+  const bool made = std::filesystem::create_directories(folder, error);
+  if (error)
+    throw FolderError(path,
+                      error.category() == std::generic_category() ? systemReason(error.value()) : error.message());
+  return made;
 }
 
 std::optional<FileIdentity> PosixFileSystem::identity(const std::string& path) {

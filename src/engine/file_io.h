@@ -36,6 +36,11 @@ class OutputFile {
   /// Cuts the file back to its first size bytes, so that the next append follows them. Throws
   /// StreamWriteError, as files that cannot do it do.
   virtual void truncate(std::int64_t size);
+  /// Writes out what is buffered. Throws StreamWriteError; what reached the file before the failure stays.
+  virtual void flush() {}
+  /// The file's length: the bytes that reached it, without those still buffered or lost with a failed write.
+  /// Throws StreamWriteError, as files that cannot tell do.
+  virtual std::int64_t size() const;
   /// Writes out what is buffered and closes the file. Throws StreamWriteError.
   virtual void close() = 0;
   /// Overwrites count bytes at offset, inside what was appended so far (a header whose sizes are known
@@ -63,6 +68,14 @@ class FileSystem {
   virtual std::unique_ptr<OutputFile> create(const std::string& path) = 0;
   /// Whether a file exists at the path.
   virtual bool exists(const std::string& path) = 0;
+  /// Throws CreateError when a create of path is bound to fail: its name is too long for the file system,
+  /// its folder is missing or not writable, or it names a folder. Creates nothing.
+  virtual void checkCreate(const std::string& path) { (void)path; }
+  /// Makes a folder and its missing parents; returns whether anything was made. Throws FolderError.
+  virtual bool makeFolders(const std::string& path) {
+    (void)path;
+    return false;
+  }
   /// The identity of the file a path names once links are followed; nothing when there is no such file
   /// or the system cannot tell (then only equal paths count as the same file).
   virtual std::optional<FileIdentity> identity(const std::string& path) {
@@ -77,6 +90,8 @@ class PosixFileSystem : public FileSystem {
   std::unique_ptr<InputFile> openRead(const std::string& path) override;
   std::unique_ptr<OutputFile> create(const std::string& path) override;
   bool exists(const std::string& path) override;
+  void checkCreate(const std::string& path) override;
+  bool makeFolders(const std::string& path) override;
   std::optional<FileIdentity> identity(const std::string& path) override;
 
   /// The process-wide instance.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "engine/errors.h"
@@ -351,14 +352,15 @@ ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHe
 }  // namespace
 
 void SlotFiles::closeAll() {
-  bool failed = false;
-  auto closeOne = [&failed](std::unique_ptr<OutputFile>& file) {
+  std::optional<StreamWriteError> failure;  // the first, which names its file
+  auto closeOne = [&failure](std::unique_ptr<OutputFile>& file) {
     if (!file)
       return;
     try {
       file->close();
-    } catch (const StreamWriteError&) {
-      failed = true;
+    } catch (const StreamWriteError& error) {
+      if (!failure)
+        failure = error;
     }
     file.reset();
   };
@@ -371,8 +373,9 @@ void SlotFiles::closeAll() {
       continue;
     try {
       writer->close();
-    } catch (const StreamWriteError&) {
-      failed = true;
+    } catch (const StreamWriteError& error) {
+      if (!failure)
+        failure = error;
     }
     writer.reset();
   }
@@ -382,8 +385,8 @@ void SlotFiles::closeAll() {
   videoCode.fill(-1);
   audioCode.fill(-1);
   wav.fill(nullptr);
-  if (failed)
-    throw StreamWriteError();
+  if (failure)
+    throw *failure;
 }
 
 void SlotFiles::finishSubpictures(bool cutShort) {

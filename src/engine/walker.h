@@ -50,7 +50,7 @@ struct SlotFiles {
 
   /// Ends the subpicture units of the last pass: the last unit is written, or dropped when cut short.
   void finishSubpictures(bool cutShort);
-  /// Closes every open file; throws StreamWriteError after closing all if any close failed.
+  /// Closes every open file; after closing all, throws the first close's StreamWriteError, if any failed.
   void closeAll();
   /// Drops every file without reporting (used when a failure is already on its way).
   void abandonAll();

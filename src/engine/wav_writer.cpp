@@ -2,6 +2,7 @@
 // RIFF (or RF64) header whose sizes are filled in at the end.
 #include "engine/wav_writer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -107,6 +108,10 @@ void WavWriter::lpcmHeader(std::span<const std::uint8_t, 3> header) {
   if (m_ended)
     return;
   const auto format = lpcmFormat(header);
+  if (!format && !m_format) {
+    ++m_droppedPackets;  // the WAV starts at the first header that can be read
+    return;
+  }
   if (!format) {
     end("LPCM header cannot be read: " + path() + " ends before it");
     return;
@@ -119,6 +124,9 @@ void WavWriter::lpcmHeader(std::span<const std::uint8_t, 3> header) {
 }
 
 void WavWriter::start(const LpcmFormat& format) {
+  if (m_droppedPackets > 0)
+    m_window.log("LPCM header cannot be read in the first " + std::to_string(m_droppedPackets) + " packets: their " +
+                 std::to_string(m_droppedBytes) + " bytes are left out of " + path());
   m_format = format;
   m_blockBytes = blockBytes(format);
   const bool extensible = format.channels > 2 || format.bits > 16;
@@ -160,6 +168,8 @@ void WavWriter::end(const std::string& why) {
 }
 
 void WavWriter::append(const std::uint8_t* data, std::size_t count) {
+  if (!m_format)
+    m_droppedBytes += count;
   if (m_ended || !m_format || count == 0)
     return;
   if (!m_partial.empty()) {
@@ -212,8 +222,37 @@ void WavWriter::convert(const std::uint8_t* block, std::size_t blocks) {
 }
 
 void WavWriter::finishHeader() {
-  if (!m_format)
-    return;  // no packet arrived: there is nothing to describe
+  if (!m_format) {
+    // Nothing to describe: no packet arrived, or none had a header that can be read.
+    if (m_droppedPackets > 0)
+      m_window.log("LPCM header cannot be read in any packet: " + path() + " holds no audio");
+    return;
+  }
+  // After a failed write (a full disk) the file holds less than was handed to it: the sizes count only
+  // what reached it, in whole sample frames, and the first failure is reported once the header is right.
+  std::optional<StreamWriteError> failure;
+  try {
+    m_file->flush();
+  } catch (const StreamWriteError& error) {
+    failure = error;
+  }
+  const auto inFile = static_cast<std::uint64_t>(m_file->size());
+  if (inFile < m_headerBytes) {
+    m_file->truncate(0);  // not even the header arrived: an empty file rather than a broken one
+    throw failure ? *failure : StreamWriteError(path(), "The WAV header did not reach the file");
+  }
+  const std::uint64_t frameBytes =
+      static_cast<std::uint64_t>(bytesPerOutputSample(m_format->bits)) * static_cast<std::uint64_t>(m_format->channels);
+  m_dataBytes = std::min(m_dataBytes, inFile - m_headerBytes);
+  m_dataBytes -= m_dataBytes % frameBytes;
+  if (m_headerBytes + m_dataBytes < inFile)
+    m_file->truncate(static_cast<std::int64_t>(m_headerBytes + m_dataBytes));
+  writeSizes();
+  if (failure)
+    throw *failure;
+}
+
+void WavWriter::writeSizes() {
   const std::uint64_t riffSize = m_headerBytes + m_dataBytes - CHUNK_HEAD_BYTES;
   std::vector<std::uint8_t> bytes;
   if (riffSize <= m_maxRiffSize) {
@@ -228,8 +267,7 @@ void WavWriter::finishHeader() {
   put32(bytes, UNKNOWN_SIZE);
   m_file->writeAt(0, bytes.data(), bytes.size());
   bytes.clear();
-  const std::uint32_t blockAlign =
-      static_cast<std::uint32_t>(bytesPerOutputSample(m_format->bits) * m_format->channels);
+  const auto blockAlign = static_cast<std::uint32_t>(bytesPerOutputSample(m_format->bits) * m_format->channels);
   putId(bytes, "ds64");
   put32(bytes, DS64_BYTES);
   put64(bytes, riffSize);
@@ -246,15 +284,20 @@ void WavWriter::close() {
   if (m_closed)
     return;
   m_closed = true;
-  bool failed = false;
+  std::optional<StreamWriteError> failure;
   try {
     finishHeader();
-  } catch (const StreamWriteError&) {
-    failed = true;
+  } catch (const StreamWriteError& error) {
+    failure = error;
   }
-  m_file->close();  // closes even after a failed header; its own failure is reported the same way
-  if (failed)
-    throw StreamWriteError();
+  try {
+    m_file->close();  // closes even after a failed header
+  } catch (const StreamWriteError& error) {
+    if (!failure)
+      failure = error;
+  }
+  if (failure)
+    throw *failure;
 }
 
 }  // namespace ardunex

@@ -29,11 +29,13 @@ struct LpcmFormat {
 std::optional<LpcmFormat> lpcmFormat(std::span<const std::uint8_t, 3> header);
 
 /// Turns the payload of one LPCM stream into a WAV file written to another file. Each packet's further
-/// header bytes are told before its payload; the first packet sets the format and the header. Samples
-/// are converted in whole blocks, as a decoder takes them; a block cut by a packet end waits for the next
-/// packet. A format change, or a header that cannot be read, ends the WAV data there with a log line: the
-/// file never mixes two formats. The header's sizes are written when the file is closed, and also when it
-/// is destroyed unclosed, so every way out leaves a valid file; data beyond 4 GiB makes it an RF64 file.
+/// header bytes are told before its payload; the first packet whose header can be read sets the format and
+/// the header (the packets before it are left out with a log line). Samples are converted in whole blocks,
+/// as a decoder takes them; a block cut by a packet end waits for the next packet. A format change, or a
+/// header that cannot be read, ends the WAV data there with a log line: the file never mixes two formats.
+/// The header's sizes are written when the file is closed, and also when it is destroyed unclosed, and
+/// count only what reached the file, so every way out, a full disk included, leaves a valid file; data
+/// beyond 4 GiB makes it an RF64 file.
 class WavWriter : public OutputFile {
  public:
   /// The largest RIFF size; above it the file is written as RF64.
@@ -60,6 +62,7 @@ class WavWriter : public OutputFile {
   void end(const std::string& why);
   void convert(const std::uint8_t* block, std::size_t blocks);
   void finishHeader();
+  void writeSizes();
 
   std::unique_ptr<OutputFile> m_file;
   Window& m_window;
@@ -73,6 +76,8 @@ class WavWriter : public OutputFile {
   std::vector<std::uint8_t> m_out;
   std::uint64_t m_headerBytes = 0;
   std::uint64_t m_dataBytes = 0;
+  std::uint64_t m_droppedPackets = 0;  // packets before the first header that can be read
+  std::uint64_t m_droppedBytes = 0;
 };
 
 }  // namespace ardunex

@@ -44,6 +44,19 @@ std::string xmlEscaped(const std::string& text) {
   return out;
 }
 
+/// A name for one line of a chapter file: valid UTF-8 without the characters XML 1.0 cannot hold. Control
+/// characters, line ends included, become spaces; U+FFFE and U+FFFF become U+FFFD.
+std::string chapterName(std::string_view text) {
+  std::string name = validUtf8(text);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20)
+      c = ' ';
+  for (std::size_t at = name.find("\xEF\xBF"); at != std::string::npos; at = name.find("\xEF\xBF", at + 1))
+    if (at + 2 < name.size() && (name[at + 2] == '\xBE' || name[at + 2] == '\xBF'))
+      name[at + 2] = '\xBD';
+  return name;
+}
+
 }  // namespace
 
 std::vector<Chapter> titleChapters(const PlaylistTitle& title, Window& window) {
@@ -54,7 +67,7 @@ std::vector<Chapter> titleChapters(const PlaylistTitle& title, Window& window) {
     window.log("Unknown time base \"" + title.timeBase + "\": chapter times taken at 60fps");
   std::vector<Chapter> chapters;
   for (const PlaylistChapter& chapter : title.chapters) {
-    const std::string name = validUtf8(decodeXmlReferences(chapter.displayName));
+    const std::string name = chapterName(decodeXmlReferences(chapter.displayName));
     const auto start = titleTimeNs(chapter.titleTimeBegin, fps);
     if (!start) {
       window.log("Chapter \"" + name + "\" skipped: its time \"" + validUtf8(chapter.titleTimeBegin) +

@@ -22,14 +22,38 @@ void OutputGuard::refuseInput(const std::string& path) const {
     throw CreateError(path, input->reason);
 }
 
-std::unique_ptr<OutputFile> OutputGuard::create(const std::string& path) {
-  // Opened for writing twice, the second create would empty what the first wrote and both would write
-  // into one file; the file is taken by the first.
+void OutputGuard::reserve(const std::string& path) {
   refuseInput(path);
   if (find(m_outputs, path) != nullptr)
     throw CreateError(path, IS_OUTPUT_ALREADY);
-  std::unique_ptr<OutputFile> file = m_fileSystem.create(path);
   m_outputs.push_back(Known{path, m_fileSystem.identity(path), IS_OUTPUT_ALREADY});
+}
+
+void OutputGuard::checkReserved() const {
+  for (const Known& output : m_outputs)
+    if (!output.created)
+      m_fileSystem.checkCreate(output.path);
+}
+
+std::unique_ptr<OutputFile> OutputGuard::create(const std::string& path) {
+  // Opened for writing twice, the second create would empty what the first wrote and both would write
+  // into one file; the file is taken by the first. Two names of a file that did not exist when they were
+  // taken are told apart only now, by the identity the first create gave it.
+  refuseInput(path);
+  const std::optional<FileIdentity> identity = m_fileSystem.identity(path);
+  std::size_t own = m_outputs.size();
+  for (std::size_t k = 0; k < m_outputs.size(); ++k) {
+    const Known& output = m_outputs[k];
+    if (output.path == path && !output.created && own == m_outputs.size())
+      own = k;
+    else if (output.path == path || (identity && output.identity == identity))
+      throw CreateError(path, IS_OUTPUT_ALREADY);
+  }
+  std::unique_ptr<OutputFile> file = m_fileSystem.create(path);
+  if (own == m_outputs.size())
+    m_outputs.push_back(Known{path, std::nullopt, IS_OUTPUT_ALREADY});
+  m_outputs[own].identity = m_fileSystem.identity(path);
+  m_outputs[own].created = true;
   return file;
 }
 

@@ -101,7 +101,7 @@ void Session::bReadXPLClick() {
                       "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
     const std::size_t got = run.InputFile->read(run.ReadBuffer.get(), READ_BUFFER_SIZE);
     if (got == 0)
-      throw StreamReadError();  // the medium gives nothing although the file goes on
+      throw StreamReadError(run.InputFile->path(), ENDS_BEFORE_ITS_SIZE);  // a failing medium
     m_window.slog(std::to_string(run.InputFile->position()) + "/" + std::to_string(size) + " bytes", 1);
     reader.feed(run.ReadBuffer.get(), got);
   }

@@ -5,6 +5,15 @@
 #include "jobs/mkvmerge_options.h"
 
 namespace ardunex {
+namespace {
+
+constexpr const char* CHAPTERS_XML = ".chapters.xml";
+constexpr const char* CHAPTERS_TXT = ".chapters.txt";
+constexpr const char* OPTION_FILE = ".mkvmerge.json";
+constexpr const char* UNDETERMINED = "und";
+
+}  // namespace
+
 RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
                        std::string createBase, std::string outputBase)
     : m_window(window),
@@ -14,6 +23,15 @@ RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<P
       m_outputBase(std::move(outputBase)),
       m_chapters(window.optionOn(Option::Chapters)),
       m_mkvmerge(window.optionOn(Option::MkvmergeFile)) {}
+
+void RemuxFiles::reserve() {
+  if (m_chapters && m_title) {
+    m_guard.reserve(m_createBase + m_outputBase + CHAPTERS_XML);
+    m_guard.reserve(m_createBase + m_outputBase + CHAPTERS_TXT);
+  }
+  if (m_mkvmerge)
+    m_guard.reserve(m_createBase + m_outputBase + OPTION_FILE);
+}
 
 void RemuxFiles::streamFile(int box, const std::string& name, bool wav) {
   StreamFile file;
@@ -55,9 +73,12 @@ std::string RemuxFiles::writeChapters() {
     m_window.log("No chapters written: the playlist title has no chapter with a readable time");
     return {};
   }
-  const std::string xmlName = m_outputBase + ".chapters.xml";
-  writeText(xmlName, matroskaChapters(chapters, iso639_2(m_title->defaultLanguage)));
-  writeText(m_outputBase + ".chapters.txt", ogmChapters(chapters));
+  const std::string& language = m_title->defaultLanguage;
+  if (!language.empty())
+    checkedLanguage(language, "the chapters");
+  const std::string xmlName = m_outputBase + CHAPTERS_XML;
+  writeText(xmlName, matroskaChapters(chapters, iso639_2(language)));
+  writeText(m_outputBase + CHAPTERS_TXT, ogmChapters(chapters));
   return m_createBase + xmlName;
 }
 
@@ -105,13 +126,33 @@ void RemuxFiles::writeMkvmerge(const std::string& chapterFile) {
       // A name only for a box that carries the playlist's label; the language whatever the label.
       if (!known->label.empty() && m_window.boxCaption(file.box) == known->label)
         track.name = validUtf8(decodeXmlReferences(known->description));
-      track.language = known->language;
+      if (!known->language.empty())
+        track.language = checkedLanguage(known->language, file.name);
     }
     if (file.box >= audioBox(0))
       track.delayMs = file.delayMs;
     plan.tracks.push_back(std::move(track));
   }
-  writeText(m_outputBase + ".mkvmerge.json", mkvmergeOptionFile(plan));
+  // mkvmerge opens the files by the bytes of their names: a name that cannot be written as UTF-8 would be
+  // written with replacement characters and name a file that does not exist.
+  std::vector<const std::string*> paths{&plan.output, &plan.chapters};
+  for (const RemuxTrack& track : plan.tracks)
+    paths.push_back(&track.path);
+  for (const std::string* path : paths) {
+    if (validUtf8(*path) != *path) {
+      m_window.log("No mkvmerge option file written: the path \"" + validUtf8(*path) +
+                   "\" is not UTF-8, so the option file cannot name it");
+      return;
+    }
+  }
+  writeText(m_outputBase + OPTION_FILE, mkvmergeOptionFile(plan));
+}
+
+std::string RemuxFiles::checkedLanguage(const std::string& langcode, const std::string& what) {
+  if (const auto code = isoLanguage(langcode))
+    return *code;
+  m_window.log("Unknown language code \"" + validUtf8(langcode) + "\" for " + what + ": " + UNDETERMINED + " written");
+  return UNDETERMINED;
 }
 
 void RemuxFiles::writeText(const std::string& name, const std::string& text) {

@@ -24,6 +24,10 @@ class RemuxFiles {
   /// Whether any of the files is asked for.
   bool wanted() const { return m_chapters || m_mkvmerge; }
 
+  /// Takes the names of the files that may be written from the guard, before any file of the demux is
+  /// created. Throws CreateError.
+  void reserve();
+
   /// A stream file was created for the box (name as composed); wav tells that it is written as WAV.
   void streamFile(int box, const std::string& name, bool wav);
 
@@ -31,7 +35,8 @@ class RemuxFiles {
   /// delay against the video in milliseconds, when known. A box without an outcome counts as empty.
   void streamOutcome(int box, bool written, bool lpcm, std::optional<int> delayMs);
 
-  /// Writes the files. Throws CreateError or StreamWriteError.
+  /// Writes the files. Throws CreateError or StreamWriteError. An option file whose paths are not all UTF-8
+  /// (a folder named in another encoding) cannot name them for mkvmerge: it is left out with a log line.
   void write();
 
  private:
@@ -49,6 +54,8 @@ class RemuxFiles {
   void writeMkvmerge(const std::string& chapterFile);
   void writeText(const std::string& name, const std::string& text);
   const PlaylistTrack* trackOf(int box) const;
+  /// The ISO 639 code a playlist langcode gives; "und" with a log line naming `what` when it gives none.
+  std::string checkedLanguage(const std::string& langcode, const std::string& what);
 
   Window& m_window;
   OutputGuard& m_guard;

@@ -252,8 +252,9 @@ void Session::reportInventory(bool demux) {
 
 std::string Session::outputName(const std::string& outputBase, const std::string& caption,
                                 const std::string& ext) const {
-  // A caption may come from an untrusted playlist: it must not lead the file out of the output folder.
-  std::string safeCaption = caption;
+  // A caption may come from an untrusted playlist: it must not lead the file out of the output folder, and
+  // its bytes that are not UTF-8 are replaced as the option file and the log replace them.
+  std::string safeCaption = validUtf8(caption);
   std::replace_if(safeCaption.begin(), safeCaption.end(), isPathSeparator, '_');
   return outputBase + "." + safeCaption + "." + ext;
 }
@@ -317,6 +318,8 @@ void Session::bDemuxClick() {
   guard.addInput(evoPath, IS_EVO_FILE);
   if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
     guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
+  if (!m_window.xplFileText().empty())
+    guard.addInput(m_window.xplFileText(), IS_PLAYLIST);
   // LPCM as WAV: an LPCM stream whose format the scan read goes into a WAV file, one whose header cannot be
   // read stays raw.
   std::array<bool, BOX_COUNT> wav{};
@@ -340,7 +343,7 @@ void Session::bDemuxClick() {
   };
   for (int box = 0; box < subBox(0); ++box)
     if (writtenBox(box) && m_window.boxChecked(box))
-      guard.refuseInput(createBase + nameFor(box, extOf(box)));
+      guard.reserve(createBase + nameFor(box, extOf(box)));
   // A subpicture box gets a file when the option is on and the last scan of this file found its stream.
   const bool subpictures = m_window.optionOn(Option::Subpictures);
   auto writesSubpicture = [&](int k) {
@@ -348,8 +351,14 @@ void Session::bDemuxClick() {
   };
   for (int k = 0; k < SUB_BOX_COUNT; ++k)
     if (writesSubpicture(k))
-      guard.refuseInput(createBase + nameFor(subBox(k), extOf(subBox(k))));
+      guard.reserve(createBase + nameFor(subBox(k), extOf(subBox(k))));
   RemuxFiles remux(m_window, guard, m_playlistTitle, createBase, outputBase);
+  remux.reserve();
+  // Every name is taken and checked before the first file is created, so that a refused demux empties no
+  // file of an earlier one.
+  if (!workdir.empty() && m_fileSystem.makeFolders(workdir))
+    m_window.log("Creating folder " + workdir);
+  guard.checkReserved();
   std::array<bool, BOX_COUNT> created{};
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
     if (!m_window.boxChecked(box))
@@ -405,6 +414,13 @@ void Session::bDemuxClick() {
 
   run.InputFile.reset();
   run.SlotFile.finishSubpictures(run.CancelRequested);
+  std::array<bool, BOX_COUNT> silentWav{};  // WAV files that never met a header they could read
+  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
+    if (const WavWriter* writer = run.SlotFile.wav[static_cast<std::size_t>(k)]; writer && !writer->format())
+      silentWav[static_cast<std::size_t>(audioBox(k))] = true;
+  for (const SlotFiles::CodeFile& target : run.SlotFile.byCode)
+    if (target.wav && !target.wav->format())
+      silentWav[static_cast<std::size_t>(target.box)] = true;
   release.normal = true;
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
   m_engine.inventory().finish();
@@ -417,7 +433,8 @@ void Session::bDemuxClick() {
   if (remux.wanted()) {
     for (const StreamRecord& record : inventory())
       if (record.box >= 0 && created[static_cast<std::size_t>(record.box)])
-        remux.streamOutcome(record.box, record.payloadBytes > 0, record.coding == StreamCoding::Lpcm, record.delayMs);
+        remux.streamOutcome(record.box, record.payloadBytes > 0 && !silentWav[static_cast<std::size_t>(record.box)],
+                            record.coding == StreamCoding::Lpcm, record.delayMs);
     remux.write();
   }
 

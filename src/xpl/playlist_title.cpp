@@ -2,7 +2,6 @@
 // references, UTF-8 checking and language codes.
 #include "xpl/playlist_title.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <map>
@@ -70,37 +69,23 @@ std::optional<std::uint32_t> referenceValue(std::string_view body) {
   return value;
 }
 
-// ISO 639-1 codes and their ISO 639-2 bibliographic codes, sorted by the first.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 184> ISO_639 = {{
-    {"aa", "aar"}, {"ab", "abk"}, {"ae", "ave"}, {"af", "afr"}, {"ak", "aka"}, {"am", "amh"}, {"an", "arg"},
-    {"ar", "ara"}, {"as", "asm"}, {"av", "ava"}, {"ay", "aym"}, {"az", "aze"}, {"ba", "bak"}, {"be", "bel"},
-    {"bg", "bul"}, {"bh", "bih"}, {"bi", "bis"}, {"bm", "bam"}, {"bn", "ben"}, {"bo", "tib"}, {"br", "bre"},
-    {"bs", "bos"}, {"ca", "cat"}, {"ce", "che"}, {"ch", "cha"}, {"co", "cos"}, {"cr", "cre"}, {"cs", "cze"},
-    {"cu", "chu"}, {"cv", "chv"}, {"cy", "wel"}, {"da", "dan"}, {"de", "ger"}, {"dv", "div"}, {"dz", "dzo"},
-    {"ee", "ewe"}, {"el", "gre"}, {"en", "eng"}, {"eo", "epo"}, {"es", "spa"}, {"et", "est"}, {"eu", "baq"},
-    {"fa", "per"}, {"ff", "ful"}, {"fi", "fin"}, {"fj", "fij"}, {"fo", "fao"}, {"fr", "fre"}, {"fy", "fry"},
-    {"ga", "gle"}, {"gd", "gla"}, {"gl", "glg"}, {"gn", "grn"}, {"gu", "guj"}, {"gv", "glv"}, {"ha", "hau"},
-    {"he", "heb"}, {"hi", "hin"}, {"ho", "hmo"}, {"hr", "hrv"}, {"ht", "hat"}, {"hu", "hun"}, {"hy", "arm"},
-    {"hz", "her"}, {"ia", "ina"}, {"id", "ind"}, {"ie", "ile"}, {"ig", "ibo"}, {"ii", "iii"}, {"ik", "ipk"},
-    {"io", "ido"}, {"is", "ice"}, {"it", "ita"}, {"iu", "iku"}, {"ja", "jpn"}, {"jv", "jav"}, {"ka", "geo"},
-    {"kg", "kon"}, {"ki", "kik"}, {"kj", "kua"}, {"kk", "kaz"}, {"kl", "kal"}, {"km", "khm"}, {"kn", "kan"},
-    {"ko", "kor"}, {"kr", "kau"}, {"ks", "kas"}, {"ku", "kur"}, {"kv", "kom"}, {"kw", "cor"}, {"ky", "kir"},
-    {"la", "lat"}, {"lb", "ltz"}, {"lg", "lug"}, {"li", "lim"}, {"ln", "lin"}, {"lo", "lao"}, {"lt", "lit"},
-    {"lu", "lub"}, {"lv", "lav"}, {"mg", "mlg"}, {"mh", "mah"}, {"mi", "mao"}, {"mk", "mac"}, {"ml", "mal"},
-    {"mn", "mon"}, {"mr", "mar"}, {"ms", "may"}, {"mt", "mlt"}, {"my", "bur"}, {"na", "nau"}, {"nb", "nob"},
-    {"nd", "nde"}, {"ne", "nep"}, {"ng", "ndo"}, {"nl", "dut"}, {"nn", "nno"}, {"no", "nor"}, {"nr", "nbl"},
-    {"nv", "nav"}, {"ny", "nya"}, {"oc", "oci"}, {"oj", "oji"}, {"om", "orm"}, {"or", "ori"}, {"os", "oss"},
-    {"pa", "pan"}, {"pi", "pli"}, {"pl", "pol"}, {"ps", "pus"}, {"pt", "por"}, {"qu", "que"}, {"rm", "roh"},
-    {"rn", "run"}, {"ro", "rum"}, {"ru", "rus"}, {"rw", "kin"}, {"sa", "san"}, {"sc", "srd"}, {"sd", "snd"},
-    {"se", "sme"}, {"sg", "sag"}, {"si", "sin"}, {"sk", "slo"}, {"sl", "slv"}, {"sm", "smo"}, {"sn", "sna"},
-    {"so", "som"}, {"sq", "alb"}, {"sr", "srp"}, {"ss", "ssw"}, {"st", "sot"}, {"su", "sun"}, {"sv", "swe"},
-    {"sw", "swa"}, {"ta", "tam"}, {"te", "tel"}, {"tg", "tgk"}, {"th", "tha"}, {"ti", "tir"}, {"tk", "tuk"},
-    {"tl", "tgl"}, {"tn", "tsn"}, {"to", "ton"}, {"tr", "tur"}, {"ts", "tso"}, {"tt", "tat"}, {"tw", "twi"},
-    {"ty", "tah"}, {"ug", "uig"}, {"uk", "ukr"}, {"ur", "urd"}, {"uz", "uzb"}, {"ve", "ven"}, {"vi", "vie"},
-    {"vo", "vol"}, {"wa", "wln"}, {"wo", "wol"}, {"xh", "xho"}, {"yi", "yid"}, {"yo", "yor"}, {"za", "zha"},
-    {"zh", "chi"}, {"zu", "zul"},
-}};
-static_assert(std::is_sorted(ISO_639.begin(), ISO_639.end()), "ISO_639 is searched by halving");
+// The ISO 639-2 codes, each with its bibliographic code where that differs and its ISO 639-1 code.
+struct Iso639Code {
+  std::string_view terminology;
+  std::string_view bibliographic;
+  std::string_view alpha2;
+};
+constexpr Iso639Code ISO_639_2[] = {
+#include "xpl/iso639_table.inc"
+};
+
+/// The table's entry for a code of two or three lower-case letters; null when it has none.
+const Iso639Code* findIso639(const std::string& code) {
+  for (const Iso639Code& entry : ISO_639_2)
+    if (code == (code.size() == 2 ? entry.alpha2 : entry.terminology) || code == entry.bibliographic)
+      return &entry;
+  return nullptr;
+}
 
 /// Collects the title's data from its lines [begin, end].
 class TitleReader {
@@ -165,7 +150,7 @@ class TitleReader {
   static void navigation(const std::string& text, std::map<int, std::string>& languages) {
     const auto number = numberOf(text, "track");
     if (number)
-      languages.emplace(*number, languageCode(XPLattr(text, "langcode")));
+      languages.emplace(*number, XPLattr(text, "langcode"));
   }
 
   static void assign(std::vector<PlaylistTrack>& tracks, const std::vector<int>& trackNumbers,
@@ -344,17 +329,21 @@ std::string languageCode(std::string_view code) {
   return out;
 }
 
+std::optional<std::string> isoLanguage(std::string_view code) {
+  std::string letters = languageCode(code);
+  if (letters.empty() || !findIso639(letters))
+    return std::nullopt;
+  return letters;
+}
+
 std::string iso639_2(std::string_view code) {
   std::string letters = languageCode(code);
+  const Iso639Code* entry = letters.empty() ? nullptr : findIso639(letters);
+  if (!entry)
+    return "und";
   if (letters.size() == 3)
     return letters;
-  if (letters.empty())
-    return "und";
-  const auto found = std::lower_bound(ISO_639.begin(), ISO_639.end(), letters,
-                                      [](const auto& entry, const std::string& key) { return entry.first < key; });
-  if (found == ISO_639.end() || found->first != letters)
-    return "und";
-  return std::string(found->second);
+  return std::string(entry->bibliographic.empty() ? entry->terminology : entry->bibliographic);
 }
 
 }  // namespace ardunex

@@ -26,8 +26,8 @@ struct PlaylistTrack {
   std::string label;
   /// The "description" value (audio).
   std::string description;
-  /// The language from the title's TrackNavigationList, matched by "track" (languageCode of its langcode),
-  /// empty when unknown.
+  /// The "langcode" the title's TrackNavigationList gives its "track", as written ("en:00"); empty when
+  /// none.
   std::string language;
 };
 
@@ -70,7 +70,12 @@ std::string validUtf8(std::string_view text);
 /// ("en:00" gives "en") or an ISO 639-2 code of three ("eng"); empty when it begins with neither.
 std::string languageCode(std::string_view code);
 
-/// The ISO 639-2 (bibliographic) code for a playlist langcode ("en:00" gives "eng"); "und" when unknown.
+/// The language code a playlist langcode begins with (as languageCode gives it) when ISO 639-2 knows it as
+/// an ISO 639-1, terminology or bibliographic code; empty when it does not ("zz:00", "qqq").
+std::optional<std::string> isoLanguage(std::string_view code);
+
+/// The ISO 639-2 code for a playlist langcode, bibliographic for an ISO 639-1 code ("en:00" gives "eng"),
+/// a three-letter code as written; "und" when ISO 639-2 does not know it.
 std::string iso639_2(std::string_view code);
 
 }  // namespace ardunex

@@ -151,11 +151,9 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
   EXPECT_EQ("Cannot open file \"" + missing + "\". No such file or directory.\n", open.err);
 
   writeFile(dir.file("A.EVO"), makePart(3).file);
-  const CliResult create = runCli(dir, {"-o", dir.file("no/such/folder"), dir.file("A.EVO")});
+  const CliResult create = runCli(dir, {"-o", dir.file("A.EVO/folder"), dir.file("A.EVO")});
   EXPECT_EQ(1, create.status);
-  EXPECT_EQ(
-      "Cannot create file \"" + dir.file("no/such/folder") + "/A.MPEG-2.stream.00.mpv\". No such file or directory.\n",
-      create.err);
+  EXPECT_EQ("Cannot create folder \"" + dir.file("A.EVO/folder") + "\". Not a directory.\n", create.err);
   EXPECT_EQ(std::string::npos, create.out.find("Creating"));
 
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{},

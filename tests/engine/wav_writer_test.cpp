@@ -189,6 +189,15 @@ TEST_F(WavTest, AFormatChangeOrAnUnreadableHeaderEndsTheData) {
   wav->close();
   EXPECT_TRUE(sink.empty());
   EXPECT_EQ(window.logLines.size(), 1u);
+
+  // Unreadable in the first packet only: the WAV starts at the second, saying what it left out.
+  sink.clear();
+  wav = writer();
+  wav->lpcmHeader(header(28, 48000, 2));
+  packets(*wav, stereo16, header(16, 48000, 2), {100});
+  wav->close();
+  EXPECT_EQ(sink.size() - dataOffset(sink), stereo16.size());
+  EXPECT_EQ(window.logLines.back().rfind("LPCM header cannot be read in the first 1 packets: their 0 bytes", 0), 0u);
 }
 
 TEST_F(WavTest, Rf64BeyondTheRiffLimit) {
@@ -215,6 +224,21 @@ TEST_F(WavTest, Rf64BeyondTheRiffLimit) {
     EXPECT_EQ(le64(sink, 28), dataBytes);
     EXPECT_EQ(le64(sink, 36), 300u);  // sample frames
     EXPECT_EQ(le32(sink, data - 4), 0xFFFFFFFFu);
+  }
+}
+
+TEST_F(WavTest, TheSizesCountOnlyWhatReachedTheFile) {
+  const Bytes disc = discSamples(std::vector<std::int32_t>(5000, 0x123456), 16, 2);
+  for (const std::int64_t failAfter : {50, 1001, 5003}) {  // in the header, in frames, at a frame's end
+    sink.clear();
+    auto wav = writer();
+    inner->failAfter = failAfter;
+    EXPECT_THROW(packets(*wav, disc, header(16, 48000, 2), {1000}), StreamWriteError);
+    wav.reset();  // closed by the job after the failure, which reports it
+    const std::size_t data = sink.empty() ? 0 : dataOffset(sink);
+    EXPECT_EQ(sink.empty(), failAfter < 80);  // no file poses as a WAV without its whole header
+    EXPECT_TRUE(sink.empty() || (le32(sink, 4) == sink.size() - 8 && le32(sink, data - 4) == sink.size() - data));
+    EXPECT_EQ((sink.size() - data) % 4, 0u);  // whole frames
   }
 }
 

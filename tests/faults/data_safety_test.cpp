@@ -121,6 +121,18 @@ TEST(DataSafety, OutputThatIsTheEvoFileOrItsSecondPartIsRefusedBeforeAnythingIsC
   }
 }
 
+TEST(DataSafety, ThePlaylistIsAnInputToo) {
+  Desk desk;
+  const std::string playlist = desk.folder + "F_1.chapters.xml";
+  const std::string text = "<Title id=\"T\"><Clip src=\"F_1.MAP\"><Video track=\"1\" mediaAttr=\"1\"/></Clip></Title>";
+  test::writeFile(playlist, Bytes(text.begin(), text.end()));
+  const auto result =
+      test::runCli(desk.dir, {"--xpl", playlist, "--chapters", "--video", "0", desk.folder + "F_1.EVO"});
+  EXPECT_EQ(result.err, "Cannot create file \"" + playlist + "\". It is the playlist.\n");
+  EXPECT_EQ(test::readText(playlist), text);
+  EXPECT_EQ(desk.entries(), (std::vector<std::string>{"F_1.EVO", "F_1.chapters.xml", "F_2.EVO"}));
+}
+
 TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
   // The title names no audio track: every audio box keeps the caption "No audio stream" and stays ticked.
   const std::string playlist =
@@ -149,7 +161,7 @@ TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
           EXPECT_EQ(std::filesystem::file_size(desk.folder + name), 0u) << name;  // created before: kept, empty
         }
       }
-      EXPECT_EQ(desk.entries().size(), linked ? 5u : 4u);
+      EXPECT_EQ(desk.entries().size(), linked ? 5u : 2u);  // a name given twice is refused before any create
     }
   }
 }

@@ -82,6 +82,10 @@ struct Fault {
   bool throws;  // the read throws rather than returning nothing
 };
 
+std::string readError(const Fault& fault) {
+  return "Cannot read file \"" + fault.path + "\". " + (fault.throws ? "Input/output error" : ENDS_BEFORE_ITS_SIZE);
+}
+
 void inject(FaultyFiles& files, const Fault& fault) {
   if (fault.throws)
     files.throwReadAt[fault.path] = fault.at;
@@ -98,7 +102,7 @@ TEST(ReadFaults, ScanEndsWithReadErrorAndCanBeRunAgain) {
     inject(desk.files, fault);
     desk.window.boxes[audioBox(5)] = {true, true, "DD.stream.05"};
 
-    EXPECT_EQ(desk.failure(&Session::bCheckClick), "Stream read error");
+    EXPECT_EQ(desk.failure(&Session::bCheckClick), readError(fault));
     const std::vector<std::string>& log = desk.window.logLines;
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[1], "File size: 6 Mbytes.");
@@ -153,7 +157,7 @@ TEST(ReadFaults, DemuxEndsWithReadErrorKeepingWhatWasRoutedBeforeIt) {
     desk.window.logLines.clear();
     inject(desk.files, fault);
 
-    EXPECT_EQ(desk.failure(&Session::bDemuxClick), "Stream read error");
+    EXPECT_EQ(desk.failure(&Session::bDemuxClick), readError(fault));
     EXPECT_EQ(desk.files.openOutputs, 0);
     EXPECT_EQ(desk.files.files[VIDEO], clean.files.files[VIDEO]);
     EXPECT_EQ(desk.files.files[AUDIO], clean.files.files[AUDIO]);

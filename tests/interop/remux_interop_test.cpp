@@ -290,5 +290,38 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
   EXPECT_NEAR(std::stod(start.out), 0.120, 0.0015) << start.out;
 }
 
+// Playlist text that is not UTF-8, language codes ISO 639 does not know, an output folder whose name is not
+// UTF-8: the option file and the chapter file written are taken by mkvmerge, or no option file is written.
+TEST(RemuxInterop, HostilePlaylistTextGivesFilesMkvmergeTakes) {
+  if (!haveFfmpeg() || !programOnPath("mkvmerge"))
+    GTEST_SKIP() << "ffmpeg or mkvmerge is not on PATH; install ffmpeg and mkvtoolnix to run this test";
+  TempDir dir;
+  const std::string evo = dir.file("FEATURE_1.EVO");
+  ASSERT_NO_FATAL_FAILURE(ffmpeg(dir, {"-f", "lavfi", "-i", "testsrc=size=160x120:duration=2", "-f", "lavfi", "-i",
+                                       "sine=duration=2", "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "dvd", evo}));
+  const std::string playlist =
+      "<Playlist><AudioAttributeItem index=\"1\" codec=\"DD\"/><TitleSet defaultLanguage="
+      "\"xyz\"><Title id=\"T\"><Clip src=\"FEATURE_1.MAP\"><Audio track=\"1\" streamNumber=\"1\" mediaAttr="
+      "\"1\" description=\"Fran\xE7ois\"/></Clip><AudioTrack track=\"1\" langcode=\"zz:00\"/>"
+      "<ChapterList><Chapter titleTimeBegin=\"00:00:01:00\"/></ChapterList></Title></TitleSet>";
+  writeFile(dir.file("VPLST000.XPL"), Bytes(playlist.begin(), playlist.end()));
+  auto demux = [&](const std::string& folder) {
+    return runCli(dir, {"--xpl", dir.file("VPLST000.XPL"), "--chapters", "--mkvmerge", "-o", folder, evo}).out;
+  };
+  EXPECT_NE(demux(dir.file("out")).find("Unknown language code \"zz:00\" for "), std::string::npos);
+  const CliResult merge = runProgram(dir, "mkvmerge", {"@" + dir.file("out/FEATURE_1.mkvmerge.json")});
+  ASSERT_LE(merge.status, 1) << merge.out;  // 1: warnings only
+  const nlohmann::json info =
+      nlohmann::json::parse(runProgram(dir, "mkvmerge", {"-J", dir.file("out/FEATURE_1.mkv")}).out);
+  EXPECT_EQ(info["tracks"][1]["properties"]["track_name"], "Fran\xEF\xBF\xBDois");
+  EXPECT_EQ(info["tracks"][1]["properties"]["language"], "und");
+  EXPECT_EQ(info["chapters"][0]["num_entries"], 1);
+
+  EXPECT_NE(
+      demux(dir.file("out\xFF")).find("No mkvmerge option file written: the path \"" + dir.file("out\xEF\xBF\xBD")),
+      std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out\xFF/FEATURE_1.mkvmerge.json")));
+}
+
 }  // namespace
 }  // namespace ardunex::test

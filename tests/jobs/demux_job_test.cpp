@@ -380,24 +380,29 @@ TEST_F(DemuxJob, OutputFileCannotBeCreated) {
   const Feature feature = makeFeature(20'000, 110);
   prepare("FEATURE.EVO", feature);
 
-  fake.workdirText = dir.file("missing");
-  const std::string firstName = dir.file("missing") + "/FEATURE." + VIDEO + ".mpv";
-  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + firstName + "\". No such file or directory");
+  fake.workdirText = dir.file("FEATURE.EVO/folder");
+  EXPECT_EQ(demuxFailure(), "Cannot create folder \"" + fake.workdirText + "\". Not a directory");
   EXPECT_TRUE(linesStartingWith(fake.logLines, "Creating ").empty());
   EXPECT_NE(fake.logLines.back(), "Done.");
   EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
 
-  // A later file fails: the ones created before it stay, empty.
+  fake.workdirText = out + "/new/deep";  // made, with its parents
+  session.bDemuxClick();
+  EXPECT_EQ(test::readFile(fake.workdirText + "/FEATURE." + AUDIO + ".mpa"), feature.audio);
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating folder "),
+            std::vector<std::string>{"Creating folder " + fake.workdirText});
+
+  // A later name that cannot be made fails before any file is created: the earlier run's files stay whole.
   fake.workdirText = out;
-  fake.logLines.clear();
-  const std::string audio = outFile("FEATURE", AUDIO, "mpa");
-  std::filesystem::create_directory(audio);
-  EXPECT_EQ(demuxFailure(), "Cannot create file \"" + audio + "\". Is a directory");
-  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
-            std::vector<std::string>{"Creating " + outFile("FEATURE", VIDEO, "mpv")});
-  EXPECT_TRUE(test::fileExists(outFile("FEATURE", VIDEO, "mpv")));
-  EXPECT_TRUE(test::readFile(outFile("FEATURE", VIDEO, "mpv")).empty());
-  EXPECT_NE(fake.logLines.back(), "Done.");
+  session.bDemuxClick();
+  std::filesystem::create_directory(outFile("FEATURE", "dir", "mpa"));
+  for (const auto& [caption, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"dir", "Is a directory"}, {std::string(250, 'x'), "File name too long"}}) {
+    fake.setBoxCaption(audioBox(1), caption);
+    fake.logLines.clear();
+    EXPECT_EQ(demuxFailure(), "Cannot create file \"" + outFile("FEATURE", caption, "mpa") + "\". " + reason);
+    EXPECT_EQ(test::readFile(outFile("FEATURE", VIDEO, "mpv")), feature.video);
+  }
 }
 
 TEST_F(DemuxJob, WriteFailureOnDiskKeepsWhatTheOtherFilesWere) {
@@ -407,7 +412,7 @@ TEST_F(DemuxJob, WriteFailureOnDiskKeepsWhatTheOtherFilesWere) {
   prepare("FEATURE.EVO", feature);
   std::filesystem::create_symlink("/dev/full", outFile("FEATURE", VIDEO, "mpv"));
 
-  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(demuxFailure(), "Cannot write file \"" + outFile("FEATURE", VIDEO, "mpv") + "\". No space left on device");
   const Bytes audio = test::readFile(outFile("FEATURE", AUDIO, "mpa"));
   EXPECT_TRUE(test::isPrefix(audio, feature.audio));
   EXPECT_GT(audio.size(), 100'000u);
@@ -445,7 +450,7 @@ class DemuxJobInMemory : public testing::Test {
 
 TEST_F(DemuxJobInMemory, WriteFailureClosesEverythingAndKeepsWhatWasWritten) {
   files.failWriteAfter[audio] = 1000;
-  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(demuxFailure(), "Cannot write file \"" + audio + "\". No space left on device");
   EXPECT_EQ(files.openOutputs, 0);
   EXPECT_EQ(files.files[audio].size(), 1000u);
   EXPECT_TRUE(test::isPrefix(files.files[audio], feature.audio));
@@ -457,7 +462,7 @@ TEST_F(DemuxJobInMemory, WriteFailureClosesEverythingAndKeepsWhatWasWritten) {
 
 TEST_F(DemuxJobInMemory, FailedCloseIsAWriteError) {
   files.failClose.insert(video);
-  EXPECT_EQ(demuxFailure(), "Stream write error");
+  EXPECT_EQ(demuxFailure(), "Cannot write file \"" + video + "\". Input/output error");
   EXPECT_EQ(files.openOutputs, 0);
   EXPECT_EQ(files.files[audio], feature.audio);  // the other file is still closed and complete
   EXPECT_NE(fake.logLines.back(), "Done.");

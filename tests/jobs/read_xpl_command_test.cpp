@@ -135,7 +135,7 @@ TEST_F(ReadXplTest, FailuresLeaveTheWindowUsable) {
       {"read gives nothing",
        "<a><b/>" + std::string(70000, ' ') + "</a>",
        65536,
-       "Stream read error",
+       "Cannot read file \"" + PLAYLIST + "\". " + ENDS_BEFORE_ITS_SIZE,
        {"<a>", "  <b/>"}},
       {"bad track number",
        "<Title><Clip src=\"FEATURE_1.MAP\"/><Video track=\"one\"/></Title>",

@@ -29,7 +29,7 @@ std::size_t MemoryInputFile::read(std::uint8_t* buffer, std::size_t count) {
   if (m_readSizes)
     m_readSizes->push_back(count);
   if (m_position == throwReadAt)
-    throw StreamReadError();
+    throw StreamReadError(m_path, systemReason(EIO));
   if (m_position == zeroReadAt || m_position >= m_size)
     return 0;
   const auto total =
@@ -60,25 +60,25 @@ MemoryOutputFile::~MemoryOutputFile() {
 void MemoryOutputFile::append(const std::uint8_t* data, std::size_t count) {
   ++appends;
   if (!m_open)
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EBADF));
   if (failAfter >= 0 && static_cast<std::int64_t>(m_sink.size() + count) > failAfter) {
     const auto fits =
         static_cast<std::size_t>(std::max<std::int64_t>(0, failAfter - static_cast<std::int64_t>(m_sink.size())));
     m_sink.insert(m_sink.end(), data, data + fits);
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(ENOSPC));
   }
   m_sink.insert(m_sink.end(), data, data + count);
 }
 
 void MemoryOutputFile::truncate(std::int64_t size) {
   if (!m_open || size < 0 || static_cast<std::uint64_t>(size) > m_sink.size())
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EINVAL));
   m_sink.resize(static_cast<std::size_t>(size));
 }
 
 void MemoryOutputFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
   if (!m_open || offset < 0 || static_cast<std::size_t>(offset) + count > m_sink.size())
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EINVAL));
   std::memcpy(m_sink.data() + offset, data, count);
 }
 
@@ -89,7 +89,7 @@ void MemoryOutputFile::close() {
   if (m_openCount)
     --*m_openCount;
   if (failClose)
-    throw StreamWriteError();
+    throw StreamWriteError(m_path, systemReason(EIO));
 }
 
 std::unique_ptr<InputFile> MemoryFileSystem::openRead(const std::string& path) {

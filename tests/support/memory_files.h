@@ -65,6 +65,7 @@ class MemoryOutputFile : public OutputFile {
   void truncate(std::int64_t size) override;
   void close() override;
   void writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) override;
+  std::int64_t size() const override { return static_cast<std::int64_t>(m_sink.size()); }
 
  private:
   std::string m_path;

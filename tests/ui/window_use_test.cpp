@@ -177,11 +177,11 @@ class WindowUseTest : public QObject {
     QVERIFY(window.boxChecked(ardunex::videoBox(0)));
     QCOMPARE(QApplication::focusWidget(), readEvo);
 
-    // A demux into a missing folder fails; the status bar ends as after any job.
-    window.setWorkdir(dir.file("missing"));
+    // A demux into a folder that cannot be made (below a file) fails; the status bar ends as after any job.
+    window.setWorkdir(evo + "/folder");
     window.bDemuxClick();
     QCOMPARE(errors.size(), 1);
-    QVERIFY(errors[0].startsWith("Cannot create file"));
+    QVERIFY(errors[0].startsWith("Cannot create folder"));
     QCOMPARE(window.panelText(0), QString(" Ready"));
     QCOMPARE(window.panelText(1), QString(" "));
 

@@ -80,11 +80,11 @@ TEST(PlaylistTitle, FindsTheTitleOfTheEvoFileWithTracksLanguagesAndChapters) {
   ASSERT_EQ(title->audio.size(), 2u);
   EXPECT_EQ(title->audio[0].number, 1);
   EXPECT_EQ(title->audio[0].label, "DD+.stream.0.English");
-  EXPECT_EQ(title->audio[0].language, "en");
+  EXPECT_EQ(title->audio[0].language, "en:00");
   EXPECT_EQ(title->audio[1].number, 3);
   EXPECT_EQ(title->audio[1].label, "LPCM.stream.2.Fran&#231;ais");
   EXPECT_EQ(title->audio[1].description, "Fran&#231;ais");
-  EXPECT_EQ(title->audio[1].language, "fr");
+  EXPECT_EQ(title->audio[1].language, "FR:00");
 
   const auto logo = findPlaylistTitle(parsed.lines, "LOGO", parsed.codecs);
   ASSERT_TRUE(logo);
@@ -183,6 +183,7 @@ TEST(PlaylistTitle, LanguageCodes) {
       {"en:00", "en", "eng"}, {"fr:01", "fr", "fre"}, {"de", "de", "ger"},    {"JA:00", "ja", "jpn"},
       {"zh", "zh", "chi"},    {"eng", "eng", "eng"},  {"qq:00", "qq", "und"}, {"", "", "und"},
       {"e", "", "und"},       {"1a:00", "", "und"},   {"engl", "", "und"},    {"*", "", "und"},
+      {"qqq", "qqq", "und"},  {"xyz", "xyz", "und"},  {"deu", "deu", "deu"},  {"zz:00", "zz", "und"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(languageCode(c.langcode), c.code) << c.langcode;
