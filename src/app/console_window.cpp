@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/ascii_text.h"
 #include "jobs/session.h"
 
 namespace ardunex {
@@ -58,14 +57,6 @@ void ConsoleWindow::endProgress() {
 void ConsoleWindow::processEvents() {
   if (interrupted.load() && session)
     session->requestCancel();
-}
-
-std::string boxName(int box) {
-  if (box < VIDEO_BOX_COUNT)
-    return "cbVideo" + std::to_string(box);
-  if (box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT)
-    return "cbAudio" + twoDigits(box - VIDEO_BOX_COUNT);
-  return "cbSub" + twoDigits(box - VIDEO_BOX_COUNT - AUDIO_BOX_COUNT);
 }
 
 }  // namespace ardunex
