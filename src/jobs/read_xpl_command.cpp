@@ -134,19 +134,13 @@ void Session::bReadXPLClick() {
   if (!titleFound && !m_paths.EVObase.empty())
     m_window.log("No title for " + m_paths.EVObase + " in " + m_paths.XPLname +
                  ": the stream boxes stay as they were.");
-  // Every stream: the boxes of the scan's streams that the playlist does not label keep their state.
+  // Every stream: the boxes of the scan's streams that the playlist does not label keep the scan's caption,
+  // and the user's tick where the box could be clicked.
   const bool everyStream = options.optionOn(Option::EveryStream);
-  struct Kept {
-    int box;
-    bool enabled;
-    bool checked;
-    std::string caption;
-  };
-  std::vector<Kept> kept;
+  std::array<bool, BOX_COUNT> ticked{};
   if (titleFound) {
-    for (int box = 0; box < BOX_COUNT && everyStream; ++box)
-      if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
-        kept.push_back({box, m_window.boxEnabled(box), m_window.boxChecked(box), m_window.boxCaption(box)});
+    for (int box = 0; box < BOX_COUNT; ++box)
+      ticked[static_cast<std::size_t>(box)] = m_window.boxChecked(box) || !m_window.boxEnabled(box);
     Resetcbs();
   }
   // Every stream: a playlist's audio stream is shown on the box whose stream has its number.
@@ -167,14 +161,15 @@ void Session::bReadXPLClick() {
   const std::vector<PlaylistBoxLabel> labels = showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window,
                                                             everyStream ? &audioBoxes : nullptr, &reader.cutValues());
   m_playlistTitle = std::move(title);
-  for (const Kept& box : kept) {
-    if (std::any_of(labels.begin(), labels.end(), [&](const PlaylistBoxLabel& label) { return label.box == box.box; }))
+  for (int box = 0; box < BOX_COUNT && titleFound && everyStream; ++box) {
+    if (m_boxCode[static_cast<std::size_t>(box)] < 0 ||
+        std::any_of(labels.begin(), labels.end(), [&](const PlaylistBoxLabel& label) { return label.box == box; }))
       continue;
-    m_window.setBoxEnabled(box.box, box.enabled);
-    m_window.setBoxChecked(box.box, box.checked && box.enabled);
-    m_window.setBoxCaption(box.box, box.caption);
-    if (const StreamRecord* stream = boxStream(box.box); stream && box.enabled)
-      m_window.setBoxDetail(box.box, streamDetail(*stream));
+    m_window.setBoxEnabled(box, true);
+    m_window.setBoxChecked(box, ticked[static_cast<std::size_t>(box)]);
+    m_window.setBoxCaption(box, m_scanCaptions[static_cast<std::size_t>(box)]);
+    if (const StreamRecord* stream = boxStream(box))
+      m_window.setBoxDetail(box, streamDetail(*stream));
   }
   if (const std::string cut = reader.cutValues().line(); !cut.empty())
     m_window.log(cut);

@@ -222,9 +222,11 @@ void Session::assignBoxes(bool everyStream) {
   for (const StreamRecord& record : inventory())
     m_scanned[static_cast<std::size_t>(record.code)] = true;
   giveInventoryBoxes(false);
-  for (int box = 0; box < BOX_COUNT; ++box)
+  for (int box = 0; box < BOX_COUNT; ++box) {
+    m_scanCaptions[static_cast<std::size_t>(box)] = m_window.boxCaption(box);
     if (const StreamRecord* stream = boxStream(box))
       m_window.setBoxDetail(box, streamDetail(*stream));
+  }
 }
 
 void Session::giveInventoryBoxes(bool fromSlots) {

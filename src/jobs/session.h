@@ -111,6 +111,8 @@ class Session {
   /// the box was given to a stream of its own (every stream) rather than to the number it shows.
   std::array<int, BOX_COUNT> m_boxCode = emptyBoxCodes();
   std::array<bool, BOX_COUNT> m_ownBox{};
+  /// The captions the last scan gave the boxes.
+  std::array<std::string, BOX_COUNT> m_scanCaptions;
   /// The codes the last scan met.
   std::vector<bool> m_scanned = std::vector<bool>(StreamInventory::CODE_COUNT);
   std::int64_t m_scannedBytes = 0;
