@@ -163,8 +163,10 @@ int main(int argc, char** argv) {
       session.bReadXPLClick();
     });
     if (!cli.empty()) {
-      const std::string evo = folder + "/EMPTY.EVO";
-      writeText(evo, "");
+      // A video start code and nothing else: the scan meets a stream, so a run that reads the playlist
+      // ends with status 0 (a file without any stream ends with 1).
+      const std::string evo = folder + "/VIDEO.EVO";
+      writeText(evo, std::string("\0\0\1\xE0\0\0", 6));
       measure(std::string("playlist, ") + shape.name + " (--print-xpl)", capSeconds, PLAYLIST_SECONDS, PLAYLIST_MIB,
               [&] {
                 const int null = ::open("/dev/null", O_WRONLY);

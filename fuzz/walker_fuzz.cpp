@@ -29,10 +29,8 @@ using Bytes = std::vector<std::uint8_t>;
 class FuzzWindow : public HeadlessWindow {
  public:
   std::vector<std::string> lines;
-  bool subpictures = false;
   void log(std::string_view text) override { lines.emplace_back(text); }
   bool boxChecked(int) const override { return true; }
-  bool optionOn(Option option) const override { return option == Option::Subpictures && subpictures; }
 };
 
 // The block being walked: every append must come from inside it.
@@ -87,7 +85,6 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
                 bool byteWise = false) {
   Outcome outcome;
   FuzzWindow window;
-  window.subpictures = subpictures;
   StreamSlotTable table;
   SlotFiles files;
   for (int n = 0; n < 2; ++n)
@@ -100,7 +97,7 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   StreamInventory inventory;
   walker.setInventory(&inventory);
   walker.setByteWise(byteWise);
-  walker.begin(mode);
+  walker.begin(mode, subpictures);
   // Copies of each block, so that a read beyond it is caught by the address sanitizer.
   for (std::size_t at = 0, k = 0; at < size; ++k) {
     std::size_t length = sizes ? 1 + sizes[k % 4] * 3u : 1;

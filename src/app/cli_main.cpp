@@ -68,11 +68,12 @@ constexpr const char* HELP_END =
     "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
     "SIGTERM and SIGHUP stop it the same way.\n"
     "\n"
-    "Exit status: 0 on success, 1 on a failure (its message on standard error),\n"
-    "2 on a usage error, 3 when the demux wrote encrypted packets (the log names\n"
-    "the streams), 4 when the run ended but its log could not be written to\n"
-    "standard output (full disk, closed pipe), 130 when stopped by Ctrl-C, 143 by\n"
-    "SIGTERM, 129 by SIGHUP.\n";
+    "Exit status: 0 on success, 1 on a failure (its message on standard error) or\n"
+    "when the scan found no stream (the log says so; nothing is demuxed), 2 on a\n"
+    "usage error, 3 when the demux wrote encrypted packets (the log names the\n"
+    "streams), 4 when the run ended but its log could not be written to standard\n"
+    "output (full disk, closed pipe), 130 when stopped by Ctrl-C, 143 by SIGTERM,\n"
+    "129 by SIGHUP.\n";
 
 struct Arguments {
   std::string evoFile;
@@ -256,6 +257,8 @@ extern "C" void onStopSignal(int signal) {
 // The exit status of a demux that wrote encrypted packets, and of a run whose log could not be written
 // to standard output.
 constexpr int ENCRYPTED_STATUS = 3;
+// The exit status of a scan that met no stream, as of a failure.
+constexpr int NO_STREAM_STATUS = 1;
 constexpr int LOG_LOST_STATUS = 4;
 
 }  // namespace
@@ -328,9 +331,18 @@ int main(int argc, char** argv) {
       const bool written = report.checkOutput();
       if (ConsoleWindow::interrupted)
         return 128 + (ConsoleWindow::stopSignal != 0 ? ConsoleWindow::stopSignal.load() : SIGINT);
+      if (!session.noStreamFound().empty()) {
+        std::fprintf(stderr, "%s\n", session.noStreamFound().c_str());  // the report has no log to say it
+        return NO_STREAM_STATUS;
+      }
       return written ? 0 : LOG_LOST_STATUS;
     }
     printBoxes(stdout, window);
+    // A file without any stream is no success: nothing is demuxed from it.
+    if (!session.noStreamFound().empty() && !ConsoleWindow::interrupted) {
+      window.checkOutput();
+      return NO_STREAM_STATUS;
+    }
     if (!args.scanOnly && !ConsoleWindow::interrupted) {
       applySelection(window, args);
       session.bDemuxClick();

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/ascii_text.h"
 #include "jobs/session.h"
 
 namespace ardunex {
@@ -40,8 +39,10 @@ bool ConsoleWindow::checkOutput() {
 }
 
 void ConsoleWindow::slog(std::string_view text, std::uint8_t panel) {
-  // Panel 1 carries the progress of a running job; it is only worth showing on a terminal.
-  if (panel != 1 || !m_showProgress || text.empty())
+  // Panel 1 carries the progress of a running job while it reads a file; it is only worth showing on a
+  // terminal. What a job leaves there at its end (no stream found) is a line of the log already.
+  const bool reading = !session || session->run().InputFile;
+  if (panel != 1 || !m_showProgress || text.empty() || !reading)
     return;
   std::fprintf(m_err, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());
   std::fflush(m_err);
@@ -58,14 +59,6 @@ void ConsoleWindow::endProgress() {
 void ConsoleWindow::processEvents() {
   if (interrupted.load() && session)
     session->requestCancel();
-}
-
-std::string boxName(int box) {
-  if (box < VIDEO_BOX_COUNT)
-    return "cbVideo" + std::to_string(box);
-  if (box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT)
-    return "cbAudio" + twoDigits(box - VIDEO_BOX_COUNT);
-  return "cbSub" + twoDigits(box - VIDEO_BOX_COUNT - AUDIO_BOX_COUNT);
 }
 
 }  // namespace ardunex

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "jobs/stream_names.h"
 #include "jobs/value_window.h"
 
 namespace ardunex {
@@ -43,8 +44,5 @@ class ConsoleWindow : public ValueWindow {
   bool m_progressShown = false;
   bool m_outputLost = false;
 };
-
-/// The window's name of a box: cbVideo0, cbAudio03, cbSub15.
-std::string boxName(int box);
 
 }  // namespace ardunex

@@ -30,7 +30,7 @@ Engine::Engine(Window& window, StreamSlotTable& slots)
   m_walker.setInventory(&m_inventory);
 }
 
-void Engine::demux(Mode mode) {
+void Engine::demux(Mode mode, const JobOptions& options) {
   m_window.setButtonEnabled(Button::Cancel, true);
   // Cancel is only meaningful while the loop runs, whatever way it ends.
   struct CancelOff {
@@ -40,7 +40,7 @@ void Engine::demux(Mode mode) {
 
   m_run.CancelRequested = false;
   m_run.Demuxing = mode == Mode::Demux;
-  m_walker.begin(mode);
+  m_walker.begin(mode, options.optionOn(Option::Subpictures));
   const Clock::time_point start = m_now();
   m_slots.Reset();
 
@@ -64,7 +64,7 @@ void Engine::demux(Mode mode) {
     const std::int64_t position = input.position();
     if (position % PROGRESS_STEP == 0) {
       reportProgress(mode, position, size, start);
-      if (mode == Mode::Scan && m_window.fastCheck())
+      if (mode == Mode::Scan && options.fastCheck)
         m_run.CancelRequested = true;
       m_window.processEvents();
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/file_io.h"
+#include "engine/job_options.h"
 #include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
@@ -40,8 +41,11 @@ class Engine {
 
   Engine(Window& window, StreamSlotTable& slots);
 
-  /// Runs over InputFile from its position to its end (or to a stop), in scan or demux mode.
-  void demux(Mode mode);
+  /// Runs over InputFile from its position to its end (or to a stop), in scan or demux mode, with the
+  /// options its job read at its start.
+  void demux(Mode mode, const JobOptions& options);
+  /// The same with the window's options as they stand now (for a run that is a job of its own).
+  void demux(Mode mode) { demux(mode, JobOptions::of(m_window)); }
 
   RunState& run() { return m_run; }
   const RunState& run() const { return m_run; }

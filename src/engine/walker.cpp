@@ -411,9 +411,9 @@ void SlotFiles::abandonAll() {
 Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
     : m_window(window), m_slots(slots), m_files(files) {}
 
-void Walker::begin(Mode mode) {
+void Walker::begin(Mode mode, bool subpictures) {
   m_mode = mode;
-  m_subpictures = m_window.optionOn(Option::Subpictures);
+  m_subpictures = subpictures;
   m_state = WalkerState{};
 }
 

@@ -107,9 +107,9 @@ class Walker {
  public:
   Walker(Window& window, StreamSlotTable& slots, SlotFiles& files);
 
-  /// Sets the initial state for a run in the given mode; the window's Subpictures option decides for the
-  /// run whether subpicture sub-streams are recognised.
-  void begin(Mode mode);
+  /// Sets the initial state for a run in the given mode; subpictures tells whether the run recognises
+  /// subpicture sub-streams (the job's Subpictures option).
+  void begin(Mode mode, bool subpictures = false);
   /// Examines every byte of the block, routing payload runs.
   void walk(const std::uint8_t* block, std::size_t length);
 

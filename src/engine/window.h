@@ -83,7 +83,7 @@ class Window {
   virtual void setButtonEnabled(Button button, bool enabled) = 0;
   virtual void showPage(Page page) = 0;
 
-  /// Options page values, read when a job needs them.
+  /// Options page values, read once by each command at its start (JobOptions).
   virtual std::string workdir() const = 0;
   virtual std::string videoExt() const = 0;
   virtual std::string audioExt() const = 0;
@@ -91,6 +91,9 @@ class Window {
   virtual bool fastCheck() const = 0;
   /// Whether an opt-in option is ticked.
   virtual bool optionOn(Option option) const = 0;
+  /// Makes the Options page's boxes and fields available or not: a command reads them once at its start,
+  /// so they are unavailable while it runs. Windows without such a page ignore it.
+  virtual void setOptionsEnabled(bool enabled) { (void)enabled; }
 
   /// The two path fields (eEVOfile, eXPLfile).
   virtual std::string evoFileText() const = 0;

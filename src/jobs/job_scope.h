@@ -6,8 +6,8 @@
 
 namespace ardunex {
 
-/// Keeps a second job from starting while one runs: the job commands and the file choosing are
-/// unavailable until the scope ends, then restored (the job itself decides about its own button).
+/// Keeps a second job from starting while one runs: the job commands, the file choosing and the Options
+/// page are unavailable until the scope ends, then restored (the job itself decides about its own button).
 class JobScope {
  public:
   explicit JobScope(Session& session) : m_session(session), m_window(session.m_window) {
@@ -16,9 +16,11 @@ class JobScope {
     m_session.m_jobRunning = true;
     for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
       m_window.setButtonEnabled(button, false);
+    m_window.setOptionsEnabled(false);  // the job has read them
   }
   ~JobScope() {
     m_session.m_jobRunning = false;
+    m_window.setOptionsEnabled(true);
     m_window.setButtonEnabled(Button::BrowseEvo, true);
     m_window.setButtonEnabled(Button::BrowseXpl, true);
     m_window.setButtonEnabled(Button::ReadEvo, m_readEvo);

@@ -1,4 +1,5 @@
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -8,7 +9,9 @@
 
 #include "engine/errors.h"
 #include "engine/file_io.h"
+#include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
+#include "jobs/job_warnings.h"
 #include "jobs/session.h"
 #include "xpl/xpl_reader.h"
 #include "xpl/xpl_title_view.h"
@@ -73,6 +76,14 @@ std::string resolvedPath(const std::string& path) {
   return folder + path;
 }
 
+/// Whether a playlist's first bytes are UTF-16 text: a byte order mark, or a "<" beside a zero byte.
+bool looksUtf16(const std::uint8_t* data, std::size_t count) {
+  if (count < 2)
+    return false;
+  const bool mark = (data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF);
+  return mark || (data[0] == '<' && data[1] == 0) || (data[0] == 0 && data[1] == '<');
+}
+
 }  // namespace
 
 void Session::bReadXPLClick() {
@@ -81,9 +92,9 @@ void Session::bReadXPLClick() {
     return;
   RunState& run = m_engine.run();
   ReadScope scope(*this, m_window, run, m_xplLines);
+  const JobOptions options = JobOptions::of(m_window);
   m_playlistTitle.reset();
 
-  Resetcbs();
   m_window.setButtonEnabled(Button::ReadXpl, false);
   m_window.showPage(Page::Xpl);
   run.InputFile = m_fileSystem.openRead(resolvedPath(m_window.xplFileText()));
@@ -92,6 +103,7 @@ void Session::bReadXPLClick() {
 
   scope.hideMemo();
   XplReader reader(m_xplLines, m_codecs);
+  bool utf16 = false;
   for (;;) {
     const std::int64_t size = run.InputFile->size();
     if (run.InputFile->position() >= size)
@@ -99,20 +111,40 @@ void Session::bReadXPLClick() {
     if (size > XPL_MAX_FILE_SIZE)
       throw OpenError(run.InputFile->path(),
                       "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
+    const bool first = run.InputFile->position() == 0;
     const std::size_t got = run.InputFile->read(run.ReadBuffer.get(), READ_BUFFER_SIZE);
     if (got == 0)
       throw StreamReadError(run.InputFile->path(), ENDS_BEFORE_ITS_SIZE);  // a failing medium
     m_window.slog(std::to_string(run.InputFile->position()) + "/" + std::to_string(size) + " bytes", 1);
+    utf16 = utf16 || (first && looksUtf16(run.ReadBuffer.get(), got));
     reader.feed(run.ReadBuffer.get(), got);
   }
   run.InputFile.reset();
+  if (utf16)
+    m_window.log("Warning: " + m_paths.XPLname +
+                 " is UTF-16 text; it is read byte for byte, so no title or track of it is recognised");
   if (reader.droppedLines() > 0)
     m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) +
                  " not shown: " + std::to_string(reader.droppedLines()));
 
+  std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
+  // Without a title for the EVO file the boxes keep what they show: greying them would leave the scan's
+  // streams without a box to demux them from.
+  const bool titleFound = xplTitleFound(m_xplLines, m_paths.EVObase);
+  if (!titleFound && !m_paths.EVObase.empty())
+    m_window.log("No title for " + m_paths.EVObase + " in " + m_paths.XPLname +
+                 ": the stream boxes stay as they were.");
+  // Every stream: the boxes of the scan's streams that the playlist does not label keep the scan's caption,
+  // and the user's tick where the box could be clicked.
+  const bool everyStream = options.optionOn(Option::EveryStream);
+  std::array<bool, BOX_COUNT> ticked{};
+  if (titleFound) {
+    for (int box = 0; box < BOX_COUNT; ++box)
+      ticked[static_cast<std::size_t>(box)] = m_window.boxChecked(box) || !m_window.boxEnabled(box);
+    Resetcbs();
+  }
   // Every stream: a playlist's audio stream is shown on the box whose stream has its number.
   std::array<int, AUDIO_BOX_COUNT> audioBoxes{};
-  const bool everyStream = m_window.optionOn(Option::EveryStream);
   if (everyStream) {
     for (int number = 0; number < AUDIO_BOX_COUNT; ++number) {
       audioBoxes[static_cast<std::size_t>(number)] =
@@ -126,9 +158,35 @@ void Session::bReadXPLClick() {
       }
     }
   }
-  std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
-  showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window, everyStream ? &audioBoxes : nullptr);
+  const std::vector<PlaylistBoxLabel> labels = showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window,
+                                                            everyStream ? &audioBoxes : nullptr, &reader.cutValues());
   m_playlistTitle = std::move(title);
+  for (int box = 0; box < BOX_COUNT && titleFound && everyStream; ++box) {
+    if (m_boxCode[static_cast<std::size_t>(box)] < 0 ||
+        std::any_of(labels.begin(), labels.end(), [&](const PlaylistBoxLabel& label) { return label.box == box; }))
+      continue;
+    m_window.setBoxEnabled(box, true);
+    m_window.setBoxChecked(box, ticked[static_cast<std::size_t>(box)]);
+    m_window.setBoxCaption(box, m_scanCaptions[static_cast<std::size_t>(box)]);
+    if (const StreamRecord* stream = boxStream(box))
+      m_window.setBoxDetail(box, streamDetail(*stream));
+  }
+  if (const std::string cut = reader.cutValues().line(); !cut.empty())
+    m_window.log(cut);
+  // A label is kept as the playlist gives it, but one that contradicts the stream found is said aloud.
+  for (const PlaylistBoxLabel& label : labels) {
+    const StreamRecord* stream = boxStream(label.box);
+    if (!stream)
+      continue;
+    const std::string named = scanCodecOf(label.codec, label.box < audioBox(0));
+    std::string detail = streamDetail(*stream);
+    if (!named.empty() && named != stream->codec) {
+      const std::string said = contradiction(label.box, label.codec, stream->codec);
+      m_window.log("Warning: " + said);
+      detail += (detail.empty() ? "" : "\n") + said;
+    }
+    m_window.setBoxDetail(label.box, detail);
+  }
 
   scope.showMemo();
   m_window.log("Done.");

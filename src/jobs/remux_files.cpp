@@ -14,15 +14,15 @@ constexpr const char* UNDETERMINED = "und";
 
 }  // namespace
 
-RemuxFiles::RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
-                       std::string createBase, std::string outputBase)
+RemuxFiles::RemuxFiles(Window& window, const JobOptions& options, OutputGuard& guard,
+                       const std::optional<PlaylistTitle>& title, std::string createBase, std::string outputBase)
     : m_window(window),
       m_guard(guard),
       m_title(title),
       m_createBase(std::move(createBase)),
       m_outputBase(std::move(outputBase)),
-      m_chapters(window.optionOn(Option::Chapters)),
-      m_mkvmerge(window.optionOn(Option::MkvmergeFile)) {}
+      m_chapters(options.optionOn(Option::Chapters)),
+      m_mkvmerge(options.optionOn(Option::MkvmergeFile)) {}
 
 void RemuxFiles::reserve() {
   if (m_chapters && m_title) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/file_io.h"
+#include "engine/job_options.h"
 #include "engine/window.h"
 #include "jobs/output_guard.h"
 #include "xpl/playlist_title.h"
@@ -17,9 +18,10 @@ namespace ardunex {
 class RemuxFiles {
  public:
   /// outputBase is the composed name stem as the log shows it; createBase what goes before it on disk.
-  /// Files are created through the demux's guard, so that none of them is an input or a stream file.
-  RemuxFiles(Window& window, OutputGuard& guard, const std::optional<PlaylistTitle>& title, std::string createBase,
-             std::string outputBase);
+  /// Files are created through the demux's guard, so that none of them is an input or a stream file; the
+  /// job's options say which files are wanted.
+  RemuxFiles(Window& window, const JobOptions& options, OutputGuard& guard, const std::optional<PlaylistTitle>& title,
+             std::string createBase, std::string outputBase);
 
   /// Whether any of the files is asked for.
   bool wanted() const { return m_chapters || m_mkvmerge; }

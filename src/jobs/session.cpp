@@ -10,6 +10,7 @@
 #include "engine/wav_writer.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
+#include "jobs/job_warnings.h"
 #include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
@@ -34,14 +35,23 @@ bool endsWith(const std::string& text, std::string_view ending) {
 
 /// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got, so
 /// that the files of a stopped job are not taken for complete ones. The stop of a fast scan at its first
-/// progress report is the fast check's own, not the user's.
-void logUserStop(Window& window, const RunState& run, bool fastScan) {
+/// progress report is the fast check's own, not the user's. Returns whether the user stopped it.
+bool logUserStop(Window& window, const RunState& run, bool fastScan) {
   const std::int64_t position = run.InputFile->position();
   const std::int64_t size = run.InputFile->size();
   if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
-    return;
+    return false;
   window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
              " Mbytes.");
+  return true;
+}
+
+/// Whether a run claimed any slot (a stream may claim one before any payload of it is met).
+bool anySlotFilled(const StreamSlotTable& slots) {
+  for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
+    if (slots.present(slot))
+      return true;
+  return false;
 }
 
 }  // namespace
@@ -53,6 +63,7 @@ void Session::Resetcbs() {
   for (int box = 0; box < BOX_COUNT; ++box) {
     const int group = box < VIDEO_BOX_COUNT ? 0 : box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT ? 1 : 2;
     m_window.setBoxEnabled(box, false);
+    m_window.setBoxChecked(box, false);  // a greyed box is never written
     m_window.setBoxCaption(box, RESET_CAPTIONS[group]);
     m_window.setBoxDetail(box, "");
   }
@@ -86,9 +97,11 @@ void Session::bCheckClick() {
     return;
   JobScope scope(*this);
   scope.readEvoAfter(false);  // stays disabled after a failure until a file is chosen again
+  const JobOptions options = JobOptions::of(m_window);
 
   Resetcbs();
   m_scannedSubpictures = 0;
+  m_noStream.clear();
   m_window.showPage(Page::Status);
   m_window.log("Opening file " + m_paths.EVOname);
   m_window.slog("Opening", 0);
@@ -101,8 +114,9 @@ void Session::bCheckClick() {
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
   m_engine.inventory().reset();
-  m_engine.demux(Mode::Scan);
-  logUserStop(m_window, run, m_window.fastCheck());
+  m_engine.demux(Mode::Scan, options);
+  const bool userStop = logUserStop(m_window, run, options.fastCheck);
+  const bool wholeFile = run.InputFile->position() >= run.InputFile->size();
   run.InputFile.reset();
   m_engine.inventory().finish();
   m_scannedBytes = m_engine.bytesRead();
@@ -133,12 +147,18 @@ void Session::bCheckClick() {
     m_window.setBoxChecked(box, true);
     m_window.setBoxCaption(box, scanLabel(SUBPICTURE_STREAM_NAME, k));
   }
-  assignBoxes();
-  reportInventory(false);
+  assignBoxes(options.optionOn(Option::EveryStream));
+  reportInventory(false, options);
+  // Nothing met at all is said aloud, here and in the status bar: such a file is no EVO file, or the
+  // fast check stopped before its streams.
+  if (!userStop && inventory().empty() && !anySlotFilled(m_slots)) {
+    m_noStream = noStreamLine(m_paths.EVOname, !wholeFile);
+    m_window.log(m_noStream);
+  }
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);
-  m_window.slog("", 1);
+  m_window.slog(m_noStream, 1);
   scope.readEvoAfter(true);
 }
 
@@ -163,7 +183,7 @@ int Session::holderBox(const StreamRecord& record) const {
   return -1;
 }
 
-void Session::assignBoxes() {
+void Session::assignBoxes(bool everyStream) {
   // The boxes of the slots first, each standing for the stream that claimed it.
   m_boxCode = emptyBoxCodes();
   m_ownBox.fill(false);
@@ -179,7 +199,7 @@ void Session::assignBoxes() {
       m_boxCode[static_cast<std::size_t>(subBox(k))] =
           StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_SUB_SLOT + k);
   // Every stream: the others get the next free box of their group, in order of discovery.
-  if (m_window.optionOn(Option::EveryStream)) {
+  if (everyStream) {
     for (const StreamRecord& record : inventory()) {
       if (record.kind == StreamKind::Subpicture ||
           std::find(m_boxCode.begin(), m_boxCode.end(), record.code) != m_boxCode.end())
@@ -202,9 +222,11 @@ void Session::assignBoxes() {
   for (const StreamRecord& record : inventory())
     m_scanned[static_cast<std::size_t>(record.code)] = true;
   giveInventoryBoxes(false);
-  for (int box = 0; box < BOX_COUNT; ++box)
+  for (int box = 0; box < BOX_COUNT; ++box) {
+    m_scanCaptions[static_cast<std::size_t>(box)] = m_window.boxCaption(box);
     if (const StreamRecord* stream = boxStream(box))
       m_window.setBoxDetail(box, streamDetail(*stream));
+  }
 }
 
 void Session::giveInventoryBoxes(bool fromSlots) {
@@ -226,10 +248,10 @@ void Session::giveInventoryBoxes(bool fromSlots) {
   }
 }
 
-void Session::reportInventory(bool demux) {
+void Session::reportInventory(bool demux, const JobOptions& options) {
   // Streams without a box, said aloud (a demux names only those the scan did not), then encrypted ones.
-  const bool everyStream = m_window.optionOn(Option::EveryStream);
-  const bool subpictures = m_window.optionOn(Option::Subpictures);
+  const bool everyStream = options.optionOn(Option::EveryStream);
+  const bool subpictures = options.optionOn(Option::Subpictures);
   for (const StreamRecord& record : inventory()) {
     if (record.box >= 0)
       continue;
@@ -264,9 +286,10 @@ void Session::bDemuxClick() {
     return;
   JobScope scope(*this);
   scope.demuxAfter(JobScope::DemuxAfter::Disabled);  // after a failure, until the next box change
+  const JobOptions options = JobOptions::of(m_window);
 
   m_window.showPage(Page::Status);
-  const std::string workdir = m_window.workdir();
+  const std::string& workdir = options.workdir;
   std::string outputBase;
   if (!workdir.empty()) {
     outputBase = workdir;
@@ -279,7 +302,7 @@ void Session::bDemuxClick() {
   const std::string createBase = workdir.empty() ? folderPart(evoPath) : std::string();
 
   const std::string secondEvo = evoPath.substr(0, evoPath.size() >= 5 ? evoPath.size() - 5 : 0) + "2.EVO";
-  const bool firstPart = m_window.continueOnSecond() && endsWith(m_paths.EVOname, FIRST_PART_ENDING);
+  const bool firstPart = options.continueOnSecond && endsWith(m_paths.EVOname, FIRST_PART_ENDING);
 
   m_window.log("Opening file " + m_paths.EVOname);
   m_window.slog("Opening", 0);
@@ -300,9 +323,9 @@ void Session::bDemuxClick() {
   run.InputFile = m_fileSystem.openRead(evoPath);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
 
-  std::string videoExt = m_window.videoExt();
-  const std::string audioExt = m_window.audioExt();
-  const bool delayNames = m_window.optionOn(Option::DelayNames);
+  const std::string& videoExt = options.videoExt;
+  const std::string& audioExt = options.audioExt;
+  const bool delayNames = options.optionOn(Option::DelayNames);
   auto nameFor = [&](int box, const std::string& ext) {
     std::string caption = m_window.boxCaption(box);
     const StreamRecord* stream = boxStream(box);
@@ -310,6 +333,8 @@ void Session::bDemuxClick() {
       caption += delayNamePart(*stream);
     return outputName(outputBase, caption, ext);
   };
+  // Only a box the user can see ticked is written; a greyed one never is.
+  auto wanted = [&](int box) { return m_window.boxChecked(box) && m_window.boxEnabled(box); };
   auto writtenBox = [&](int box) {
     return box < 2 || (box >= audioBox(0) && box < subBox(0)) || m_ownBox[static_cast<std::size_t>(box)];
   };
@@ -324,10 +349,10 @@ void Session::bDemuxClick() {
   // read stays raw.
   std::array<bool, BOX_COUNT> wav{};
   std::array<bool, BOX_COUNT> unreadableLpcm{};
-  if (m_window.optionOn(Option::LpcmWav)) {
+  if (options.optionOn(Option::LpcmWav)) {
     for (int box = audioBox(0); box < subBox(0); ++box) {
       const StreamRecord* stream = boxStream(box);
-      if (!m_window.boxChecked(box) || !stream || stream->coding != StreamCoding::Lpcm)
+      if (!wanted(box) || !stream || stream->coding != StreamCoding::Lpcm)
         continue;
       const StreamParams& params = stream->params;
       const bool readable = params.channels && params.sampleRate && params.bits;
@@ -342,17 +367,17 @@ void Session::bDemuxClick() {
     return wav[static_cast<std::size_t>(box)] ? WAV_EXTENSION : audioExt;
   };
   for (int box = 0; box < subBox(0); ++box)
-    if (writtenBox(box) && m_window.boxChecked(box))
+    if (writtenBox(box) && wanted(box))
       guard.reserve(createBase + nameFor(box, extOf(box)));
   // A subpicture box gets a file when the option is on and the last scan of this file found its stream.
-  const bool subpictures = m_window.optionOn(Option::Subpictures);
+  const bool subpictures = options.optionOn(Option::Subpictures);
   auto writesSubpicture = [&](int k) {
-    return subpictures && (m_scannedSubpictures & (1u << k)) != 0 && m_window.boxChecked(subBox(k));
+    return subpictures && (m_scannedSubpictures & (1u << k)) != 0 && wanted(subBox(k));
   };
   for (int k = 0; k < SUB_BOX_COUNT; ++k)
     if (writesSubpicture(k))
       guard.reserve(createBase + nameFor(subBox(k), extOf(subBox(k))));
-  RemuxFiles remux(m_window, guard, m_playlistTitle, createBase, outputBase);
+  RemuxFiles remux(m_window, options, guard, m_playlistTitle, createBase, outputBase);
   remux.reserve();
   // Every name is taken and checked before the first file is created, so that a refused demux empties no
   // file of an earlier one.
@@ -360,8 +385,9 @@ void Session::bDemuxClick() {
     m_window.log("Creating folder " + workdir);
   guard.checkReserved();
   std::array<bool, BOX_COUNT> created{};
+  WrittenOutputs written;
   auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
-    if (!m_window.boxChecked(box))
+    if (!wanted(box))
       return;
     const std::string name = nameFor(box, extOf(box));
     file = guard.create(createBase + name);
@@ -375,6 +401,7 @@ void Session::bDemuxClick() {
       *wavSlot = writer.get();
       file = std::move(writer);
     }
+    file = written.watch(std::move(file), name);
     if (remux.wanted())
       remux.streamFile(box, name, asWav);
   };
@@ -401,14 +428,14 @@ void Session::bDemuxClick() {
 
   m_window.slog("Writing stream(s)", 0);
   m_engine.inventory().reset();
-  m_engine.demux(Mode::Demux);
+  m_engine.demux(Mode::Demux, options);
 
-  if (firstPart && m_window.continueOnSecond() && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
+  if (firstPart && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
     run.InputFile.reset();
     guard.refuseOutput(secondEvo);
     run.InputFile = m_fileSystem.openRead(secondEvo);
     m_window.log("Continue on " + fileNamePart(secondEvo));
-    m_engine.demux(Mode::Demux);
+    m_engine.demux(Mode::Demux, options);
   }
   logUserStop(m_window, run, false);
 
@@ -425,7 +452,9 @@ void Session::bDemuxClick() {
   run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
   m_engine.inventory().finish();
   giveInventoryBoxes(true);
-  reportInventory(true);
+  reportInventory(true, options);
+  for (const std::string& name : written.emptyNames())
+    m_window.log(emptyOutputLine(name));
   m_wroteEncrypted = false;
   for (const StreamRecord& record : inventory())
     if (record.box >= 0 && created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)

@@ -9,6 +9,7 @@
 
 #include "engine/engine.h"
 #include "engine/file_io.h"
+#include "engine/job_options.h"
 #include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/window.h"
@@ -77,6 +78,9 @@ class Session {
   std::int64_t scannedBytes() const { return m_scannedBytes; }
   /// Whether the last demux wrote packets that are encrypted.
   bool wroteEncrypted() const { return m_wroteEncrypted; }
+  /// The line the last scan logged when it ran to its end (or to the fast check's stop) without meeting any
+  /// stream; empty when it met one.
+  const std::string& noStreamFound() const { return m_noStream; }
 
   /// Composes an output file name for a box caption, as the log shows it.
   std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;
@@ -84,10 +88,10 @@ class Session {
  private:
   friend class JobScope;
   bool anyBoxTicked() const;
-  void assignBoxes();
+  void assignBoxes(bool everyStream);
   int holderBox(const StreamRecord& record) const;
   void giveInventoryBoxes(bool fromSlots);
-  void reportInventory(bool demux);
+  void reportInventory(bool demux, const JobOptions& options);
 
   Window& m_window;
   FileSystem& m_fileSystem;
@@ -107,10 +111,13 @@ class Session {
   /// the box was given to a stream of its own (every stream) rather than to the number it shows.
   std::array<int, BOX_COUNT> m_boxCode = emptyBoxCodes();
   std::array<bool, BOX_COUNT> m_ownBox{};
+  /// The captions the last scan gave the boxes.
+  std::array<std::string, BOX_COUNT> m_scanCaptions;
   /// The codes the last scan met.
   std::vector<bool> m_scanned = std::vector<bool>(StreamInventory::CODE_COUNT);
   std::int64_t m_scannedBytes = 0;
   bool m_wroteEncrypted = false;
+  std::string m_noStream;
 
   static std::array<int, BOX_COUNT> emptyBoxCodes() {
     std::array<int, BOX_COUNT> codes{};

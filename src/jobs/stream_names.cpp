@@ -3,6 +3,7 @@
 
 #include "engine/ascii_text.h"
 #include "engine/mpeg_ps.h"
+#include "engine/window.h"
 
 namespace ardunex {
 
@@ -41,6 +42,14 @@ std::string scanLabel(const std::string& streamName, int index) {
   label += '.';
   label += twoDigits(index);
   return label;
+}
+
+std::string boxName(int box) {
+  if (box < VIDEO_BOX_COUNT)
+    return "cbVideo" + std::to_string(box);
+  if (box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT)
+    return "cbAudio" + twoDigits(box - VIDEO_BOX_COUNT);
+  return "cbSub" + twoDigits(box - VIDEO_BOX_COUNT - AUDIO_BOX_COUNT);
 }
 
 }  // namespace ardunex

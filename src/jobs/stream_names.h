@@ -14,5 +14,7 @@ std::string AudioStreamName(std::int32_t code);
 inline constexpr const char* SUBPICTURE_STREAM_NAME = "Subpicture.stream";
 /// The scan label of box index k: name + ".kk".
 std::string scanLabel(const std::string& streamName, int index);
+/// The window's name of a box: cbVideo0, cbAudio03, cbSub15.
+std::string boxName(int box);
 
 }  // namespace ardunex

@@ -38,6 +38,8 @@ class ValueWindow : public Window {
   bool fastCheckChecked = true;
   /// The opt-in options, indexed by Option; all off.
   std::array<bool, OPTION_COUNT> optionsOn{};
+  /// Whether the Options page is available (it is not while a job runs).
+  bool optionsEnabled = true;
 
   std::string evoFile;
   std::string xplFile;
@@ -66,6 +68,7 @@ class ValueWindow : public Window {
   bool continueOnSecond() const override { return continueChecked; }
   bool fastCheck() const override { return fastCheckChecked; }
   bool optionOn(Option option) const override { return optionsOn[static_cast<std::size_t>(option)]; }
+  void setOptionsEnabled(bool enabled) override { optionsEnabled = enabled; }
 
   std::string evoFileText() const override { return evoFile; }
   void setEvoFileText(std::string_view text) override { evoFile = text; }

@@ -143,6 +143,7 @@ class TfMain : public QWidget, public Window {
   bool continueOnSecond() const override;
   bool fastCheck() const override;
   bool optionOn(Option option) const override;
+  void setOptionsEnabled(bool enabled) override;
 
   std::string evoFileText() const override;
   void setEvoFileText(std::string_view text) override;

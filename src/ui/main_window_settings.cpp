@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QWindow>
 
@@ -155,5 +156,10 @@ std::string TfMain::audioExt() const { return m_eAudioExt->text().toStdString();
 bool TfMain::continueOnSecond() const { return m_cbContinue->isChecked(); }
 bool TfMain::fastCheck() const { return m_cbFastCheck->isChecked(); }
 bool TfMain::optionOn(Option option) const { return m_optionBoxes[static_cast<std::size_t>(option)]->isChecked(); }
+
+// The page's boxes, fields and folder button, all at once; its tab stays, so the values can be looked at.
+void TfMain::setOptionsEnabled(bool enabled) {
+  m_pageControl->widget(static_cast<int>(Page::Options))->setEnabled(enabled);
+}
 
 }  // namespace ardunex

@@ -9,13 +9,16 @@
 
 namespace ardunex {
 
-std::string XPLattr(std::string_view tag, std::string_view name) {
+namespace {
+
+// XPLattr's steps over the given number of characters after the name.
+std::string attrWithin(std::string_view tag, std::string_view name, std::size_t window) {
   const std::string foldedTag = asciiUpper(tag);
   const std::string foldedName = asciiUpper(name);
   const auto at = foldedTag.find(foldedName);
   if (at == std::string::npos)
     return {};
-  std::string_view rest = tag.substr(at + name.size(), XPL_ATTR_WINDOW);
+  std::string_view rest = tag.substr(at + name.size(), window);
   if (const auto equals = rest.find('='); equals != std::string_view::npos)
     rest.remove_prefix(equals + 1);
   if (const auto open = rest.find('"'); open != std::string_view::npos)
@@ -24,6 +27,38 @@ std::string XPLattr(std::string_view tag, std::string_view name) {
   if (close == std::string_view::npos)
     return {};
   return std::string(rest.substr(0, close));
+}
+
+// Characters of a tag a log line shows.
+constexpr std::size_t SHOWN_TAG = 60;
+
+}  // namespace
+
+std::string XPLattr(std::string_view tag, std::string_view name) { return attrWithin(tag, name, XPL_ATTR_WINDOW); }
+
+bool XPLattrCut(std::string_view tag, std::string_view name) {
+  return XPLattr(tag, name).empty() && !attrWithin(tag, name, std::string_view::npos).empty();
+}
+
+void XplCutValues::check(std::string_view tag, std::string_view name) {
+  if (!XPLattrCut(tag, name))
+    return;
+  if (count++ == 0) {
+    const std::size_t start = tag.find_first_not_of(' ');  // no indentation
+    tag.remove_prefix(start == std::string_view::npos ? tag.size() : start);
+    first = std::string(name) + " in " + std::string(tag.substr(0, SHOWN_TAG)) + (tag.size() > SHOWN_TAG ? "..." : "");
+  }
+}
+
+std::string XplCutValues::line() const {
+  if (count == 0)
+    return {};
+  const std::string limit =
+      " than the reader takes (" + std::to_string(XPL_ATTR_WINDOW) + " characters after its name)";
+  if (count == 1)
+    return "Warning: a playlist value is longer" + limit + " and is read as empty: " + first;
+  return "Warning: " + std::to_string(count) + " playlist values are longer" + limit +
+         " and are read as empty; the first: " + first;
 }
 
 std::int32_t parseInt32(std::string_view text) {

@@ -15,6 +15,20 @@ inline constexpr std::size_t XPL_ATTR_WINDOW = 255;
 /// within XPL_ATTR_WINDOW characters after it.
 std::string XPLattr(std::string_view tag, std::string_view name);
 
+/// Whether XPLattr gives the empty text for a value that is there but reaches beyond XPL_ATTR_WINDOW.
+bool XPLattrCut(std::string_view tag, std::string_view name);
+
+/// The values of one playlist read that XPLattr cut off, so that they are said rather than dropped.
+struct XplCutValues {
+  std::size_t count = 0;
+  std::string first;  ///< "description in <Audio ...": the first one's name and tag
+
+  /// Counts name's value in tag when it was cut off.
+  void check(std::string_view tag, std::string_view name);
+  /// One log line for all of them; empty when there were none.
+  std::string line() const;
+};
+
 /// Reads text as a signed 32-bit integer: optional leading spaces, an optional sign, then decimal digits
 /// or hexadecimal digits after "$" or "0x". Throws ConvertError for anything else, out-of-range values included.
 std::int32_t parseInt32(std::string_view text);

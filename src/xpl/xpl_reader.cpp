@@ -76,6 +76,7 @@ void XplReader::collectCodec(const char* itemName, std::array<std::string, 8>& t
   if (index < 1 || index > static_cast<std::int32_t>(table.size()))
     return;
   table[static_cast<std::size_t>(index - 1)] = XPLattr(m_tag, "codec");
+  m_cut.check(m_tag, "codec");
 }
 
 }  // namespace ardunex

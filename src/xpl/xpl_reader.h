@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "xpl/codec_tables.h"
+#include "xpl/xpl_attr.h"
 
 namespace ardunex {
 
@@ -37,6 +38,8 @@ class XplReader {
 
   /// Tag lines not kept because XPL_MAX_TAG_LINES were reached.
   std::size_t droppedLines() const { return m_dropped; }
+  /// The codec values that were too long to be read.
+  XplCutValues& cutValues() { return m_cut; }
 
  private:
   void endTag();
@@ -48,6 +51,7 @@ class XplReader {
   std::int64_t m_depth = 0;
   bool m_insideTag = false;
   std::size_t m_dropped = 0;
+  XplCutValues m_cut;
   std::uint8_t m_previous = 0;
   std::uint8_t m_beforePrevious = 0;
 };

@@ -34,8 +34,8 @@ bool claimTrack(StreamSlotTable& slots, int firstSlot, std::int32_t number) {
 class TitleView {
  public:
   TitleView(std::vector<std::string>& lines, const CodecTables& codecs, StreamSlotTable& slots, Window& window,
-            const std::array<int, AUDIO_BOX_COUNT>* audioBoxes)
-      : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window), m_audioBoxes(audioBoxes) {
+            const std::array<int, AUDIO_BOX_COUNT>* audioBoxes, XplCutValues* cut)
+      : m_lines(lines), m_codecs(codecs), m_slots(slots), m_window(window), m_audioBoxes(audioBoxes), m_cut(cut) {
     for (const char* root : XPL_TREE_ROOTS)
       m_tree.push_back({root, {}});
   }
@@ -43,6 +43,8 @@ class TitleView {
   ~TitleView() { m_window.setXplTree(m_tree); }
   TitleView(const TitleView&) = delete;
   TitleView& operator=(const TitleView&) = delete;
+
+  std::vector<PlaylistBoxLabel>& labels() { return m_labels; }
 
   void list() {
     for (const std::string& line : m_lines) {
@@ -63,20 +65,28 @@ class TitleView {
  private:
   void add(Root root, std::string text) { m_tree[root].children.push_back({std::move(text), {}}); }
 
+  // A text value of a line; one too long to be read is counted.
+  std::string value(const std::string& line, const char* name) {
+    if (m_cut)
+      m_cut->check(line, name);
+    return XPLattr(line, name);
+  }
+
   void title(const std::string& line) {
-    add(INFO, "Name: " + XPLattr(line, "displayName"));
-    add(INFO, "Duration: " + XPLattr(line, "titleDuration"));
+    add(INFO, "Name: " + value(line, "displayName"));
+    add(INFO, "Duration: " + value(line, "titleDuration"));
   }
 
   void video(const std::string& line) {
     const std::int32_t track = parseInt32(XPLattr(line, "track"));
     if (!claimTrack(m_slots, StreamSlotTable::FIRST_VIDEO_SLOT, track))
       return;
-    const std::string label = codecOf(m_codecs.VideoCodecTable, parseInt32(XPLattr(line, "mediaAttr"))) + ".stream.0";
+    const std::string codec = codecOf(m_codecs.VideoCodecTable, parseInt32(XPLattr(line, "mediaAttr")));
+    const std::string label = codec + ".stream.0";
     add(VIDEO, label);
     m_window.log(label);
     if (track == 1)
-      showBox(videoBox(0), label);
+      showBox(videoBox(0), label, codec);
   }
 
   void audio(const std::string& line) {
@@ -84,14 +94,14 @@ class TitleView {
     if (!claimTrack(m_slots, StreamSlotTable::FIRST_AUDIO_SLOT, stream))
       return;
     const std::string codec = codecOf(m_codecs.AudioCodecTable, parseInt32(XPLattr(line, "mediaAttr")));
-    const std::string description = XPLattr(line, "description");
+    const std::string description = value(line, "description");
     const std::string number = std::to_string(stream - 1);
     const std::string caption = codec + ".stream." + number + "." + description;
     add(AUDIO, "Stream " + number + ": " + description + "." + codec);
     m_window.log(caption);
     const int box = m_audioBoxes ? (*m_audioBoxes)[static_cast<std::size_t>(stream - 1)] : audioBox(stream - 1);
     if (box >= 0)
-      showBox(box, caption);
+      showBox(box, caption, codec);
   }
 
   void subtitle(const std::string& line) {
@@ -99,18 +109,18 @@ class TitleView {
     if (!claimTrack(m_slots, StreamSlotTable::FIRST_SUB_SLOT, stream))
       return;
     const std::string codec = codecOf(m_codecs.SubpictureCodecTable, parseInt32(XPLattr(line, "mediaAttr")));
-    const std::string label =
-        "Stream " + std::to_string(stream - 1) + ": " + XPLattr(line, "description") + "." + codec;
+    const std::string label = "Stream " + std::to_string(stream - 1) + ": " + value(line, "description") + "." + codec;
     add(SUBTITLE, label);
     m_window.log(label);
-    showBox(subBox(stream - 1), label);
+    showBox(subBox(stream - 1), label, codec);
   }
 
   void chapter(const std::string& line) {
-    add(CHAPTER, XPLattr(line, "titleTimeBegin") + ": " + XPLattr(line, "displayName"));
+    add(CHAPTER, value(line, "titleTimeBegin") + ": " + value(line, "displayName"));
   }
 
-  void showBox(int box, const std::string& caption) {
+  void showBox(int box, const std::string& caption, const std::string& codec) {
+    m_labels.push_back({box, codec});
     m_window.setBoxEnabled(box, true);
     m_window.setBoxChecked(box, true);
     m_window.setBoxCaption(box, caption);
@@ -121,23 +131,35 @@ class TitleView {
   StreamSlotTable& m_slots;
   Window& m_window;
   const std::array<int, AUDIO_BOX_COUNT>* m_audioBoxes;
+  XplCutValues* m_cut;
   std::vector<TreeNode> m_tree;
+  std::vector<PlaylistBoxLabel> m_labels;
 };
+
+/// The anchor: the first line naming the EVO file. Found on line 0 or not at all (0 then), there is no
+/// title to show.
+std::size_t anchorOf(const std::vector<std::string>& lines, const std::string& evoBase) {
+  if (evoBase.empty())
+    return 0;
+  std::size_t anchor = 0;
+  while (anchor < lines.size() && lines[anchor].find(evoBase) == std::string::npos)
+    ++anchor;
+  return anchor == lines.size() ? 0 : anchor;
+}
 
 }  // namespace
 
-void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, const std::string& evoBase,
-                  StreamSlotTable& slots, Window& window, const std::array<int, AUDIO_BOX_COUNT>* audioBoxes) {
-  slots.Reset();
+bool xplTitleFound(const std::vector<std::string>& lines, const std::string& evoBase) {
+  return anchorOf(lines, evoBase) > 0;
+}
 
-  // The anchor: the first line naming the EVO file. Found on line 0 or not at all, there is no title to show.
-  std::size_t anchor = 0;
-  if (!evoBase.empty()) {
-    while (anchor < lines.size() && lines[anchor].find(evoBase) == std::string::npos)
-      ++anchor;
-  }
-  if (evoBase.empty() || anchor == lines.size() || anchor == 0)
-    return;
+std::vector<PlaylistBoxLabel> showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs,
+                                           const std::string& evoBase, StreamSlotTable& slots, Window& window,
+                                           const std::array<int, AUDIO_BOX_COUNT>* audioBoxes, XplCutValues* cut) {
+  slots.Reset();
+  const std::size_t anchor = anchorOf(lines, evoBase);
+  if (anchor == 0)
+    return {};
 
   // The nearest title start tag above the anchor becomes line 0.
   for (std::size_t k = anchor; k-- > 0;) {
@@ -155,8 +177,9 @@ void showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs, co
     }
   }
 
-  TitleView view(lines, codecs, slots, window, audioBoxes);
+  TitleView view(lines, codecs, slots, window, audioBoxes, cut);
   view.list();
+  return std::move(view.labels());
 }
 
 }  // namespace ardunex

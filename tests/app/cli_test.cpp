@@ -156,6 +156,14 @@ TEST(Cli, FailuresAndUsageErrorsHaveTheirExitStatus) {
   EXPECT_EQ("Cannot create folder \"" + dir.file("A.EVO/folder") + "\". Not a directory.\n", create.err);
   EXPECT_EQ(std::string::npos, create.out.find("Creating"));
 
+  // A file without any stream is no success: nothing is demuxed from it.
+  const std::string readme = "A README renamed to .EVO.\n";
+  writeFile(dir.file("README.EVO"), Bytes(readme.begin(), readme.end()));
+  const CliResult none = runCli(dir, {"-o", dir.file("none"), dir.file("README.EVO")});
+  EXPECT_EQ(1, none.status);
+  EXPECT_NE(none.out.find("No stream found: README.EVO does not look like an EVO file.\nDone.\n"), std::string::npos);
+  EXPECT_EQ(std::string::npos, none.out.find("Creating"));
+
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{},
                                                                                     {"--audio", "16", "A.EVO"},
                                                                                     {"--video", "2", "A.EVO"},

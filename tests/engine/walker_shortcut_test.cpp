@@ -46,7 +46,6 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, 
   FakeWindow window;
   for (auto& box : window.boxes)
     box.checked = true;
-  window.optionsOn[static_cast<std::size_t>(Option::Subpictures)] = subpictures;
   StreamSlotTable slots;
   SlotFiles files;
   for (int n = 0; n < 2; ++n)
@@ -60,7 +59,7 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, 
   StreamInventory inventory;
   walker.setInventory(&inventory);
   walker.setByteWise(byteWise);
-  walker.begin(mode);
+  walker.begin(mode, subpictures);
   for (std::size_t at = 0; at < data.size(); at += blockSize) {
     const Bytes block(data.begin() + at, data.begin() + std::min(data.size(), at + blockSize));
     walker.walk(block.data(), block.size());

@@ -134,10 +134,12 @@ TEST(DataSafety, ThePlaylistIsAnInputToo) {
 }
 
 TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
-  // The title names no audio track: every audio box keeps the caption "No audio stream" and stays ticked.
+  // The playlist's labels and a video extension that make the video and the first audio file one name.
   const std::string playlist =
-      "<Playlist><VideoAttributeItem index=\"1\" codec=\"MPEG-2\"/><Title id=\"T\"><PrimaryAudioVideoClip "
-      "src=\"F_1.MAP\"><Video track=\"1\" mediaAttr=\"1\"/></PrimaryAudioVideoClip></Title></Playlist>";
+      "<Playlist><VideoAttributeItem index=\"1\" codec=\"MPEG-2\"/><AudioAttributeItem index=\"1\" "
+      "codec=\"MPEG-2\"/><Title id=\"T\"><PrimaryAudioVideoClip src=\"F_1.MAP\"><Video track=\"1\" "
+      "mediaAttr=\"1\"/><Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"x\"/></PrimaryAudioVideoClip>"
+      "</Title></Playlist>";
   for (const bool cli : {false, true}) {
     for (const bool linked : {false, true}) {
       SCOPED_TRACE(std::string(cli ? "ardunex-cli" : "core") + (linked ? ", linked names" : ", one caption"));
@@ -146,13 +148,14 @@ TEST(DataSafety, SecondOutputOfTheSameFileFailsBeforeAnyPayloadIsWritten) {
       Desk desk;
       test::writeFile(desk.dir.file("VPLST000.XPL"), Bytes(playlist.begin(), playlist.end()));
       std::vector<std::pair<int, std::string>> captions;
-      std::string second = "No audio stream";
+      std::string second = "MPEG-2.stream.0.x";
       if (linked) {
         ::symlink("F_1.one.mpa", (desk.folder + "F_1.two.mpa").c_str());
         captions = {{audioBox(0), "one"}, {audioBox(1), "two"}};
         second = "two";
       }
-      EXPECT_EQ(desk.run(cli, linked ? std::string() : desk.dir.file("VPLST000.XPL"), false, "mpv", captions),
+      EXPECT_EQ(desk.run(cli, linked ? std::string() : desk.dir.file("VPLST000.XPL"), false, linked ? "mpv" : "x.mpa",
+                         captions),
                 "Cannot create file \"" + desk.folder + "F_1." + second +
                     ".mpa\". It is already an output file of "
                     "this demux.\n");

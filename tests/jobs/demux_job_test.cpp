@@ -252,7 +252,7 @@ TEST_F(DemuxJob, OptionChangedDuringTheFirstPass) {
     bool atStart;
     bool duringFirstPass;
     bool continues;
-  } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  } cases[] = {{true, true, true}, {true, false, true}, {false, true, false}};  // read once, at the start
   prepare("FEATURE_1.EVO", first);
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.atStart) + " then " + std::to_string(c.duringFirstPass));
@@ -261,10 +261,12 @@ TEST_F(DemuxJob, OptionChangedDuringTheFirstPass) {
     int calls = 0;
     fake.onProcessEvents = [&] {
       ++calls;
+      EXPECT_FALSE(fake.optionsEnabled);
       fake.continueChecked = c.duringFirstPass;
     };
     session.bDemuxClick();
     EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(fake.optionsEnabled);
     EXPECT_EQ(linesStartingWith(fake.logLines, "Continue on ").size(), c.continues ? 1u : 0u);
     const std::size_t expected = first.video.size() + (c.continues ? second.video.size() : 0);
     EXPECT_EQ(test::readFile(outFile("FEATURE_1", VIDEO, "mpv")).size(), expected);

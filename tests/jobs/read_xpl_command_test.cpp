@@ -8,6 +8,7 @@
 #include "jobs/session.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"
+#include "support/ps_builder.h"
 
 namespace ardunex {
 namespace {
@@ -17,6 +18,19 @@ using test::Bytes;
 using test::MemoryFileSystem;
 
 const std::string PLAYLIST = "/disc/ADV_OBJ/VPLST000.XPL";
+const std::string EVO = "/disc/HVDVD_TS/FEATURE_1.EVO";
+
+/// A title with video track 1 and audio stream number, in a clip of the EVO file base.
+std::string title(const std::string& base, int number, const std::string& description) {
+  return "<Title id=\"T\"><Clip src=\"" + base + ".MAP\"/><Video track=\"1\" mediaAttr=\"1\"/><Audio streamNumber=\"" +
+         std::to_string(number) + "\" mediaAttr=\"1\" description=\"" + description + "\"/></Title>";
+}
+
+/// Attribute items naming video and audio codec 1.
+std::string items(const std::string& video, const std::string& audio) {
+  return "<VideoAttributeItem index=\"1\" codec=\"" + video + "\"/><AudioAttributeItem index=\"1\" codec=\"" + audio +
+         "\"/>";
+}
 
 /// Notes whether the session counted the read as a running job when the memo was hidden.
 class WatchingWindow : public FakeWindow {
@@ -89,7 +103,9 @@ TEST_F(ReadXplTest, ReadsInBlocksOf64KiBAndKeepsTagsWhole) {
     put(PLAYLIST, text);
 
     EXPECT_EQ(press(), "") << c.size;
-    EXPECT_EQ(window.logLines, (Lines{"Open VPLST000.XPL", "Filesize: " + std::to_string(c.size) + " bytes", "Done."}));
+    EXPECT_EQ(window.logLines,
+              (Lines{"Open VPLST000.XPL", "Filesize: " + std::to_string(c.size) + " bytes",
+                     "No title for FEATURE_1 in VPLST000.XPL: the stream boxes stay as they were.", "Done."}));
     // Progress texts, then "Ready" in panel 0 and panel 1 emptied.
     const std::vector<std::string> texts = progress();
     ASSERT_EQ(texts.size(), c.progress.size() + 2);
@@ -156,8 +172,10 @@ TEST_F(ReadXplTest, FailuresLeaveTheWindowUsable) {
     EXPECT_EQ(press(), c.message);
     EXPECT_EQ(window.xplMemo, c.memo);
     EXPECT_TRUE(window.logLines.empty() || window.logLines.back() != "Done.");
-    EXPECT_FALSE(window.boxes[audioBox(4)].enabled);  // the boxes were reset before the failure
-    EXPECT_EQ(window.boxes[audioBox(4)].caption, "No audio stream");
+    // The boxes are reset only for a title found, before the failure in it; else they stay.
+    const bool titleFound = c.message.starts_with("'one'");
+    EXPECT_EQ(window.boxes[audioBox(4)].enabled, !titleFound);
+    EXPECT_EQ(window.boxes[audioBox(4)].caption, titleFound ? "No audio stream" : "DD.stream.4");
     EXPECT_EQ(window.page, Page::Xpl);
     expectIdle();
   }
@@ -242,6 +260,95 @@ TEST_F(ReadXplTest, ShowsTheFeatureOfATwoTitlePlaylist) {
   EXPECT_EQ(onDisk.codecTables().VideoCodecTable[1], "MPEG-2");
   EXPECT_TRUE(window.xplMemoVisible);
   EXPECT_EQ(onDisk.run().InputFile, nullptr);
+}
+
+// A greyed box is never ticked nor written. The playlist's labels replace the scan's; with every stream
+// the scan's other boxes stay; a playlist without a title for the EVO file leaves every box as it was.
+TEST_F(ReadXplTest, AGreyedBoxIsNeverTickedNorWritten) {
+  test::PsBuilder b;
+  b.pack(true).pes(0xE0, test::payload(100, 1)).privateStream1(0x80, test::payload(60, 2));
+  b.privateStream1(0x81, test::payload(60, 3)).privateStream1(0x88, test::payload(60, 4));
+  b.pes(0xC0, test::payload(60, 5));
+  files.files[EVO] = b.bytes();
+  const std::string feature = items("MPEG-2", "DD") + title("FEATURE_1", 1, "English");
+  const struct {
+    bool everyStream;
+    std::string playlist;
+    Lines enabled;  // captions of the enabled boxes; each file written has one of them
+  } cases[] = {
+      {false, feature, {"MPEG-2.stream.0", "DD.stream.0.English"}},
+      {true, feature, {"MPEG-2.stream.0", "DD.stream.0.English", "DD.stream.01", "DTSHD.stream.00", "MPA.stream.00"}},
+      {false,
+       items("MPEG-2", "DD") + title("OTHER_1", 1, "English"),
+       {"MPEG-2.stream.00", "DD.stream.00", "DD.stream.01"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.playlist.substr(c.playlist.find("src")) + (c.everyStream ? ", every stream" : ""));
+    window.optionsOn[static_cast<std::size_t>(Option::EveryStream)] = c.everyStream;
+    put(PLAYLIST, c.playlist);
+    session.bCheckClick();
+    ASSERT_EQ(press(), "");
+    Lines enabled, written;
+    for (int box = 0; box < BOX_COUNT; ++box) {
+      EXPECT_TRUE(window.boxes[box].enabled || !window.boxes[box].checked) << box;
+      if (window.boxes[box].enabled)
+        enabled.push_back(window.boxes[box].caption);
+    }
+    EXPECT_EQ(enabled, c.enabled);
+    files.created.clear();
+    session.bDemuxClick();
+    for (const std::string& path : files.created)
+      written.push_back(path.substr(path.find("FEATURE_1.") + 10, path.rfind('.') - path.find("FEATURE_1.") - 10));
+    EXPECT_EQ(written, c.enabled);
+  }
+}
+
+// Said aloud: a scan that met no stream (also in the status bar), labels that contradict the stream
+// found (also in the box's tooltip), files that stayed empty, and a playlist value too long to be read.
+TEST_F(ReadXplTest, WarningLines) {
+  test::PsBuilder b;  // MPEG-2 video and AC-3 audio 0
+  b.pack(true).pes(0xE0, test::payload(100, 1)).privateStream1(0x80, test::payload(60, 2));
+  const std::string readme = "A README renamed to .EVO holds no stream.\n";
+  const struct {
+    std::int64_t readmeSize;  // the EVO file: the README repeated to this size, else the stream above
+    std::string playlist;     // read, and then a demux, when not empty
+    Lines warnings;
+  } cases[] = {
+      {3'000'000, "", {"No stream found: FEATURE_1.EVO does not look like an EVO file."}},
+      {5 * MBYTE, "", {"No stream found in the first 4 MiB of FEATURE_1.EVO; a full scan reads the whole file."}},
+      {0,
+       items("VC-1", "MLP") + title("FEATURE_1", 1, "English TrueHD"),
+       {"Warning: the playlist labels cbVideo0 VC-1, but the stream found is MPEG-2",
+        "Warning: the playlist labels cbAudio00 MLP, but the stream found is DD"}},
+      {0,
+       items("MPEG-2", "AC-3") + title("FEATURE_1", 2, "X"),
+       {"Warning: FEATURE_1.AC-3.stream.1.X.mpa stayed empty"}},
+      {0,
+       items("MPEG-2", "DD") + title("FEATURE_1", 1, std::string(300, 'x')),
+       {"Warning: a playlist value is longer than the reader takes (255 characters after its name) and is read as "
+        "empty: description in <Audio streamNumber=\"1\" mediaAttr=\"1\" description=\"xxxxxxxxx..."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.warnings.front());
+    files.files[EVO] = c.readmeSize > 0 ? Bytes(readme.begin(), readme.end()) : b.bytes();
+    files.sizeOf[EVO] = c.readmeSize > 0 ? c.readmeSize : static_cast<std::int64_t>(b.size());
+    put(PLAYLIST, c.playlist);
+    window.logLines.clear();
+    session.bCheckClick();
+    if (!c.playlist.empty()) {
+      ASSERT_EQ(press(), "");
+      session.bDemuxClick();
+    }
+    Lines warnings;
+    for (const std::string& line : window.logLines)
+      if (line.starts_with("Warning: ") || line.starts_with("No stream found"))
+        warnings.push_back(line);
+    EXPECT_EQ(warnings, c.warnings);
+    EXPECT_EQ(session.noStreamFound(), c.playlist.empty() ? c.warnings.front() : "");
+    EXPECT_EQ(window.panels[1], c.playlist.empty() ? " " + c.warnings.front() : " ");
+    const bool contradicted = c.warnings.front().find("cbVideo0") != std::string::npos;
+    EXPECT_EQ(window.boxDetails[videoBox(0)], contradicted ? c.warnings.front().substr(9) : "");
+  }
 }
 
 }  // namespace

@@ -155,7 +155,7 @@ TEST_F(ScanJob, ManyStreamsLogStatusAndButtons) {
   EXPECT_FALSE(fake.buttonEnabled(Button::Cancel));
 }
 
-TEST_F(ScanJob, NothingFoundDisablesDemuxUnlessASubpictureBoxIsTicked) {
+TEST_F(ScanJob, NothingFoundDisablesDemuxAndUnticksEveryBox) {
   PsBuilder withStreams;
   withStreams.pack().pes(0xE2, payload(200, 1)).privateStream1(0xC0, payload(200, 2));
   PsBuilder empty;
@@ -174,16 +174,16 @@ TEST_F(ScanJob, NothingFoundDisablesDemuxUnlessASubpictureBoxIsTicked) {
   EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
   EXPECT_EQ(fake.logLines.back(), "Done.");
 
-  // A subpicture box ticked by a playlist read stays ticked, disabled, and keeps "Demux" enabled.
+  // A subpicture box ticked by a playlist read is greyed by the scan, and so unticked: "Demux" goes off.
   fake.boxes[subBox(4)] = {true, true, "Commentary"};
   session.chooseEvoFile(full);
   session.bCheckClick();
   session.chooseEvoFile(none);
   session.bCheckClick();
-  EXPECT_TRUE(fake.boxes[subBox(4)].checked);
+  EXPECT_FALSE(fake.boxes[subBox(4)].checked);
   EXPECT_FALSE(fake.boxes[subBox(4)].enabled);
   EXPECT_EQ(fake.boxes[subBox(4)].caption, "No subpicture");
-  EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
 }
 
 TEST_F(ScanJob, SecondFileWithFewerStreamsClearsTheOthers) {
@@ -289,11 +289,11 @@ TEST_F(ScanJob, FailedOpenLeavesReadEvoDisabled) {
   EXPECT_FALSE(fake.buttonEnabled(Button::ReadEvo));
   EXPECT_TRUE(fake.buttonEnabled(Button::BrowseEvo));
   EXPECT_FALSE(session.jobRunning());
-  // The boxes stay as the reset left them: disabled, reset caption, still ticked and counting.
+  // The boxes stay as the reset left them: disabled, unticked, with their reset caption.
   EXPECT_FALSE(fake.boxes[audioBox(0)].enabled);
-  EXPECT_TRUE(fake.boxes[audioBox(0)].checked);
+  EXPECT_FALSE(fake.boxes[audioBox(0)].checked);
   EXPECT_EQ(fake.boxes[audioBox(0)].caption, "No audio stream");
-  EXPECT_TRUE(fake.buttonEnabled(Button::Demux));
+  EXPECT_FALSE(fake.buttonEnabled(Button::Demux));
 
   session.chooseEvoFile(dir.file("GOOD.EVO"));
   EXPECT_TRUE(fake.buttonEnabled(Button::ReadEvo));

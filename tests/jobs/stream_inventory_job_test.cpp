@@ -250,6 +250,8 @@ TEST_F(StreamInventoryJob, PlaylistLabelsGoToTheBoxOfTheStreamWithTheirNumber) {
     std::map<int, std::string> expected{{0, "DD+.stream.0.English"}, {3, "DD.stream.3.Commentary"}};
     if (!everyStream)
       expected[2] = "DTS-HD.stream.2.French";
+    else  // the boxes of the streams it does not label keep the scan's
+      expected.insert({{1, "DD.stream.01"}, {2, "DD.stream.00"}});
     EXPECT_EQ(audio, expected);
   }
 }

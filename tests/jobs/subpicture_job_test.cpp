@@ -216,8 +216,10 @@ TEST_F(SubpictureJob, PlaylistCaptionsAndStreamsWithoutTimeStamps) {
                                       "FEATURE_1.Stream 2: French.8bitRLE.sup"}));
   EXPECT_EQ(test::readFile(outFile("FEATURE_1.Stream 0: English_SDH.8bitRLE.sup")), supUnit(4242, s0));
   EXPECT_EQ(test::readFile(outFile("FEATURE_1.Stream 2: French.8bitRLE.sup")), Bytes());
-  EXPECT_EQ(fake.logLines[fake.logLines.size() - 2],
+  EXPECT_EQ(fake.logLines[fake.logLines.size() - 3],
             "Subpicture stream number 2: no time stamp met, the file is empty.");
+  EXPECT_EQ(fake.logLines[fake.logLines.size() - 2],
+            "Warning: " + outFile("FEATURE_1.Stream 2: French.8bitRLE.sup") + " stayed empty");
 }
 
 }  // namespace

@@ -343,6 +343,7 @@ class MainWindowTest : public QObject {
     QTimer::singleShot(0, window.get(), [&] {
       QVERIFY(!child<QPushButton>("bCheck")->isEnabled());
       QVERIFY(!child<QToolButton>("bbEVO")->isEnabled());
+      QVERIFY(!child<QCheckBox>("cbFastCheck")->isEnabled() && !child<QLineEdit>("eWorkdir")->isEnabled());
       window->bCheckClick();  // a second job is refused, however it is asked for
       drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("OTHER.EVO")))});
       window->close();
@@ -356,6 +357,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(writes, 1);
     QTRY_VERIFY(!window->isVisible());
     QCOMPARE(writes, 1);
+    QVERIFY(child<QCheckBox>("cbFastCheck")->isEnabled());  // the Options page is back after the job
   }
 
   void failuresAreReportedAndTheWindowStaysUsable() {
