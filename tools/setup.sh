@@ -16,7 +16,9 @@ fi
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libjpeg-dev libgtest-dev nlohmann-json3-dev)
 if [ "$action" = test ]; then
-  packages+=(ffmpeg mkvtoolnix iso-codes clang libclang-rt-14-dev desktop-file-utils shared-mime-info)
+  # The window tests read fonts through fontconfig and run a second time with DejaVu alone.
+  packages+=(ffmpeg mkvtoolnix iso-codes clang libclang-rt-14-dev desktop-file-utils shared-mime-info fontconfig
+    fonts-dejavu-core)
   if [ "$full" = true ]; then
     packages+=(g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev lintian appstream clang-format clang-tidy libexpat1-dev)
   fi

@@ -88,6 +88,7 @@ void Engine::reportProgress(Mode mode, std::int64_t position, std::int64_t size,
   text += " Mbytes, Remaining time: ";
   text += formatRemainingTime(remaining);
   m_window.slog(text, 1);
+  m_window.progress(position, size);
 }
 
 }  // namespace ardunex

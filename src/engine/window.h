@@ -63,6 +63,13 @@ class Window {
   virtual void processEvents() = 0;
   /// Repaints the whole window at once.
   virtual void repaint() = 0;
+  /// How far the running phase of a job has got, in units of the phase's own (the engine: bytes of the
+  /// file). Each phase (the walk of each part, a later mux) starts again from 0; windows without a progress
+  /// display ignore it.
+  virtual void progress(std::int64_t done, std::int64_t total) {
+    (void)done;
+    (void)total;
+  }
   /// Asks a yes/no question (the Cancel confirmation); true for Yes.
   virtual bool confirm(std::string_view question) = 0;
 

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "engine/errors.h"
+
 namespace ardunex {
 
 namespace {
@@ -37,8 +39,11 @@ std::string parentFolder(const std::string& path) {
 /// Creates a folder and the folders above it that are missing.
 bool makeFolders(const std::string& folder) {
   struct stat info {};
-  if (::stat(folder.c_str(), &info) == 0)
+  if (::stat(folder.c_str(), &info) == 0) {
+    if (!S_ISDIR(info.st_mode))
+      errno = ENOTDIR;
     return S_ISDIR(info.st_mode);
+  }
   const std::string parent = parentFolder(folder);
   if (parent != folder && !makeFolders(parent))
     return false;
@@ -129,8 +134,13 @@ bool FileSettingsStore::openKey(std::string_view path, bool create) {
         m_file = std::move(*parsed);
       } else {
         // Keep what the user had before anything can overwrite it.
-        if (!replaceFile(badCopyPath(), text))
+        if (!replaceFile(badCopyPath(), text)) {
+          m_notice = "The settings file " + m_path + " cannot be read, nor kept as " + badCopyPath() + ": " +
+                     systemReason(errno) + ". The default settings apply, and they are not saved.";
           return false;
+        }
+        m_notice = "The settings file " + m_path + " cannot be read: it is kept as " + badCopyPath() +
+                   ", and the default settings apply.";
         m_file = RegFile{};
       }
       break;
@@ -157,7 +167,11 @@ bool FileSettingsStore::closeKey() {
   if (!m_dirty)
     return true;
   m_dirty = false;
-  return replaceFile(resolveLink(m_path), m_file.format());
+  const std::string target = resolveLink(m_path);
+  if (replaceFile(target, m_file.format()))
+    return true;
+  m_saveFailure = "Cannot save the settings to " + target + ": " + systemReason(errno);
+  return false;
 }
 
 RegFileKey* FileSettingsStore::openKeyData() { return m_open ? m_file.findKey(m_keyPath) : nullptr; }
@@ -215,10 +229,18 @@ bool FileSettingsStore::replaceFile(const std::string& path, std::string_view te
   if (fd < 0)
     return false;
   bool ok = writeAll(fd, text) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
+  int failure = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    failure = errno;
+    ok = false;
+  }
+  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    failure = errno;
+    ok = false;
+  }
   if (!ok) {
     ::unlink(temporary.c_str());
+    errno = failure;  // the reason of the step that failed, not of the clean-up
     return false;
   }
   // Make the rename itself durable; a folder that cannot be synced still holds the new file.

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "settings/reg_file.h"
 #include "settings/settings_store.h"
@@ -36,6 +37,8 @@ class FileSettingsStore : public SettingsStore {
   bool valueExists(std::string_view name) const override;
   std::optional<RegValue> readValue(std::string_view name) const override;
   bool writeValue(std::string_view name, const RegValue& value) override;
+  std::string saveFailure() const override { return m_saveFailure; }
+  std::string takeNotice() override { return std::exchange(m_notice, {}); }
 
  protected:
   /// Writes all of text to an open file; false (errno set) on failure. Tests replace it to fail midway.
@@ -52,6 +55,8 @@ class FileSettingsStore : public SettingsStore {
   std::string m_keyPath;  // full path of the open key
   bool m_open = false;
   bool m_dirty = false;
+  std::string m_saveFailure;
+  std::string m_notice;
 };
 
 }  // namespace ardunex

@@ -65,7 +65,10 @@ WindowState toWindowState(std::int32_t stored) {
 }  // namespace
 
 void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths) {
-  if (!store.openKey(SETTINGS_KEY, false))
+  const bool opened = store.openKey(SETTINGS_KEY, false);
+  if (const std::string notice = store.takeNotice(); !notice.empty())
+    target.logLine(notice);
+  if (!opened)
     return;
   KeyCloser closer(store);
   auto has = [&](std::string_view name) { return store.valueExists(name); };
@@ -135,9 +138,12 @@ void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathStat
   if (!store.valueExists(INSTALL))
     writeBinary(store, INSTALL, doubleBytes(now()));
 
-  // A store that keeps its values until the key closes loses all of this save when that fails.
-  if (!closer.close())
-    throw setDataError(WINDOW_STATE);
+  // A store that keeps its values until the key closes loses all of this save when that fails; it names the
+  // place and the reason where it can.
+  if (!closer.close()) {
+    const std::string failure = store.saveFailure();
+    throw failure.empty() ? setDataError(WINDOW_STATE) : SettingsError(failure);
+  }
 }
 
 double oleDate(int year, unsigned month, unsigned day, int hour, int minute, int second, int millisecond) {

@@ -16,7 +16,8 @@ namespace ardunex {
 double currentOleDate();
 
 /// Applies every saved value that exists, in a fixed order; values missing leave the current ones.
-/// Nothing happens when the key does not exist. A value of the wrong type throws SettingsError and
+/// Nothing happens when the key does not exist; what the store has to say of its file (a damaged one kept
+/// aside) goes to the target's log. A value of the wrong type throws SettingsError and
 /// ends the read there, the values applied before it staying in effect. Texts stored as expandable
 /// strings are taken as they are: %VAR% references are not expanded.
 void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths);
@@ -24,8 +25,9 @@ void RegRead(SettingsStore& store, SettingsTarget& target, PathState& paths);
 /// Saves all values, creating the key; the placement is left as an earlier save stored it while the
 /// window is maximised, and "Install" is written by the first save only. Nothing happens when the key
 /// cannot be created. Throws SettingsError "Failed to set data for 'name'" when a value cannot be
-/// stored; when the store keeps its values until the key closes and that fails, the name is that of
-/// the first value of this save, since none of them was kept.
+/// stored; when the store keeps its values until the key closes and that fails, the store's own account
+/// ("Cannot save the settings to PATH: reason"), else the name of the first value of this save, since
+/// none of them was kept.
 void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathState& paths,
               const std::function<double()>& now = currentOleDate);
 

@@ -58,6 +58,13 @@ class SettingsStore {
   virtual std::optional<RegValue> readValue(std::string_view name) const = 0;
   /// Sets a value, replacing any earlier one; false when the store refuses it.
   virtual bool writeValue(std::string_view name, const RegValue& value) = 0;
+
+  /// Why the last closeKey could not keep the values, naming the place and the system's reason ("Cannot save
+  /// the settings to PATH: reason"); empty when the store cannot tell.
+  virtual std::string saveFailure() const { return {}; }
+  /// What the last openKey did that the user should know of (a damaged file kept aside), as one log line;
+  /// empty when nothing. Taken once.
+  virtual std::string takeNotice() { return {}; }
 };
 
 /// Reads a 32-bit number value (signed, as two's complement). Throws SettingsError: "Failed to get data

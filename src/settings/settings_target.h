@@ -56,6 +56,9 @@ class SettingsTarget {
   /// The opt-in options' check boxes; a target without them keeps them off.
   virtual bool optionOn(Option) const { return false; }
   virtual void setOptionOn(Option, bool) {}
+
+  /// A line for the window's log (a damaged settings file kept aside); a target without a log drops it.
+  virtual void logLine(std::string_view line) { (void)line; }
 };
 
 }  // namespace ardunex

@@ -6,15 +6,20 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpacerItem>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -32,16 +37,34 @@ using namespace ui;
 
 namespace {
 
-const char* const WINDOW_CAPTION = "Ardunex 0.41 (written by the Ardunex developers)";
+// The credit is short, so that the whole caption shows in the title bar at the window's first size.
+const char* const WINDOW_CAPTION = "Ardunex " ARDUNEX_VERSION " (Ardunex team)";
 const char* const CONFIRM_CAPTION = "Confirm";
 const char* const UNEXPECTED_FAILURE = "Unexpected failure";
 const char* const CLOSING_AFTER_JOB = "Closing when the job ends";
+const char* const CLOSE_QUESTION = "A job is running. Stop it now, or close the window when it ends?";
+// What a failed job leaves in the status bar: how to make its command available again.
+const char* const READ_EVO_FAILED = "Read EVO failed: choose the EVO file again.";
+const char* const DEMUX_FAILED = "Demux failed: change a stream box or read the EVO again.";
+const char* const READ_XPL_FAILED = "Read XPL failed: choose the playlist again.";
+const char* const WINDOW_FONTS[] = {":/ardunex/fonts/tahoma.ttf", ":/ardunex/fonts/tahomabd.ttf"};
 /// Room a title bar takes besides its text: the icon and the buttons a window manager draws.
 constexpr int TITLE_BAR_EXTRA = 140;
 
 }  // namespace
 
+bool loadWindowFonts() {
+  bool loaded = true;
+  for (const char* file : WINDOW_FONTS)
+    loaded = QFontDatabase::addApplicationFont(QString::fromLatin1(file)) >= 0 && loaded;
+  return loaded;
+}
+
+QString TfMain::caption() { return QString::fromLatin1(WINDOW_CAPTION); }
+
 TfMain::TfMain(QWidget* parent) : QWidget(parent), m_session(*this) {
+  static const bool fontsLoaded = loadWindowFonts();
+  (void)fontsLoaded;  // without them the window takes a substitute, and makes room for it
   setObjectName(QStringLiteral("fMain"));
   const QScreen* screen = this->screen();
   if (screen != nullptr && screen->logicalDotsPerInchX() > 0)
@@ -54,23 +77,29 @@ TfMain::TfMain(QWidget* parent) : QWidget(parent), m_session(*this) {
     box.exec();
   };
 
-  setWindowTitle(QString::fromLatin1(WINDOW_CAPTION));
+  setWindowTitle(caption());
   setWindowIcon(QIcon(QPixmap(QStringLiteral(":/ardunex/cog.png"))));
-  // Where the design fonts are missing, compact look-alikes keep the captions within their controls.
-  QFont::insertSubstitutions(QStringLiteral("Tahoma"), {QStringLiteral("Verdana"), QStringLiteral("Liberation Sans"),
-                                                        QStringLiteral("Arial"), QStringLiteral("Nimbus Sans")});
-  QFont::insertSubstitutions(QStringLiteral("Courier New"),
-                             {QStringLiteral("Liberation Mono"), QStringLiteral("Nimbus Mono PS")});
+  // Where the window's own fonts are missing, compact look-alikes, and last the DejaVu fonts every Debian system
+  // has; the layout makes room for whichever is wider.
+  QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                             {QStringLiteral("Verdana"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                              QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
+  QFont::insertSubstitutions(
+      QStringLiteral("Courier New"),
+      {QStringLiteral("Liberation Mono"), QStringLiteral("Nimbus Mono PS"), QStringLiteral("DejaVu Sans Mono")});
   QFont font(QStringLiteral("Tahoma"));
   font.setStyleHint(QFont::SansSerif);
   font.setPixelSize(scaled(FONT_PIXELS));
+  // Advances taken from the font itself, not rounded by the system's hinting settings: texts are as wide on
+  // every machine.
+  font.setHintingPreference(QFont::PreferVerticalHinting);
   setFont(font);
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
 
   createControls();
-  setMinimumSize(m_designClient);
-  resize(m_designClient);
+  fitToContent();
+  resize(minimumSize());
   move(0, 0);
 }
 
@@ -86,6 +115,7 @@ void TfMain::reportError(const std::string& message) {
 }
 
 void TfMain::fitToTitle(QWidget* box) const {
+  box->setFont(font());  // the window's own font, the same on every system
   // A message box is as wide as its text; a short text would leave its title cut in the title bar.
   QFont titleFont = box->font();
   titleFont.setBold(true);
@@ -107,11 +137,13 @@ void TfMain::command(const std::function<void()>& handler) {
   closeIfPending();
 }
 
-void TfMain::job(const std::function<void()>& handler) {
+void TfMain::job(const std::function<void()>& handler, const char* failureHint, bool demux) {
   if (m_session.jobRunning())
     return;
   // Controls a job disables lose the focus to the next one; it comes back when they are enabled again.
   const QPointer<QWidget> focused = QApplication::focusWidget();
+  const QString folder = demux ? outputFolder() : QString();
+  m_bOpenFolder->hide();
   bool failed = false;
   command([&] {
     try {
@@ -123,23 +155,78 @@ void TfMain::job(const std::function<void()>& handler) {
   });
   if (failed) {
     slog("Ready", 0);
-    slog("", 1);
+    slog(failureHint, 1);
   }
+  endJob(failed ? failureHint : nullptr, folder);
   if (focused && focused->isEnabled() && focused->isVisible() && focused->window() == this &&
       QApplication::focusWidget() != focused)
     focused->setFocus(Qt::OtherFocusReason);
 }
 
 void TfMain::bCheckClick() {
-  job([this] { m_session.bCheckClick(); });
+  job([this] { m_session.bCheckClick(); }, READ_EVO_FAILED);
 }
 
 void TfMain::bDemuxClick() {
-  job([this] { m_session.bDemuxClick(); });
+  job([this] { m_session.bDemuxClick(); }, DEMUX_FAILED, true);
 }
 
 void TfMain::bReadXPLClick() {
-  job([this] { m_session.bReadXPLClick(); });
+  job([this] { m_session.bReadXPLClick(); }, READ_XPL_FAILED);
+}
+
+QString TfMain::outputFolder() const {
+  const QString workdir = m_eWorkdir->text();
+  const QString folder = workdir.isEmpty() ? pathText(m_session.paths().EVOdir) : workdir;
+  return QFileInfo(folder.isEmpty() ? QStringLiteral(".") : folder).absoluteFilePath();
+}
+
+void TfMain::endJob(const char* failureHint, const QString& outputFolder) {
+  m_progress->hide();
+  setWindowTitle(caption());
+  if (failureHint == nullptr && !outputFolder.isEmpty()) {
+    m_openFolder = outputFolder;
+    m_bOpenFolder->setToolTip(QDir::toNativeSeparators(outputFolder));
+    m_bOpenFolder->show();
+  }
+  m_statusBar->arrange();
+}
+
+void TfMain::progress(std::int64_t done, std::int64_t total) {
+  if (total <= 0)
+    return;
+  const int percent = static_cast<int>(std::clamp<std::int64_t>(done * 100 / total, 0, 100));
+  m_progress->setValue(percent);
+  if (m_progress->isHidden()) {
+    m_progress->show();
+    m_statusBar->arrange();
+  }
+  setWindowTitle(QStringLiteral("%1% - %2").arg(percent).arg(caption()));
+}
+
+void TfMain::bAboutClick() {
+  const QString text =
+      QStringLiteral(
+          "<p><b>Ardunex %1</b></p>"
+          "<p>Splits an HD DVD video object (.EVO) into raw elementary-stream files, and reads the disc's "
+          "playlist to name them.</p>"
+          "<p>Ardunex is free software: you can redistribute it and modify it under the terms of the GNU General "
+          "Public License, version 2 or (at your option) any later version (GPL-2.0-or-later). It comes "
+          "with no warranty.</p>"
+          "<p>Built with:</p><ul>"
+          "<li>Qt %2, under the GNU Lesser General Public License version 3 (LGPL-3.0)</li>"
+          "<li>libjpeg-turbo, under the IJG licence and the BSD licence (BSD-3-Clause)</li>"
+          "<li>nlohmann/json, under the MIT licence</li>"
+          "<li>the window's font, a Tahoma-metric font of the Wine project, under the GNU Lesser General "
+          "Public License version 2.1 or later (LGPL-2.1-or-later)</li></ul>")
+          .arg(QString::fromLatin1(ARDUNEX_VERSION), QString::fromLatin1(qVersion()));
+  QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About %1").arg(QString::fromLatin1(APPLICATION_TITLE)), text,
+                  QMessageBox::Ok, this);
+  box.setObjectName(QStringLiteral("AboutBox"));
+  box.setIconPixmap(windowIcon().pixmap(scaled(32)));
+  box.setTextFormat(Qt::RichText);
+  fitToTitle(&box);
+  box.exec();
 }
 
 void TfMain::bCancelClick() {
@@ -230,13 +317,18 @@ void TfMain::firstActivation() {
 }
 
 void TfMain::closeEvent(QCloseEvent* event) {
+  // A job runs inside a handler further down the stack: the user chooses to stop it or to let it end, and
+  // the window stays until it has ended; or the window stays open.
+  if (m_session.jobRunning() && !m_closePending && !closeDuringJob()) {
+    event->ignore();
+    return;
+  }
   // The settings are saved once per close; a save that fails is reported, and the window closes anyway:
   // a settings location that cannot be written must not keep the program from ending.
   if (!m_settingsSaved) {
     m_settingsSaved = true;
     FormClose();
   }
-  // A job runs inside a handler further down the stack: the window stays until that job has finished.
   if (m_session.jobRunning()) {
     m_closePending = true;
     slog(CLOSING_AFTER_JOB, 0);
@@ -245,6 +337,25 @@ void TfMain::closeEvent(QCloseEvent* event) {
   }
   m_settingsSaved = false;
   event->accept();
+}
+
+bool TfMain::closeDuringJob() {
+  QMessageBox box(QMessageBox::Question, QString::fromLatin1(CONFIRM_CAPTION), QString::fromLatin1(CLOSE_QUESTION),
+                  QMessageBox::NoButton, this);
+  box.setObjectName(QStringLiteral("CloseQuestion"));
+  QPushButton* stop = box.addButton(QStringLiteral("&Stop now"), QMessageBox::DestructiveRole);
+  stop->setObjectName(QStringLiteral("bStopNow"));
+  QPushButton* later = box.addButton(QStringLiteral("Close when it &ends"), QMessageBox::AcceptRole);
+  later->setObjectName(QStringLiteral("bCloseAfterJob"));
+  QPushButton* stay = box.addButton(QMessageBox::Cancel);
+  stay->setObjectName(QStringLiteral("bKeepOpen"));
+  box.setDefaultButton(later);  // the safe answer: every byte of the job is written
+  box.setEscapeButton(stay);
+  fitToTitle(&box);
+  box.exec();
+  if (box.clickedButton() == stop && m_session.jobRunning())
+    m_session.requestCancel();
+  return box.clickedButton() == stop || box.clickedButton() == later;
 }
 
 void TfMain::closeIfPending() {
@@ -276,29 +387,36 @@ namespace {
 
 const char* const BOX_DETAIL = "ardunexDetail";  // what is known of a box's stream, shown after its hint
 
-// The tooltip of a stream box: its hint, then its caption when the box cuts it short, then its detail.
-void setBoxTip(QCheckBox* check, std::string_view caption) {
+}  // namespace
+
+void TfMain::showBoxCaption(int box) {
+  QCheckBox* check = m_boxes[box];
+  const QString caption = utf8Text(m_captions[box]);
+  // A caption longer than the box ends in an ellipsis, and shows in full in the tooltip, after the hint.
+  check->setText(plainCaption(m_captions[box]));
+  const QFontMetrics metrics = check->fontMetrics();
+  const int chrome = check->sizeHint().width() - metrics.horizontalAdvance(caption);  // indicator and spacing
+  const QString shown = metrics.elidedText(caption, Qt::ElideRight, check->width() - chrome);
+  if (shown != caption)
+    check->setText(QString(shown).replace(QLatin1Char('&'), QLatin1String("&&")));
   QString tip = check->property(BOX_HINT).toString();
-  // The boxes keep their design width; a caption cut short shows in full in the tooltip, after the hint.
-  if (check->sizeHint().width() > check->width())
-    tip += QLatin1Char('\n') + utf8Text(caption);
+  if (shown != caption)
+    tip += QLatin1Char('\n') + caption;
   const QString detail = check->property(BOX_DETAIL).toString();
   if (!detail.isEmpty())
     tip += QLatin1Char('\n') + detail;
   check->setToolTip(tip);
 }
 
-}  // namespace
-
 void TfMain::setBoxCaption(int box, std::string_view caption) {
   m_captions[box] = std::string(caption);
-  m_boxes[box]->setText(plainCaption(caption));
-  setBoxTip(m_boxes[box], caption);
+  m_boxes[box]->setAccessibleName(utf8Text(caption));
+  showBoxCaption(box);
 }
 
 void TfMain::setBoxDetail(int box, std::string_view detail) {
   m_boxes[box]->setProperty(BOX_DETAIL, utf8Text(detail));
-  setBoxTip(m_boxes[box], m_captions[box]);
+  showBoxCaption(box);
 }
 
 namespace {
@@ -342,6 +460,7 @@ namespace {
 void addChildren(QTreeWidgetItem* parent, const std::vector<TreeNode>& nodes) {
   for (const TreeNode& node : nodes) {
     auto* item = new QTreeWidgetItem(parent, QStringList{QString::fromStdString(node.text)});
+    item->setToolTip(0, item->text(0));  // in full where the tree cuts it short
     addChildren(item, node.children);
   }
 }
@@ -355,6 +474,27 @@ void TfMain::setXplTree(const std::vector<TreeNode>& roots) {
     m_tvXPL->addTopLevelItem(item);
     addChildren(item, root.children);
   }
+  widenTreeForEntries();
+}
+
+void TfMain::widenTreeForEntries() {
+  const QFontMetrics metrics(m_tvXPL->font());
+  int widest = 0;
+  std::function<void(const QTreeWidgetItem*, int)> measure = [&](const QTreeWidgetItem* item, int depth) {
+    widest = std::max(widest, depth * m_tvXPL->indentation() + metrics.horizontalAdvance(item->text(0)));
+    for (int i = 0; item->isExpanded() && i < item->childCount(); ++i)
+      measure(item->child(i), depth + 1);
+  };
+  for (int i = 0; i < m_tvXPL->topLevelItemCount(); ++i)
+    measure(m_tvXPL->topLevelItem(i), 1);  // the top level has its branch decoration too
+  const int frame = 2 * m_tvXPL->frameWidth() + m_tvXPL->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + scaled(8);
+  const QList<int> sizes = m_splXPL->sizes();
+  if (sizes.size() != 2)
+    return;
+  const int total = sizes[0] + sizes[1];
+  const int width = std::min(widest + frame, total * 2 / 3);
+  if (width > sizes[0])
+    m_splXPL->setSizes({width, total - width});
 }
 
 }  // namespace ardunex

@@ -24,6 +24,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QTabWidget;
@@ -34,6 +35,11 @@ namespace ardunex {
 
 class StatusLog;
 class StatusPanels;
+
+/// Registers the window's own fonts (a Tahoma-metric font and its bold) with the application, so that the
+/// window looks the same whatever fonts the system has. The window calls it once; false when a font could
+/// not be loaded.
+bool loadWindowFonts();
 
 /// The main window: the controls the user sees, bound to one Session that holds the run's state.
 class TfMain : public QWidget, public Window {
@@ -98,6 +104,8 @@ class TfMain : public QWidget, public Window {
   int panelWidth(int panel) const;
   /// Brings the Status log up to date with the lines logged since it was last shown.
   void flushLog();
+  /// The window's caption with its program name and version.
+  static QString caption();
 
   /// Design pixels at 96 dpi converted to this screen's pixels.
   int scaled(int designPixels) const;
@@ -111,6 +119,8 @@ class TfMain : public QWidget, public Window {
   void bbXPLClick();
   /// The output folder's browse button: a folder dialog for the Options page's output folder.
   void bbWorkdirClick();
+  /// The About box: version, licence and the licences of the parts the program is built with.
+  void bAboutClick();
   void cbVideoClick();
   void WMDropFiles(const QList<QUrl>& urls);
   void FormShow();
@@ -123,6 +133,7 @@ class TfMain : public QWidget, public Window {
   void slog(std::string_view text, std::uint8_t panel) override;
   void processEvents() override;
   void repaint() override;
+  void progress(std::int64_t done, std::int64_t total) override;
   bool confirm(std::string_view question) override;
 
   bool boxChecked(int box) const override;
@@ -160,12 +171,21 @@ class TfMain : public QWidget, public Window {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  /// Edges a control keeps its distance to when the window is resized.
-  enum Anchor { AnchorLeft = 1, AnchorTop = 2, AnchorRight = 4, AnchorBottom = 8 };
+  /// Edges a control keeps its distance to when the window is resized. A stream box in one of a page's two
+  /// columns takes half of the width the window gains: the left column grows, the right one moves and grows.
+  enum Anchor {
+    AnchorLeft = 1,
+    AnchorTop = 2,
+    AnchorRight = 4,
+    AnchorBottom = 8,
+    AnchorLeftColumn = 16,
+    AnchorRightColumn = 32
+  };
   struct Anchored {
     QWidget* widget;
     QRect design;  // in screen pixels, relative to the design client size
@@ -180,16 +200,39 @@ class TfMain : public QWidget, public Window {
   /// Anchors a control inside a page: pages grow exactly as the window does.
   void anchorInPage(QWidget* widget, int anchors);
   QRect designRect(int left, int top, int width, int height) const;
+  /// Where an anchored control stands in a client area of the given size.
+  QRect anchoredRect(const Anchored& anchored, QSize client) const;
+  Anchored& anchoredOf(const QWidget* widget);
+  /// Makes room for what the window's font needs, where it is wider than the design font: wider command
+  /// buttons, the Options page's columns moved apart; the design positions stay where the content fits. The
+  /// window's minimum and first size then hold every page and the whole tab row.
+  void fitToContent();
+  /// Places the Options page's fields and check boxes, each column after the widest text before it; the
+  /// width the page needs beyond pageWidth.
+  int fitOptionsPage(int pageWidth);
+  /// A stream box's caption, shortened with an ellipsis to the box's width, and its tooltip: the hint, the
+  /// whole caption when it is shortened, and what is known of the stream.
+  void showBoxCaption(int box);
+  /// Widens the playlist tree, up to two thirds of its page, until the entries it shows (those of expanded
+  /// entries included) show in full.
+  void widenTreeForEntries();
+  /// The question asked when the window is closed during a job; false when the window stays.
+  bool closeDuringJob();
+  /// The end of a job for the status bar and the caption: the progress goes, a failure leaves a hint on how to
+  /// go on, a demux offers its output folder.
+  void endJob(const char* failureHint, const QString& outputFolder);
+  /// The folder a demux writes to: the output folder of the Options page, or the EVO file's.
+  QString outputFolder() const;
   /// Runs a command; any failure is shown in the error box and goes no further.
   void command(const std::function<void()>& handler);
-  /// Runs a job command: as command(), and a failure leaves the status bar as a normal end does; the
-  /// focus stays on the control that had it.
-  void job(const std::function<void()>& handler);
+  /// Runs a job command: as command(), and a failure leaves the status bar as a normal end does, with a
+  /// hint on how to go on; the focus stays on the control that had it.
+  void job(const std::function<void()>& handler, const char* failureHint, bool demux = false);
   void closeIfPending();
   void firstActivation();
   bool showOpenDialog(DialogMemory& memory, const QString& title, const QString& filter, bool mustExist,
                       const QString& defaultSuffix, QString& chosen);
-  /// The message box a failure or question is shown in, wide enough for its title.
+  /// The message box a failure or question is shown in: in the window's font, wide enough for its title.
   void fitToTitle(QWidget* box) const;
   /// The frame the window system draws around the window; null while it is not known.
   QMargins frameMargins() const;
@@ -215,7 +258,12 @@ class TfMain : public QWidget, public Window {
   QPushButton* m_bDemux = nullptr;
   QLabel* m_imLogo = nullptr;
   QPushButton* m_bCancel = nullptr;
+  QToolButton* m_bAbout = nullptr;
   StatusPanels* m_statusBar = nullptr;
+  QProgressBar* m_progress = nullptr;
+  QToolButton* m_bOpenFolder = nullptr;
+  QString m_openFolder;  // the folder the last demux wrote to
+  QWidget* m_dropHighlight = nullptr;
   QPlainTextEdit* m_mMessage = nullptr;
   std::unique_ptr<StatusLog> m_log;
   std::array<QCheckBox*, BOX_COUNT> m_boxes{};

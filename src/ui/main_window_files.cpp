@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPainter>
 #include <QUrl>
 
 #include "ui/main_window.h"
@@ -19,6 +20,31 @@ namespace {
 
 const char* const EVO_DIALOG_TITLE = "Choose the EVO file to demux";
 const char* const WORKDIR_DIALOG_TITLE = "Choose the output folder";
+/// The drop highlight: the width of its border and how opaque its tint is (of 255).
+constexpr int HIGHLIGHT_BORDER = 3;
+constexpr int HIGHLIGHT_TINT = 40;
+
+/// Laid over the whole window while a file or folder is dragged over it: a border and a light tint in the
+/// highlight colour, which let every event through.
+class DropHighlight : public QWidget {
+ public:
+  explicit DropHighlight(QWidget* window) : QWidget(window) {
+    setObjectName(QStringLiteral("DropHighlight"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(window->rect());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QColor colour = palette().color(QPalette::Highlight);
+    const int border = HIGHLIGHT_BORDER;
+    painter.setPen(QPen(colour, border));
+    colour.setAlpha(HIGHLIGHT_TINT);
+    painter.setBrush(colour);
+    painter.drawRect(rect().adjusted(border / 2, border / 2, -(border + 1) / 2, -(border + 1) / 2));
+  }
+};
 
 }  // namespace
 
@@ -101,11 +127,24 @@ void TfMain::WMDropFiles(const QList<QUrl>& urls) {
 
 void TfMain::dragEnterEvent(QDragEnterEvent* event) {
   if (!m_session.jobRunning() && event->mimeData()->hasUrls() && !event->mimeData()->urls().isEmpty() &&
-      event->mimeData()->urls().constFirst().isLocalFile())
+      event->mimeData()->urls().constFirst().isLocalFile()) {
     event->acceptProposedAction();
+    if (m_dropHighlight == nullptr)
+      m_dropHighlight = new DropHighlight(this);
+    m_dropHighlight->setGeometry(rect());
+    m_dropHighlight->raise();
+    m_dropHighlight->show();
+  }
+}
+
+void TfMain::dragLeaveEvent(QDragLeaveEvent*) {
+  if (m_dropHighlight != nullptr)
+    m_dropHighlight->hide();
 }
 
 void TfMain::dropEvent(QDropEvent* event) {
+  if (m_dropHighlight != nullptr)
+    m_dropHighlight->hide();
   if (!event->mimeData()->hasUrls())
     return;
   event->acceptProposedAction();

@@ -1,17 +1,23 @@
 // The main window's controls at their design places, its six pages, and the anchoring that keeps the
 // controls at their edges when the window is resized.
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
 #include <initializer_list>
 
 #include "jobs/options.h"
@@ -41,8 +47,36 @@ constexpr int OPTION_COLUMN_LEFT[2] = {3, 165};
 constexpr int OPTION_BOX_HEIGHT = 17;
 constexpr int OPTION_SLOTS = 2 * static_cast<int>(std::size(OPTION_ROW_TOP)) - 2;  // two rows hold the seed's boxes
 static_assert(OPTION_COUNT <= OPTION_SLOTS, "the Options page has room for this many opt-in boxes");
+/// Room kept between a label and its field, between two columns, and below and right of a page's content.
+constexpr int CONTENT_GAP = 4;
+/// Distance from the audio extension's field to the group box's right edge, and from the video field to the
+/// audio label, in the design.
+constexpr int GROUP_RIGHT_MARGIN = 17;
+/// The progress bar at the right end of the status bar: wide enough for "100%".
+constexpr int PROGRESS_WIDTH = 48;
 
 QIcon folderIcon() { return QIcon(QPixmap(QStringLiteral(":/ardunex/folder.png"))); }
+
+/// The page control, which tells the size of its pages at any size of its own.
+class PageControl : public QTabWidget {
+ public:
+  using QTabWidget::QTabWidget;
+
+  QSize pageSize(QSize size) const {
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    option.rect = QRect(QPoint(), size);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).size();
+  }
+};
+
+/// The width a push button needs to show its caption with the style's margins.
+int captionWidth(const QPushButton* button) {
+  return button->fontMetrics().horizontalAdvance(QString(button->text()).remove(QLatin1Char('&'))) +
+         2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+}
+
+int rightOf(const QWidget* widget) { return widget->x() + widget->width(); }
 
 }  // namespace
 
@@ -58,6 +92,11 @@ void TfMain::place(QWidget* widget, int left, int top, int width, int height, in
 
 void TfMain::anchorInPage(QWidget* widget, int anchors) { m_anchored.push_back({widget, widget->geometry(), anchors}); }
 
+TfMain::Anchored& TfMain::anchoredOf(const QWidget* widget) {
+  return *std::find_if(m_anchored.begin(), m_anchored.end(),
+                       [widget](const Anchored& a) { return a.widget == widget; });
+}
+
 void TfMain::createControls() {
   m_eEVOfile = new QLineEdit(this);
   m_eEVOfile->setObjectName(QStringLiteral("eEVOfile"));
@@ -71,7 +110,7 @@ void TfMain::createControls() {
   setHint(m_bbEVO, QStringLiteral("Browse an EVO file"));
   place(m_bbEVO, 263, 6, 25, 25, AnchorTop | AnchorRight);
 
-  m_bCheck = new QPushButton(QStringLiteral("Read EVO"), this);
+  m_bCheck = new QPushButton(QStringLiteral("&Read EVO"), this);
   m_bCheck->setObjectName(QStringLiteral("bCheck"));
   m_bCheck->setEnabled(false);
   setHint(m_bCheck, QStringLiteral("Read the source EVO file to detect streams"));
@@ -89,18 +128,18 @@ void TfMain::createControls() {
   setHint(m_bbXPL, QStringLiteral("Browse the HD DVD disc's VPLST000.XPL"));
   place(m_bbXPL, 263, 38, 25, 25, AnchorTop | AnchorRight);
 
-  m_bReadXPL = new QPushButton(QStringLiteral("Read XPL"), this);
+  m_bReadXPL = new QPushButton(QStringLiteral("Read &XPL"), this);
   m_bReadXPL->setObjectName(QStringLiteral("bReadXPL"));
   m_bReadXPL->setEnabled(false);
   setHint(m_bReadXPL, QStringLiteral("Read the XPL file to detect stream infos"));
   place(m_bReadXPL, 294, 38, 60, 25, AnchorTop | AnchorRight);
 
-  m_pageControl = new QTabWidget(this);
+  m_pageControl = new PageControl(this);
   m_pageControl->setObjectName(QStringLiteral("PageControl"));
   place(m_pageControl, 8, 69, 346, 219, AnchorLeft | AnchorTop | AnchorRight | AnchorBottom);
   createPages();
 
-  m_bDemux = new QPushButton(QStringLiteral("Demux"), this);
+  m_bDemux = new QPushButton(QStringLiteral("&Demux"), this);
   m_bDemux->setObjectName(QStringLiteral("bDemux"));
   QFont bold = m_bDemux->font();
   bold.setBold(true);
@@ -124,13 +163,41 @@ void TfMain::createControls() {
   setHint(m_imLogo, QStringLiteral("HD DVD logo :-)"));
   place(m_imLogo, 119, 292, 125, 31, AnchorBottom);
 
-  m_bCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  m_bCancel = new QPushButton(QStringLiteral("&Cancel"), this);
   m_bCancel->setObjectName(QStringLiteral("bCancel"));
   m_bCancel->setEnabled(false);
   setHint(m_bCancel, QStringLiteral("You can stop the actual process"));
   place(m_bCancel, 294, 294, 60, 25, AnchorRight | AnchorBottom);
 
+  // The About box's button stands below the browse buttons, left of Cancel; F1 opens it too.
+  m_bAbout = new QToolButton(this);
+  m_bAbout->setObjectName(QStringLiteral("bAbout"));
+  m_bAbout->setText(QStringLiteral("?"));
+  m_bAbout->setShortcut(QKeySequence::HelpContents);
+  setHint(m_bAbout, QStringLiteral("About Ardunex (F1)"));
+  place(m_bAbout, 263, 294, 25, 25, AnchorRight | AnchorBottom);
+
   createStatusBar();
+
+  // Names for assistive tools where a control shows no text of its own.
+  const std::pair<QWidget*, const char*> names[] = {{m_eEVOfile, "EVO file"},
+                                                    {m_bbEVO, "Browse an EVO file"},
+                                                    {m_eXPLfile, "Playlist file"},
+                                                    {m_bbXPL, "Browse a playlist"},
+                                                    {m_pageControl, "Pages"},
+                                                    {m_imLogo, "HD DVD logo"},
+                                                    {m_bAbout, "About Ardunex"},
+                                                    {m_mMessage, "Log"},
+                                                    {m_tvXPL, "Playlist tree"},
+                                                    {m_mXPL, "Playlist text"},
+                                                    {m_eVideoExt, "Video file extension"},
+                                                    {m_eAudioExt, "Audio file extension"},
+                                                    {m_eWorkdir, "Output folder"},
+                                                    {m_bbWorkdir, "Browse the output folder"},
+                                                    {m_statusBar, "Status bar"},
+                                                    {m_progress, "Progress"}};
+  for (const auto& [widget, name] : names)
+    widget->setAccessibleName(QString::fromLatin1(name));
 
   // Files dropped on a text control are meant for the window, not inserted as text.
   for (QLineEdit* edit : {m_eEVOfile, m_eXPLfile})
@@ -139,8 +206,8 @@ void TfMain::createControls() {
   for (QPushButton* button : {m_bCheck, m_bReadXPL, m_bDemux, m_bCancel})
     button->setAutoDefault(false);
   // Enter presses a focused button as Space does.
-  for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{m_bCheck, m_bReadXPL, m_bDemux, m_bCancel,
-                                                                         m_bbEVO, m_bbXPL, m_bbWorkdir})
+  for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+           m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL, m_bbWorkdir, m_bAbout, m_bOpenFolder})
     button->installEventFilter(this);
   connect(m_bCheck, &QPushButton::clicked, this, [this] { bCheckClick(); });
   connect(m_bDemux, &QPushButton::clicked, this, [this] { bDemuxClick(); });
@@ -149,9 +216,12 @@ void TfMain::createControls() {
   connect(m_bbEVO, &QToolButton::clicked, this, [this] { bbEVOClick(); });
   connect(m_bbXPL, &QToolButton::clicked, this, [this] { bbXPLClick(); });
   connect(m_bbWorkdir, &QToolButton::clicked, this, [this] { bbWorkdirClick(); });
+  connect(m_bAbout, &QToolButton::clicked, this, [this] { bAboutClick(); });
+  connect(m_bOpenFolder, &QToolButton::clicked, this,
+          [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_openFolder)); });
 
   QWidget* order[] = {m_eEVOfile, m_bCheck,  m_eXPLfile, m_bDemux, m_pageControl,
-                      m_bReadXPL, m_bCancel, m_bbEVO,    m_bbXPL};
+                      m_bReadXPL, m_bCancel, m_bbEVO,    m_bbXPL,  m_bAbout};
   for (std::size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
 }
@@ -163,6 +233,22 @@ void TfMain::createStatusBar() {
                            scaled(STATUS_BAR_HEIGHT));
   m_statusBar->setPanel(0, QStringLiteral(" Ready"), scaled(INITIAL_PANEL_WIDTHS[0]));
   m_statusBar->setPanel(1, QStringLiteral(" Select or drop an EVO file to demux"), scaled(INITIAL_PANEL_WIDTHS[1]));
+
+  // At the bar's right end: the progress of a running job, and after a demux the way to its files.
+  m_progress = new QProgressBar(m_statusBar);
+  m_progress->setObjectName(QStringLiteral("Progress"));
+  m_progress->setRange(0, 100);
+  m_progress->setFixedWidth(scaled(PROGRESS_WIDTH));
+  m_progress->hide();
+  m_statusBar->addTrailing(m_progress);
+  m_bOpenFolder = new QToolButton(m_statusBar);
+  m_bOpenFolder->setObjectName(QStringLiteral("bOpenFolder"));
+  m_bOpenFolder->setText(QStringLiteral("&Open output folder"));
+  m_bOpenFolder->setIcon(folderIcon());
+  m_bOpenFolder->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  m_bOpenFolder->setAutoRaise(true);
+  m_bOpenFolder->hide();
+  m_statusBar->addTrailing(m_bOpenFolder);
 }
 
 void TfMain::createPages() {
@@ -217,6 +303,11 @@ void TfMain::createPages() {
       check->setProperty(BOX_HINT, shownHint(QString::fromLatin1(group.hint)));
       setHint(check, QString::fromLatin1(group.hint));
       check->setGeometry(designRect(BOX_COLUMN_LEFT[k / ROWS], BOX_ROW_TOP[k % ROWS], BOX_WIDTH, BOX_HEIGHT));
+      // The boxes widen with their column: the whole page's width on a page of one column, half on two.
+      const int column = group.count <= ROWS ? AnchorLeft | AnchorRight
+                         : k < ROWS          ? AnchorLeftColumn
+                                             : AnchorRightColumn;
+      anchorInPage(check, AnchorTop | column);
       // toggled fires only on a real change, by the user or the program: exactly when the rule must run.
       connect(check, &QCheckBox::toggled, this, [this] { cbVideoClick(); });
       m_boxes[box] = check;
@@ -260,6 +351,7 @@ void TfMain::createPages() {
   m_splXPL->setStretchFactor(1, 1);
   m_splXPL->setSizes({m_treeWidth, m_designClient.width()});
   connect(m_splXPL, &QSplitter::splitterMoved, this, [this] { m_treeWidth = m_tvXPL->width(); });
+  connect(m_tvXPL, &QTreeWidget::itemExpanded, this, [this] { widenTreeForEntries(); });
   auto* xplLayout = new QHBoxLayout(xpl);
   xplLayout->setContentsMargins(0, 0, 0, 0);
   xplLayout->addWidget(m_splXPL);
@@ -325,47 +417,119 @@ void TfMain::createOptionsPage(QWidget* page) {
     m_optionBoxes[static_cast<std::size_t>(info.option)] = box;
     ++slot;
   }
-  // The design widths fit the design font; a wider substitute font must not cut the captions short, as
-  // long as a box of the first column stays clear of the second.
-  std::vector<QCheckBox*> rows{m_cbContinue, m_cbFastCheck};
-  rows.insert(rows.end(), m_optionBoxes.begin(), m_optionBoxes.end());
-  const int columnGap = scaled(OPTION_COLUMN_LEFT[1] - OPTION_COLUMN_LEFT[0]) - scaled(4);
-  for (QCheckBox* box : rows) {
-    const int room = box->x() < scaled(OPTION_COLUMN_LEFT[1]) ? columnGap : scaled(CLIENT_WIDTH) - box->x();
-    box->resize(std::max(box->width(), std::min(box->sizeHint().width(), room)), box->height());
+}
+
+int TfMain::fitOptionsPage(int pageWidth) {
+  auto* group = findChild<QGroupBox*>(QStringLiteral("gbFile"));
+  auto label = [group](const char* name) { return group->findChild<QLabel*>(QString::fromLatin1(name)); };
+  const int gap = scaled(CONTENT_GAP);
+  // The fields' column starts after the longer of its two labels, and the audio label and field follow.
+  const int fieldShift =
+      std::max(0, std::max(rightOf(label("lVideoExt")), rightOf(label("lWorkdir"))) + gap - m_eVideoExt->x());
+  m_eVideoExt->move(m_eVideoExt->x() + fieldShift, m_eVideoExt->y());
+  anchoredOf(m_eWorkdir).design.setLeft(m_eWorkdir->x() + fieldShift);
+  QLabel* audio = label("lAudioExt");
+  audio->move(std::max(audio->x(), rightOf(m_eVideoExt) + scaled(GROUP_RIGHT_MARGIN) - 1), audio->y());
+  m_eAudioExt->move(std::max(m_eAudioExt->x(), rightOf(audio) + gap), m_eAudioExt->y());
+  const int groupNeed = rightOf(m_eAudioExt) + scaled(GROUP_RIGHT_MARGIN) - group->width();
+
+  // Each check box as wide as its caption; the second column starts after the widest box of the first.
+  std::vector<QCheckBox*> boxes{m_cbContinue, m_cbFastCheck};
+  boxes.insert(boxes.end(), m_optionBoxes.begin(), m_optionBoxes.end());
+  int firstColumnRight = 0;
+  for (QCheckBox* box : boxes) {
+    box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
+    if (box->x() < scaled(OPTION_COLUMN_LEFT[1]))
+      firstColumnRight = std::max(firstColumnRight, rightOf(box));
   }
+  const int secondColumn = std::max(scaled(OPTION_COLUMN_LEFT[1]), firstColumnRight + gap);
+  int right = firstColumnRight;
+  for (QCheckBox* box : boxes) {
+    if (box->x() >= scaled(OPTION_COLUMN_LEFT[1]))
+      box->move(secondColumn, box->y());
+    right = std::max(right, rightOf(box));
+  }
+  return std::max({0, groupNeed, right + gap - pageWidth});
+}
+
+void TfMain::fitToContent() {
+  // Command buttons as wide as their captions: the top ones grow to the left, pushing the browse buttons and
+  // narrowing the path fields; Demux grows to the right, Cancel to the left with the About button beside it.
+  const int top =
+      std::max({0, captionWidth(m_bCheck) - m_bCheck->width(), captionWidth(m_bReadXPL) - m_bReadXPL->width()});
+  for (QWidget* button : {m_bCheck, m_bReadXPL})
+    anchoredOf(button).design.setLeft(button->x() - top);
+  for (QWidget* browse : {m_bbEVO, m_bbXPL})
+    anchoredOf(browse).design.translate(-top, 0);
+  for (QWidget* field : {m_eEVOfile, m_eXPLfile})
+    anchoredOf(field).design.setRight(field->geometry().right() - top);
+  anchoredOf(m_bDemux).design.setRight(m_bDemux->geometry().right() +
+                                       std::max(0, captionWidth(m_bDemux) - m_bDemux->width()));
+  const int cancel = std::max(0, captionWidth(m_bCancel) - m_bCancel->width());
+  anchoredOf(m_bCancel).design.setLeft(m_bCancel->x() - cancel);
+  anchoredOf(m_bAbout).design.translate(-cancel, 0);
+
+  // The window grows where a page's content or the row of tabs needs more than the design gives.
+  const QSize page = static_cast<PageControl*>(m_pageControl)->pageSize(m_pageControl->size());
+  const int gap = scaled(CONTENT_GAP);
+  int extraWidth =
+      std::max(m_pageControl->tabBar()->sizeHint().width() - m_pageControl->width(), fitOptionsPage(page.width()));
+  int bottom = 0;
+  for (int i = 0; i < m_pageControl->count(); ++i) {
+    const QWidget* content = m_pageControl->widget(i);
+    if (content->layout() != nullptr)
+      continue;  // a page laid out by Qt fills whatever room it has
+    for (const QWidget* child : content->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      bottom = std::max(bottom, child->y() + child->height());
+  }
+  const int extraHeight = bottom + gap - page.height();
+  extraWidth = std::max(0, extraWidth);
+  setMinimumSize(m_designClient + QSize(extraWidth, std::max(0, extraHeight)));
+  // Everything stands where the anchors put it at that size; the design positions where nothing grew.
+  for (Anchored& a : m_anchored)
+    a.widget->setGeometry(anchoredRect(a, minimumSize()));
 }
 
 // ---- Resizing -------------------------------------------------------------------------------------------
 
+QRect TfMain::anchoredRect(const Anchored& a, QSize client) const {
+  const int w = client.width();
+  const int dw = w - m_designClient.width();
+  const int dh = client.height() - m_designClient.height();
+  QRect r = a.design;
+  const bool left = a.anchors & AnchorLeft;
+  const bool right = a.anchors & AnchorRight;
+  if (a.anchors & AnchorLeftColumn) {
+    r.setWidth(a.design.width() + dw / 2);
+  } else if (a.anchors & AnchorRightColumn) {
+    r.moveLeft(a.design.left() + dw / 2);
+    r.setWidth(a.design.width() + dw - dw / 2);
+  } else if (left && right) {
+    r.setWidth(a.design.width() + dw);
+  } else if (right) {
+    r.moveLeft(a.design.left() + dw);
+  } else if (!left) {
+    // Neither edge: the centre keeps its proportional place.
+    const double centre = (a.design.left() + a.design.width() / 2.0) * w / m_designClient.width();
+    r.moveLeft(qRound(centre - a.design.width() / 2.0));
+  }
+  if ((a.anchors & AnchorTop) && (a.anchors & AnchorBottom))
+    r.setHeight(a.design.height() + dh);
+  else if (a.anchors & AnchorBottom)
+    r.moveTop(a.design.top() + dh);
+  return r;
+}
+
 void TfMain::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  const int w = width();
-  const int h = height();
-  const int dw = w - m_designClient.width();
-  const int dh = h - m_designClient.height();
-  for (const Anchored& a : m_anchored) {
-    QRect r = a.design;
-    const bool left = a.anchors & AnchorLeft;
-    const bool right = a.anchors & AnchorRight;
-    const bool top = a.anchors & AnchorTop;
-    const bool bottom = a.anchors & AnchorBottom;
-    if (left && right) {
-      r.setWidth(a.design.width() + dw);
-    } else if (right) {
-      r.moveLeft(a.design.left() + dw);
-    } else if (!left) {
-      // Neither edge: the centre keeps its proportional place.
-      const double centre = (a.design.left() + a.design.width() / 2.0) * w / m_designClient.width();
-      r.moveLeft(qRound(centre - a.design.width() / 2.0));
-    }
-    if (top && bottom)
-      r.setHeight(a.design.height() + dh);
-    else if (bottom)
-      r.moveTop(a.design.top() + dh);
-    a.widget->setGeometry(r);
-  }
-  m_statusBar->setGeometry(0, h - scaled(STATUS_BAR_HEIGHT), w, scaled(STATUS_BAR_HEIGHT));
+  for (const Anchored& a : m_anchored)
+    a.widget->setGeometry(anchoredRect(a, size()));
+  m_statusBar->setGeometry(0, height() - scaled(STATUS_BAR_HEIGHT), width(), scaled(STATUS_BAR_HEIGHT));
+  if (m_dropHighlight != nullptr)
+    m_dropHighlight->setGeometry(rect());
+  // A caption shortened at one width may show in full at another.
+  for (int box = 0; box < BOX_COUNT; ++box)
+    showBoxCaption(box);
 }
 
 }  // namespace ardunex

@@ -1,11 +1,14 @@
 // The values the settings read and write on the main window: its outer bounds and state, the tree's width
 // and the Options page.
 #include <QCheckBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QWindow>
+#include <algorithm>
 
 #include "ui/main_window.h"
 #include "ui/main_window_common.h"
@@ -21,6 +24,35 @@ constexpr int FRAME_CHECK_MS = 50;
 constexpr int FRAME_CHECKS = 60;
 /// How many checks in a row must find the frame in place before the bounds count as applied.
 constexpr int FRAME_SETTLED_CHECKS = 3;
+/// The strip along the top of the window's frame where its title bar is: the window stays where it was saved
+/// as long as some of this strip lies on a screen.
+constexpr int TITLE_STRIP = 24;
+
+/// Outer bounds the window system can show: no larger than the available area of the screen they are on
+/// (nor smaller than the minimum), and moved onto the main screen when the strip of their title bar lies on
+/// no screen at all. Bounds partly off a screen stay where they are.
+QRect withinScreens(QRect bounds, QSize minimum, int titleStrip) {
+  const QRect strip(bounds.topLeft(), QSize(bounds.width(), std::min(bounds.height(), titleStrip)));
+  const QScreen* screen = nullptr;
+  for (const QScreen* candidate : QGuiApplication::screens()) {
+    if (candidate->availableGeometry().intersects(strip)) {
+      screen = candidate;
+      break;
+    }
+  }
+  const bool reachable = screen != nullptr;
+  if (!reachable)
+    screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr)
+    return bounds;
+  const QRect area = screen->availableGeometry();
+  bounds.setSize(bounds.size().boundedTo(area.size()).expandedTo(minimum));
+  if (!reachable) {
+    bounds.moveLeft(std::clamp(bounds.left(), area.left(), std::max(area.left(), area.right() + 1 - bounds.width())));
+    bounds.moveTop(std::clamp(bounds.top(), area.top(), std::max(area.top(), area.bottom() + 1 - bounds.height())));
+  }
+  return bounds;
+}
 
 }  // namespace
 
@@ -67,7 +99,9 @@ void TfMain::placeBounds() {
   const QMargins margins = frameMargins();
   const QSize minimum = minimumOuterSize();
   QRect& bounds = *m_pendingBounds;
-  bounds.setSize(bounds.size().expandedTo(minimum));
+  // A size or place saved on another set of screens, or edited by hand, must not give a window larger than
+  // any screen (its backing store alone would take gigabytes) or one nobody can reach.
+  bounds = withinScreens(bounds, minimum, scaled(TITLE_STRIP));
   const QRect client = bounds - margins;
   if (!testAttribute(Qt::WA_WState_Created)) {
     move(bounds.topLeft());  // before the window exists a move places its frame

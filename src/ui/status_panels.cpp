@@ -23,49 +23,58 @@ bool isNumber(const QString& word) {
 QString fitText(const QString& text, const QFontMetrics& metrics, int width) {
   if (metrics.horizontalAdvance(text) <= width)
     return text;
+  // The blanks before the text (slog puts one there) stay in front of it.
+  const auto blanks =
+      static_cast<int>(std::find_if(text.begin(), text.end(), [](QChar c) { return c != u' '; }) - text.begin());
+  if (blanks > 0 && blanks < text.size()) {
+    const QString lead = text.left(blanks);
+    // Widths measured apart may round to a pixel less than together.
+    for (int room = width - metrics.horizontalAdvance(lead); room > 0; --room) {
+      QString shown = lead + fitText(text.mid(blanks), metrics, room);
+      if (metrics.horizontalAdvance(shown) <= width)
+        return shown;
+    }
+    return QString();
+  }
   const QString ellipsis(QChar(0x2026));
-  QStringList words = text.split(QLatin1Char(' '));
-  // The words before the first number (the verb and the file name) give up their middle as one text,
-  // down to a lone ellipsis; the numbers and what follows them (sizes, the remaining time) stay.
-  const auto firstNumber =
-      std::find_if(words.begin(), words.end(), [](const QString& word) { return !word.isEmpty() && isNumber(word); });
-  const int headCount = static_cast<int>(firstNumber - words.begin());
-  if (headCount > 0 && headCount < words.size()) {
-    const QString head = QStringList(words.mid(0, headCount)).join(QLatin1Char(' '));
-    const QString tail = QStringList(words.mid(headCount)).join(QLatin1Char(' '));
-    const int room = width - metrics.horizontalAdvance(QLatin1Char(' ') + tail);
-    if (room >= metrics.horizontalAdvance(ellipsis)) {
-      QString shortHead = metrics.elidedText(head, Qt::ElideMiddle, room);
-      if (shortHead.trimmed().isEmpty() || !shortHead.contains(ellipsis))
-        shortHead = ellipsis;
-      return shortHead + QLatin1Char(' ') + tail;
-    }
-    words = QStringList{ellipsis} + words.mid(headCount);
+  const QStringList words = text.split(QLatin1Char(' '));
+  auto isValue = [](const QString& word) { return !word.isEmpty() && isNumber(word); };
+  const auto firstNumber = static_cast<int>(std::find_if(words.begin(), words.end(), isValue) - words.begin());
+  if (firstNumber == words.size())
+    return metrics.elidedText(text, Qt::ElideRight, width);
+  // The verb, the file name (the words up to the first number) and the numbers with their labels.
+  const QString name = QStringList(words.mid(1, firstNumber - 1)).join(QLatin1Char(' '));
+  QStringList tail = words.mid(firstNumber);
+  auto line = [&](const QString& shownName) {
+    QStringList parts = words.mid(0, std::min(firstNumber, 1));
+    if (!shownName.isEmpty())
+      parts << shownName;
+    return (parts + tail).join(QLatin1Char(' '));
+  };
+  // When even a lone ellipsis for the name leaves it too wide, the words that label the last number go
+  // ("Remaining time:"); the unit after the number before stays.
+  if (metrics.horizontalAdvance(line(name.isEmpty() ? QString() : ellipsis)) > width) {
+    const auto last = static_cast<int>(tail.size()) - 1 -
+                      static_cast<int>(std::find_if(tail.rbegin(), tail.rend(), isValue) - tail.rbegin());
+    int from = last;
+    while (from > 0 && !isValue(tail[from - 1]))
+      --from;
+    if (from + 1 < last)
+      tail.erase(tail.begin() + from + 1, tail.begin() + last);
   }
-  // Still too wide: the remaining words give up their middle, the longest first, down to their first and
-  // last letter; then the start goes.
-  const int shortest = metrics.horizontalAdvance(QLatin1Char('x') + ellipsis + QLatin1Char('x'));
-  for (;;) {
-    const int over = metrics.horizontalAdvance(words.join(QLatin1Char(' '))) - width;
-    if (over <= 0)
-      return words.join(QLatin1Char(' '));
-    int longest = -1;
-    int longestWidth = shortest;
-    for (int i = 0; i < words.size(); ++i) {
-      const int wordWidth = metrics.horizontalAdvance(words[i]);
-      if (!isNumber(words[i]) && !words[i].contains(ellipsis) && wordWidth > longestWidth) {
-        longest = i;
-        longestWidth = wordWidth;
-      }
+  // The name takes what room is left, losing its middle; a pixel less while rounding leaves the line too wide.
+  QString shortName;
+  if (!name.isEmpty()) {
+    for (int room = width - metrics.horizontalAdvance(line(QString()) + QLatin1Char(' ')); room >= 0; --room) {
+      shortName = metrics.elidedText(name, Qt::ElideMiddle, room);
+      if (shortName.isEmpty())
+        shortName = ellipsis;
+      if (metrics.horizontalAdvance(line(shortName)) <= width || shortName == ellipsis)
+        break;
     }
-    if (longest < 0)
-      break;
-    const QString word = words[longest];
-    words[longest] = metrics.elidedText(word, Qt::ElideMiddle, std::max(shortest, longestWidth - over));
-    if (words[longest].size() < 3)  // no narrower than its first and last letter around the ellipsis
-      words[longest] = word.front() + ellipsis + word.back();
   }
-  return metrics.elidedText(words.join(QLatin1Char(' ')), Qt::ElideLeft, width);
+  const QString shown = line(shortName);
+  return metrics.horizontalAdvance(shown) <= width ? shown : metrics.elidedText(shown, Qt::ElideRight, width);
 }
 
 StatusPanels::StatusPanels(QWidget* parent) : QWidget(parent) {
@@ -91,9 +100,17 @@ void StatusPanels::resizeEvent(QResizeEvent*) { arrange(); }
 
 void StatusPanels::arrange() {
   const int h = height();
-  const int first = std::min(m_widths[0], std::max(1, static_cast<int>(width() * FIRST_PANEL_SHARE)));
+  int end = width();
+  for (QWidget* control : m_trailing) {
+    if (control->isHidden())
+      continue;
+    const int w = control->minimumWidth() > 0 ? control->minimumWidth() : control->sizeHint().width();
+    end -= w;
+    control->setGeometry(end, 0, w, h);
+  }
+  const int first = std::min(m_widths[0], std::max(1, static_cast<int>(end * FIRST_PANEL_SHARE)));
   m_panels[0]->setGeometry(0, 0, first, h);
-  m_panels[1]->setGeometry(first, 0, std::max(1, width() - first), h);  // to the end of the bar, not beyond
+  m_panels[1]->setGeometry(first, 0, std::max(1, end - first), h);  // to the end of the bar, not beyond
   for (int i = 0; i < 2; ++i) {
     QLabel* label = m_panels[i];
     const int room = label->contentsRect().width();

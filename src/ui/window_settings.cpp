@@ -50,5 +50,6 @@ bool WindowSettings::fastCheck() const { return m_window.fastCheck(); }
 void WindowSettings::setFastCheck(bool ticked) { m_window.setFastCheck(ticked); }
 bool WindowSettings::optionOn(Option option) const { return m_window.optionOn(option); }
 void WindowSettings::setOptionOn(Option option, bool ticked) { m_window.setOptionOn(option, ticked); }
+void WindowSettings::logLine(std::string_view line) { m_window.log(line); }
 
 }  // namespace ardunex

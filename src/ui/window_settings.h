@@ -40,6 +40,7 @@ class WindowSettings : public SettingsTarget {
   void setFastCheck(bool ticked) override;
   bool optionOn(Option option) const override;
   void setOptionOn(Option option, bool ticked) override;
+  void logLine(std::string_view line) override;
 
  private:
   TfMain& m_window;

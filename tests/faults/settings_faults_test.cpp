@@ -80,6 +80,8 @@ TEST(SettingsFaults, TruncatedUtf16ExportIsKeptAsideAndDefaultsApply) {
     EXPECT_TRUE(window.applied.empty());
     EXPECT_EQ(window.width, FakeSettingsTarget().width);
     EXPECT_EQ(test::readText(store.badCopyPath()), text);
+    EXPECT_EQ(window.logged, std::vector<std::string>{"The settings file " + path + " cannot be read: it is kept as " +
+                                                      path + ".bad, and the default settings apply."});
 
     // A save replaces the damaged file; the copy stays, and the next start reads the saved values.
     EXPECT_NO_THROW(RegWrite(store, movedWindow(), PathState{}));

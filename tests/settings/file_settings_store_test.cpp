@@ -132,7 +132,7 @@ TEST(FileSettingsStore, FailedSaveLeavesTheStoredFileIntact) {
     RegWrite(full, changed, PathState{});
     ADD_FAILURE() << "no error";
   } catch (const SettingsError& e) {
-    EXPECT_EQ(std::string(e.what()), "Failed to set data for 'WindowState'");
+    EXPECT_EQ(std::string(e.what()), "Cannot save the settings to " + path + ": No space left on device");
   }
   EXPECT_EQ(readText(path), before);
   EXPECT_EQ(test::folderEntries(dir.path()), std::vector<std::string>{"settings.reg"});
@@ -140,7 +140,12 @@ TEST(FileSettingsStore, FailedSaveLeavesTheStoredFileIntact) {
   // A folder that cannot be created fails the same way.
   writeText(dir.file("blocker"), "a file where the folder should be");
   FileSettingsStore blocked(dir.file("blocker/ardunex/settings.reg"));
-  EXPECT_THROW(RegWrite(blocked, changed, PathState{}), SettingsError);
+  try {
+    RegWrite(blocked, changed, PathState{});
+    ADD_FAILURE() << "no error";
+  } catch (const SettingsError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot save the settings to " + blocked.path() + ": Not a directory");
+  }
 
   RegWrite(store, changed, PathState{});
   EXPECT_NE(readText(path).find("\"AudioExt\"=\"dts\""), std::string::npos);

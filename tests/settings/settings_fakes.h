@@ -59,6 +59,8 @@ class FakeSettingsTarget : public SettingsTarget {
   void setOptionOn(Option o, bool v) override {
     options[static_cast<std::size_t>(o)] = v, applied.push_back(std::string(optionInfo(o).settingsKey));
   }
+  std::vector<std::string> logged;
+  void logLine(std::string_view line) override { logged.emplace_back(line); }
 };
 
 /// A window moved to left and 8 pixels above the screen's top, sized 640 by 480, with "Continue" cleared;

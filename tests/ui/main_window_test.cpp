@@ -333,13 +333,26 @@ class MainWindowTest : public QObject {
     }
   }
 
+  void oneJobAtATimeAndCloseWaitsForTheJob_data() {
+    QTest::addColumn<QString>("answer");  // the button of the question a close asks during a job
+    QTest::newRow("close when it ends") << "bCloseAfterJob";
+    QTest::newRow("stop now") << "bStopNow";
+    QTest::newRow("keep the window") << "bKeepOpen";
+  }
+
   void oneJobAtATimeAndCloseWaitsForTheJob() {
+    QFETCH(QString, answer);
+    const bool closes = answer != "bKeepOpen";
     const std::string path = writeEvo("BIG.EVO", makeFeature(10 * MIB).file);
     scan(path);
     const QString chosen = child<QLineEdit>("eEVOfile")->text();
     int writes = 0;
     window->onRegWrite = [&] { ++writes; };
     bool visibleAfterClose = false;
+    WhenModal<QMessageBox> question([&](QMessageBox* box) {
+      QCOMPARE(box->defaultButton()->objectName(), QString("bCloseAfterJob"));
+      QTest::mouseClick(box->findChild<QPushButton*>(answer), Qt::LeftButton);
+    });
     QTimer::singleShot(0, window.get(), [&] {
       QVERIFY(!child<QPushButton>("bCheck")->isEnabled());
       QVERIFY(!child<QToolButton>("bbEVO")->isEnabled());
@@ -348,15 +361,21 @@ class MainWindowTest : public QObject {
       drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("OTHER.EVO")))});
       window->close();
       visibleAfterClose = window->isVisible();
-      QCOMPARE(window->panelText(0), QString(" Closing when the job ends"));
+      if (closes)
+        QCOMPARE(window->panelText(0), QString(" Closing when the job ends"));
     });
     QTest::mouseClick(child<QPushButton>("bDemux"), Qt::LeftButton);
     QCOMPARE(child<QLineEdit>("eEVOfile")->text(), chosen);
-    QCOMPARE(child<QPlainTextEdit>("mMessage")->toPlainText().count("Opening file"), 2);
+    const QString log = child<QPlainTextEdit>("mMessage")->toPlainText();
+    QCOMPARE(log.count("Opening file"), 2);
+    QCOMPARE(log.contains("Stopped by the user after 4 of 10 Mbytes."), answer == "bStopNow");
     QVERIFY(visibleAfterClose);
-    QCOMPARE(writes, 1);
-    QTRY_VERIFY(!window->isVisible());
-    QCOMPARE(writes, 1);
+    QCOMPARE(writes, closes ? 1 : 0);
+    if (closes)
+      QTRY_VERIFY(!window->isVisible());
+    QTest::qWait(50);
+    QCOMPARE(window->isVisible(), !closes);
+    QCOMPARE(writes, closes ? 1 : 0);
     QVERIFY(child<QCheckBox>("cbFastCheck")->isEnabled());  // the Options page is back after the job
   }
 

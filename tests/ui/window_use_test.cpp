@@ -1,13 +1,17 @@
 // The main window in use, offscreen: placement across restarts, keyboard use, closing when the settings
 // cannot be saved, the status texts after a failure and a stop, and the bounded Status log.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
@@ -18,6 +22,7 @@
 #include "support/ps_builder.h"
 #include "ui/main_window.h"
 #include "ui/status_log.h"
+#include "ui/status_panels.h"
 #include "ui/window_settings.h"
 
 using ardunex::TfMain;
@@ -71,6 +76,11 @@ class WindowUseTest : public QObject {
       QTest::addRow("moved and grown%s", when) << QRect(40, -8, 500, 420) << 0 << QRect(40, -8, 500, 420) << late;
       QTest::addRow("below the minimum%s", when) << QRect(10, 20, 100, 100) << 0 << QRect(10, 20, 0, 0) << late;
       QTest::addRow("maximised%s", when) << QRect(60, 30, 480, 400) << 2 << QRect(60, 30, 480, 400) << late;
+      // Sizes beyond the screen shrink to it; a place off every screen moves onto the main one.
+      const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+      QTest::addRow("larger than the screen%s", when) << QRect(0, 0, 32768, 32768) << 0 << screen << late;
+      QTest::addRow("off every screen%s", when)
+          << QRect(50000, -40000, 500, 420) << 0 << QRect(screen.right() + 1 - 500, screen.top(), 500, 420) << late;
     }
   }
 
@@ -127,14 +137,14 @@ class WindowUseTest : public QObject {
     window.flushLog();
     window.findChild<QLineEdit*>("eEVOfile")->setFocus();
     QStringList visited;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 11; ++i) {
       QWidget* focused = QApplication::focusWidget();
       visited << (focused->parentWidget() == window.findChild<QTabWidget*>("PageControl") ? "PageControl"
                                                                                           : focused->objectName());
       QTest::keyClick(focused, Qt::Key_Tab);
     }
     QCOMPARE(visited, QStringList({"eEVOfile", "bCheck", "eXPLfile", "bDemux", "PageControl", "mMessage", "bReadXPL",
-                                   "bCancel", "bbEVO", "bbXPL"}));
+                                   "bCancel", "bbEVO", "bbXPL", "bAbout"}));
     QCOMPARE(QApplication::focusWidget()->objectName(), QString("eEVOfile"));
     QCOMPARE(log->toPlainText(), QString("a line"));  // no Tab went into the log
 
@@ -153,7 +163,8 @@ class WindowUseTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&run.window));
     QVERIFY(run.window.close());
     QVERIFY(!run.window.isVisible());
-    QCOMPARE(run.errors, QStringList{"Failed to set data for 'WindowState'"});
+    QCOMPARE(run.errors, QStringList{QString::fromStdString("Cannot save the settings to " + dir.file("plain") +
+                                                            "/ardunex/settings.reg: Not a directory.")});
   }
 
   void statusAfterAFailureAndEnterOnAButton() {
@@ -183,7 +194,7 @@ class WindowUseTest : public QObject {
     QCOMPARE(errors.size(), 1);
     QVERIFY(errors[0].startsWith("Cannot create folder"));
     QCOMPARE(window.panelText(0), QString(" Ready"));
-    QCOMPARE(window.panelText(1), QString(" "));
+    QCOMPARE(window.panelText(1), QString(" Demux failed: change a stream box or read the EVO again."));
 
     // The bare playlist name is reported as the full path it was looked for at.
     const QString current = QDir::currentPath();
@@ -224,17 +235,59 @@ class WindowUseTest : public QObject {
     QCOMPARE(check->toolTip(), QString("Check the desired audio streams"));
   }
 
-  void optionBoxesFitTheirPage() {
+  void captionsFitTheirControls_data() {
+    QTest::addColumn<bool>("ownFont");
+    QTest::newRow("the window's own font") << true;
+    QTest::newRow("a substitute") << false;  // DejaVu Sans alone on a fresh system: wider
+  }
+
+  void captionsFitTheirControls() {
+    QFETCH(bool, ownFont);
+    if (!ownFont)
+      QFontDatabase::removeAllApplicationFonts();
     TfMain window;
     window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(ardunex::loadWindowFonts());
+    QCOMPARE(window.size(), window.minimumSize());
+    QVERIFY(!window.findChild<QToolButton*>("ScrollRightButton")->isVisible());  // every tab shows
+    for (const QPushButton* button : window.findChildren<QPushButton*>())
+      QVERIFY2(button->fontMetrics().horizontalAdvance(button->text().remove('&')) + 12 <= button->width(),
+               qPrintable(button->objectName()));
     window.showPage(ardunex::Page::Options);
+    for (const auto& [label, field] :
+         {std::pair{"lVideoExt", "eVideoExt"}, {"lAudioExt", "eAudioExt"}, {"lWorkdir", "eWorkdir"}})
+      QVERIFY2(window.findChild<QLabel*>(label)->geometry().right() < window.findChild<QLineEdit*>(field)->x(), label);
     auto* page = window.findChild<QWidget*>("tsOption");
     const QList<QCheckBox*> boxes = page->findChildren<QCheckBox*>();
     QCOMPARE(boxes.size(), 2 + ardunex::OPTION_COUNT);
     for (const QCheckBox* box : boxes) {
-      QVERIFY2(page->rect().contains(box->geometry()), qPrintable(box->objectName()));
+      QVERIFY2(page->rect().contains(box->geometry()) && box->width() >= box->sizeHint().width(),
+               qPrintable(box->objectName()));
       for (const QCheckBox* other : boxes)
         QVERIFY(box == other || !box->geometry().intersects(other->geometry()));
+    }
+    // Assistive tools find a name for every control that takes the focus.
+    for (QWidget* control : window.findChildren<QWidget*>()) {
+      const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+      QVERIFY2(control->focusPolicy() == Qt::NoFocus || !accessible->text(QAccessible::Name).isEmpty(),
+               qPrintable(control->objectName()));
+    }
+  }
+
+  void progressLineShortensTheNameFirst() {
+    // The verb, the sizes and the remaining time stay whole at every width down to what they need alone; the
+    // name gives way first, then the label of the remaining time.
+    const QFontMetrics metrics(TfMain().font());
+    const QString line = " Demuxing FEATURE_1 (director's cut).EVO 1256/2037 Mbytes, Remaining time: 00:12:34";
+    const int labelled = metrics.horizontalAdvance(" Demuxing \u2026 1256/2037 Mbytes, Remaining time: 00:12:34");
+    const int bare = metrics.horizontalAdvance(" Demuxing \u2026 1256/2037 Mbytes, 00:12:34");
+    for (int width = metrics.horizontalAdvance(line); width >= bare; --width) {
+      const QString shown = ardunex::fitText(line, metrics, width);
+      QVERIFY2(metrics.horizontalAdvance(shown) <= width && shown.startsWith(" Demuxing ") &&
+                   shown.contains(" 1256/2037 Mbytes, ") && shown.endsWith(" 00:12:34"),
+               qPrintable(shown));
+      QCOMPARE(shown.contains("Remaining time: "), width >= labelled);
     }
   }
 
