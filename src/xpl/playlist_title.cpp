@@ -111,12 +111,23 @@ class TitleReader {
     const std::string upper = asciiUpper(text);
     if (contains(upper, "<TITLE ") && !m_named) {
       m_title.displayName = XPLattr(text, "displayName");
+      // "id" is found inside many words ("hidden", a name "Kids"): only the attribute itself counts.
+      m_title.id = XPLattrExact(text, "id");
+      m_title.titleNumber = XPLattrExact(text, "titleNumber");
+      m_title.titleDuration = XPLattrExact(text, "titleDuration");
       m_named = true;
     }
+    if (contains(upper, "<PRIMARYAUDIOVIDEOCLIP "))
+      m_title.clips.push_back({XPLattrExact(text, "src"), XPLattrExact(text, "titleTimeBegin"),
+                               XPLattrExact(text, "titleTimeEnd"), XPLattrExact(text, "dataSource")});
     if (contains(upper, "<VIDEO "))
       track(text, "track", m_title.video, m_videoTracks);
-    if (contains(upper, "<AUDIO "))
+    if (contains(upper, "<AUDIO ")) {
       track(text, "streamNumber", m_title.audio, m_audioTracks);
+      stream(text, m_title.audioStreams, m_codecs.AudioCodecTable);
+    }
+    if (contains(upper, "<SUBTITLE "))
+      stream(text, m_title.subtitleStreams, m_codecs.SubpictureCodecTable);
     if (contains(upper, "<CHAPTERLIST"))
       m_title.hasChapterList = true;
     if (contains(upper, "<CHAPTER "))
@@ -127,12 +138,23 @@ class TitleReader {
       navigation(text, m_videoLanguages);
     if (contains(upper, "<AUDIOTRACK "))
       navigation(text, m_audioLanguages);
+    if (contains(upper, "<SUBTITLETRACK "))
+      navigation(text, m_subtitleLanguages);
   }
 
-  /// Gives each track the language its track number has in the navigation list.
+  /// Gives each track the language its track number has in the navigation list; a listed stream without
+  /// one gets the title set's default language.
   void finish() {
     assign(m_title.video, m_videoTracks, m_videoLanguages);
     assign(m_title.audio, m_audioTracks, m_audioLanguages);
+    const std::string fallback = languageCode(m_title.defaultLanguage);
+    for (auto [streams, languages] : {std::pair{&m_title.audioStreams, &m_audioLanguages},
+                                      std::pair{&m_title.subtitleStreams, &m_subtitleLanguages}}) {
+      for (PlaylistStream& stream : *streams) {
+        const auto language = stream.track ? languages->find(*stream.track) : languages->end();
+        stream.language = language != languages->end() && !language->second.empty() ? language->second : fallback;
+      }
+    }
   }
 
  private:
@@ -162,6 +184,21 @@ class TitleReader {
     trackNumbers.push_back(numberOf(text, "track").value_or(-1));
   }
 
+  // Every stream number once, the first tag of it; tags whose number cannot be read are each listed.
+  static void stream(const std::string& text, std::vector<PlaylistStream>& streams,
+                     const std::array<std::string, 8>& table) {
+    PlaylistStream entry;
+    entry.streamNumber = numberOf(text, "streamNumber");
+    if (entry.streamNumber)
+      for (const PlaylistStream& known : streams)
+        if (known.streamNumber == entry.streamNumber)
+          return;
+    entry.track = numberOf(text, "track");
+    entry.description = XPLattr(text, "description");
+    entry.codec = codecOf(table, numberOf(text, "mediaAttr"));
+    streams.push_back(std::move(entry));
+  }
+
   static void navigation(const std::string& text, std::map<int, std::string>& languages) {
     const auto number = numberOf(text, "track");
     if (number)
@@ -182,7 +219,32 @@ class TitleReader {
   std::vector<int> m_audioTracks;
   std::map<int, std::string> m_videoLanguages;
   std::map<int, std::string> m_audioLanguages;
+  std::map<int, std::string> m_subtitleLanguages;
 };
+
+/// The line of the first title end tag below the start tag at begin (a TitleSet end tag counts too, as in
+/// the title view); the last line when there is none.
+std::size_t titleEnd(const std::vector<std::string>& lines, std::size_t begin) {
+  for (std::size_t m = begin + 1; m < lines.size(); ++m)
+    if (contains(asciiUpper(lines[m]), "</TITLE"))
+      return m;
+  return lines.size() - 1;
+}
+
+/// Reads the title whose tag lines are [begin, end], inside a TitleSet with these values.
+PlaylistTitle readTitle(const std::vector<std::string>& lines, std::size_t begin, std::size_t end,
+                        const CodecTables& codecs, const std::string& timeBase, const std::string& defaultLanguage) {
+  PlaylistTitle title;
+  title.firstLine = begin;
+  title.lastLine = end;
+  title.timeBase = timeBase;
+  title.defaultLanguage = defaultLanguage;
+  TitleReader reader(codecs, title);
+  for (std::size_t k = begin; k <= end; ++k)
+    reader.line(lines[k]);
+  reader.finish();
+  return title;
+}
 
 }  // namespace
 
@@ -206,27 +268,42 @@ std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& l
   }
   if (!begin)
     return std::nullopt;
-  std::size_t end = lines.size() - 1;
-  for (std::size_t m = *begin + 1; m < lines.size(); ++m) {
-    if (contains(asciiUpper(lines[m]), "</TITLE")) {
-      end = m;
-      break;
-    }
-  }
-
-  PlaylistTitle title;
+  std::string timeBase;
+  std::string defaultLanguage;
   for (std::size_t k = *begin; k-- > 0;) {
     if (contains(asciiUpper(lines[k]), "<TITLESET")) {
-      title.timeBase = XPLattr(lines[k], "timeBase");
-      title.defaultLanguage = XPLattr(lines[k], "defaultLanguage");
+      timeBase = XPLattr(lines[k], "timeBase");
+      defaultLanguage = XPLattr(lines[k], "defaultLanguage");
       break;
     }
   }
-  TitleReader reader(codecs, title);
-  for (std::size_t k = *begin; k <= end; ++k)
-    reader.line(lines[k]);
-  reader.finish();
-  return title;
+  return readTitle(lines, *begin, titleEnd(lines, *begin), codecs, timeBase, defaultLanguage);
+}
+
+std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs) {
+  std::vector<PlaylistTitle> titles;
+  std::string timeBase;
+  std::string defaultLanguage;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::string upper = asciiUpper(lines[k]);
+    if (contains(upper, "<TITLESET")) {
+      timeBase = XPLattr(lines[k], "timeBase");
+      defaultLanguage = XPLattr(lines[k], "defaultLanguage");
+    }
+    if (!contains(upper, "<TITLE "))
+      continue;
+    // A title without its own end tag ends where the next one begins.
+    std::size_t end = titleEnd(lines, k);
+    for (std::size_t m = k + 1; m <= end; ++m) {
+      if (contains(asciiUpper(lines[m]), "<TITLE ")) {
+        end = m - 1;
+        break;
+      }
+    }
+    titles.push_back(readTitle(lines, k, end, codecs, timeBase, defaultLanguage));
+    k = end;
+  }
+  return titles;
 }
 
 std::optional<int> timeBaseRate(std::string_view timeBase) {
