@@ -119,21 +119,28 @@ std::string titleListingText(const Disc& disc) {
     for (const DiscTrack& track : title.subtitles)
       text += trackText("Subtitle", track);
   }
+  if (disc.titlesNotRead > 0)
+    text += "Titles after the first " + std::to_string(disc.titles.size()) +
+            " not read: " + std::to_string(disc.titlesNotRead) + "\n";
   return text;
 }
 
 std::string titleListingJson(const Disc& disc) {
-  nlohmann::json titles = nlohmann::json::array();
-  for (const DiscTitle& title : disc.titles)
-    titles.push_back(titleJson(title));
-  const nlohmann::json listing = {
+  const nlohmann::json head = {
       {"disc", disc.root},
       {"playlist", disc.playlist},
       {"default_title", disc.defaultTitle ? nlohmann::json(disc.titles[*disc.defaultTitle].number) : nullptr},
-      {"titles", titles},
+      {"titles_not_read", disc.titlesNotRead},
   };
-  // Names and descriptions are bytes from the disc: invalid UTF-8 is replaced, not thrown.
-  return listing.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  // Names and descriptions are bytes from the disc: invalid UTF-8 is replaced, not thrown. Each title is
+  // written on its own, so that only one title at a time is held as a JSON tree.
+  constexpr auto REPLACE = nlohmann::json::error_handler_t::replace;
+  std::string text = head.dump(-1, ' ', false, REPLACE);
+  text.back() = ',';  // the head's closing brace: the titles follow
+  text += "\"titles\":[";
+  for (std::size_t k = 0; k < disc.titles.size(); ++k)
+    text += (k > 0 ? "," : "") + titleJson(disc.titles[k]).dump(-1, ' ', false, REPLACE);
+  return text + "]}";
 }
 
 }  // namespace ardunex

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <system_error>
 #include <utility>
 
@@ -32,28 +33,40 @@ std::string utf8(const fs::path& path) {
   return {text.begin(), text.end()};
 }
 
-/// The entry of folder called name, matched without regard to ASCII case (the first in name order when
-/// several match); empty when there is none.
-std::optional<fs::path> namedEntry(const fs::path& folder, const std::string& name) {
-  std::error_code error;
-  if (fs::path exact = folder / utf8Path(name); fs::exists(exact, error))
-    return exact;
-  const std::string wanted = asciiUpper(name);
-  std::optional<std::string> found;
-  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-    std::string entry = utf8(it->path().filename());
-    if (asciiUpper(entry) == wanted && (!found || entry < *found))
-      found = std::move(entry);
+/// Finds names in the disc's folders without regard to ASCII case (the first in name order when several
+/// match), listing each folder once however many clips name files in it.
+class FolderNames {
+ public:
+  /// The entry of folder called name; empty when there is none.
+  std::optional<fs::path> find(const fs::path& folder, const std::string& name) {
+    std::error_code error;
+    if (fs::path exact = folder / utf8Path(name); fs::exists(exact, error))
+      return exact;
+    const auto [listing, added] = m_folders.try_emplace(folder);
+    if (added) {
+      for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string entry = utf8(it->path().filename());
+        const auto [known, first] = listing->second.try_emplace(asciiUpper(entry), entry);
+        if (!first && entry < known->second)
+          known->second = std::move(entry);
+      }
+    }
+    const auto found = listing->second.find(asciiUpper(name));
+    if (found == listing->second.end())
+      return std::nullopt;
+    return folder / utf8Path(found->second);
   }
-  if (!found)
-    return std::nullopt;
-  return folder / utf8Path(*found);
-}
 
-std::optional<fs::path> playlistIn(const fs::path& folder) {
-  const auto objects = namedEntry(folder, DISC_PLAYLIST_FOLDER);
-  return objects ? namedEntry(*objects, DISC_PLAYLIST_NAME) : std::nullopt;
-}
+  /// The playlist file in a folder's ADV_OBJ folder; empty when there is none.
+  std::optional<fs::path> playlistIn(const fs::path& folder) {
+    const auto objects = find(folder, DISC_PLAYLIST_FOLDER);
+    return objects ? find(*objects, DISC_PLAYLIST_NAME) : std::nullopt;
+  }
+
+ private:
+  /// Upper-cased names and the entry they stand for, per folder.
+  std::map<fs::path, std::map<std::string, std::string>> m_folders;
+};
 
 /// Reads the playlist file into tag lines and codec tables, as "Read XPL" does but without stopping at an
 /// attribute item whose index cannot be read.
@@ -83,7 +96,7 @@ std::optional<std::int64_t> titleTimeMs(const std::string& text, std::optional<i
   return (*ns + NS_PER_MS / 2) / NS_PER_MS;
 }
 
-DiscClip discClip(const PlaylistClip& clip, std::optional<int> rate, const fs::path& root) {
+DiscClip discClip(const PlaylistClip& clip, std::optional<int> rate, const fs::path& root, FolderNames& names) {
   DiscClip out;
   out.src = clip.src;
   out.dataSource = clip.dataSource;
@@ -99,7 +112,7 @@ DiscClip discClip(const PlaylistClip& clip, std::optional<int> rate, const fs::p
   // A part not found keeps the playlist's spelling, so that the path shown says what is missing.
   fs::path path = root;
   for (const std::string& part : location.parts)
-    path = namedEntry(path, part).value_or(path / utf8Path(part));
+    path = names.find(path, part).value_or(path / utf8Path(part));
   out.evoPath = utf8(path);
   std::error_code error;
   out.present = fs::is_regular_file(path, error);
@@ -115,7 +128,7 @@ std::vector<DiscTrack> discTracks(const std::vector<PlaylistStream>& streams) {
   return tracks;
 }
 
-DiscTitle discTitle(PlaylistTitle title, int place, const fs::path& root) {
+DiscTitle discTitle(PlaylistTitle title, int place, const fs::path& root, FolderNames& names) {
   DiscTitle out;
   out.number = place;
   try {
@@ -129,7 +142,7 @@ DiscTitle discTitle(PlaylistTitle title, int place, const fs::path& root) {
   const std::optional<int> rate = timeBaseRate(title.timeBase);
   out.durationMs = titleTimeMs(title.titleDuration, rate);
   for (const PlaylistClip& clip : title.clips)
-    out.clips.push_back(discClip(clip, rate, root));
+    out.clips.push_back(discClip(clip, rate, root, names));
   out.audio = discTracks(title.audioStreams);
   out.subtitles = discTracks(title.subtitleStreams);
   for (const PlaylistChapter& chapter : title.chapters)
@@ -150,8 +163,9 @@ std::string findDiscRoot(const std::string& path) {
     current = current.parent_path();  // a trailing separator
   if (!fs::is_directory(current, error))
     current = current.parent_path();
+  FolderNames names;
   for (;;) {
-    if (playlistIn(current))
+    if (names.playlistIn(current))
       return utf8(current);
     const fs::path parent = current.parent_path();
     if (parent.empty() || parent == current)
@@ -166,11 +180,12 @@ Disc readDisc(const std::string& path, FileSystem& files) {
   Disc disc;
   disc.root = findDiscRoot(path);
   const fs::path root = utf8Path(disc.root);
-  disc.playlist = utf8(playlistIn(root).value_or(root / DISC_PLAYLIST_FOLDER / DISC_PLAYLIST_NAME));
+  FolderNames names;
+  disc.playlist = utf8(names.playlistIn(root).value_or(root / DISC_PLAYLIST_FOLDER / DISC_PLAYLIST_NAME));
   readPlaylist(files, disc.playlist, disc);
-  std::vector<PlaylistTitle> titles = playlistTitles(disc.xplLines, disc.codecs);
+  std::vector<PlaylistTitle> titles = playlistTitles(disc.xplLines, disc.codecs, DISC_MAX_TITLES, disc.titlesNotRead);
   for (std::size_t k = 0; k < titles.size(); ++k)
-    disc.titles.push_back(discTitle(std::move(titles[k]), static_cast<int>(k + 1), root));
+    disc.titles.push_back(discTitle(std::move(titles[k]), static_cast<int>(k + 1), root, names));
   disc.defaultTitle = defaultTitleIndex(disc.titles);
   return disc;
 }

@@ -21,6 +21,10 @@ inline constexpr const char* DISC_PLAYLIST_NAME = "VPLST000.XPL";
 /// The folder of the video objects, where a clip's src names no folder.
 inline constexpr const char* DISC_VIDEO_FOLDER = "HVDVD_TS";
 
+/// The most titles a listing reads. Real discs hold a few dozen; the bound keeps the memory of a listing
+/// bounded whatever the playlist holds.
+inline constexpr std::size_t DISC_MAX_TITLES = 999;
+
 /// Where a clip's src points on the disc, or why it cannot be used.
 struct ClipLocation {
   /// The folders below the disc root, as the playlist spells them, and the EVO file's name: the MAP file's
@@ -97,6 +101,8 @@ struct Disc {
   std::vector<std::string> xplLines;
   CodecTables codecs;
   std::vector<DiscTitle> titles;
+  /// Titles of the playlist beyond the first DISC_MAX_TITLES, not read.
+  std::size_t titlesNotRead = 0;
   /// The index in titles of the longest title (ties go to the lower number); empty when there is none.
   std::optional<std::size_t> defaultTitle;
 };

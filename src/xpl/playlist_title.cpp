@@ -222,12 +222,17 @@ class TitleReader {
   std::map<int, std::string> m_subtitleLanguages;
 };
 
-/// The line of the first title end tag below the start tag at begin (a TitleSet end tag counts too, as in
-/// the title view); the last line when there is none.
-std::size_t titleEnd(const std::vector<std::string>& lines, std::size_t begin) {
-  for (std::size_t m = begin + 1; m < lines.size(); ++m)
-    if (contains(asciiUpper(lines[m]), "</TITLE"))
+/// The last line of the title whose start tag is at begin: the first title end tag below it (a TitleSet end
+/// tag counts too, as in the title view), else the last line. With beforeNextTitle, a title start tag met
+/// first ends it on the line above.
+std::size_t titleEnd(const std::vector<std::string>& lines, std::size_t begin, bool beforeNextTitle) {
+  for (std::size_t m = begin + 1; m < lines.size(); ++m) {
+    const std::string upper = asciiUpper(lines[m]);
+    if (contains(upper, "</TITLE"))
       return m;
+    if (beforeNextTitle && contains(upper, "<TITLE "))
+      return m - 1;
+  }
   return lines.size() - 1;
 }
 
@@ -277,11 +282,13 @@ std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& l
       break;
     }
   }
-  return readTitle(lines, *begin, titleEnd(lines, *begin), codecs, timeBase, defaultLanguage);
+  return readTitle(lines, *begin, titleEnd(lines, *begin, false), codecs, timeBase, defaultLanguage);
 }
 
-std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs) {
+std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs,
+                                          std::size_t maxTitles, std::size_t& notRead) {
   std::vector<PlaylistTitle> titles;
+  notRead = 0;
   std::string timeBase;
   std::string defaultLanguage;
   for (std::size_t k = 0; k < lines.size(); ++k) {
@@ -292,15 +299,12 @@ std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines,
     }
     if (!contains(upper, "<TITLE "))
       continue;
-    // A title without its own end tag ends where the next one begins.
-    std::size_t end = titleEnd(lines, k);
-    for (std::size_t m = k + 1; m <= end; ++m) {
-      if (contains(asciiUpper(lines[m]), "<TITLE ")) {
-        end = m - 1;
-        break;
-      }
-    }
-    titles.push_back(readTitle(lines, k, end, codecs, timeBase, defaultLanguage));
+    // A title without its own end tag ends where the next one begins; each line is read once.
+    const std::size_t end = titleEnd(lines, k, true);
+    if (titles.size() < maxTitles)
+      titles.push_back(readTitle(lines, k, end, codecs, timeBase, defaultLanguage));
+    else
+      ++notRead;
     k = end;
   }
   return titles;

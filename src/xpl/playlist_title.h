@@ -82,10 +82,12 @@ struct PlaylistTitle {
 std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& lines, const std::string& evoBase,
                                                const CodecTables& codecs);
 
-/// Every Title of the playlist's tag lines in file order (a FirstPlayTitle is not one). A title runs from its
-/// start tag to the first end tag below it, or to the line before the next title's start tag. Never throws:
-/// a value that cannot be read is left empty.
-std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs);
+/// The Titles of the playlist's tag lines in file order (a FirstPlayTitle is not one), at most maxTitles of
+/// them; the titles beyond are counted in notRead. A title runs from its start tag to the first end tag below
+/// it, or to the line before the next title's start tag. Never throws: a value that cannot be read is left
+/// empty.
+std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs,
+                                          std::size_t maxTitles, std::size_t& notRead);
 
 /// Frames per second of a TitleSet timeBase ("60fps", "50fps", "30fps", "24fps"); 60 when the text is
 /// empty; empty when it is not of that form.

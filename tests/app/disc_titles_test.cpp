@@ -21,7 +21,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 // The playlist's names are found case-insensitively on disk (feature_2.evo), "id" is the attribute itself
 // though the name "Kids" holds "id", the FirstPlayTitle is no title, and the longest title is the default.
 const std::string EXPECTED = R"({"disc": "ROOT", "playlist": "ROOT/ADV_OBJ/VPLST000.XPL", "default_title": 2,
-  "titles": [
+  "titles_not_read": 0, "titles": [
     {"number": 1, "id": "Trailer", "name": "Theatrical Trailer", "duration_ms": 130500,
      "clips": [{"evo": "ROOT/HVDVD_TS/TRAILER.EVO", "present": true, "begin_ms": 0, "end_ms": 130500,
                 "src": "file:///dvddisc/HVDVD_TS/TRAILER.MAP", "data_source": "Disc", "refused": null}],
