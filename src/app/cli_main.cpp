@@ -19,8 +19,10 @@
 
 #include "app/console_window.h"
 #include "app/json_report.h"
+#include "app/title_listing.h"
 #include "app/utf8_arguments.h"
 #include "engine/errors.h"
+#include "jobs/disc.h"
 #include "jobs/options.h"
 #include "jobs/session.h"
 
@@ -30,10 +32,12 @@ using namespace ardunex;
 
 constexpr const char* USAGE =
     "Usage: ardunex-cli [options] FILE.EVO\n"
+    "       ardunex-cli --disc DIR --titles [--json]\n"
     "Try 'ardunex-cli --help' for more information.\n";
 
 constexpr const char* HELP =
     "Usage: ardunex-cli [options] FILE.EVO\n"
+    "       ardunex-cli --disc DIR --titles [--json]\n"
     "\n"
     "Splits an HD DVD video object (.EVO) into raw elementary-stream files.\n"
     "The file is scanned first (\"Read EVO\"); every stream found gets a box, and\n"
@@ -58,7 +62,12 @@ constexpr const char* HELP =
     "                        output names take the playlist's labels\n"
     "      --print-xpl       with --xpl: print the playlist's tag lines and tree\n"
     "      --json            only scan, and print one JSON object describing every\n"
-    "                        stream met and every box instead of the log\n";
+    "                        stream met and every box instead of the log\n"
+    "      --disc DIR        the disc: the folder holding HVDVD_TS and ADV_OBJ, or\n"
+    "                        HVDVD_TS, or any file inside the disc\n"
+    "      --titles          with --disc: list the titles of the disc's playlist with\n"
+    "                        their clips and tracks (with --json as one JSON object\n"
+    "                        that also holds the chapters)\n";
 
 // After HELP come the opt-in options, one per line of OPTION_INFO, then this.
 constexpr const char* HELP_END =
@@ -77,6 +86,8 @@ constexpr const char* HELP_END =
 
 struct Arguments {
   std::string evoFile;
+  std::optional<std::string> disc;
+  bool titles = false;
   std::string xplFile;
   bool scanOnly = false;
   bool printXpl = false;
@@ -190,6 +201,10 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.xplFile = value();
     else if (arg == "--print-xpl")
       args.printXpl = true;
+    else if (arg == "--disc")
+      args.disc = value();
+    else if (arg == "--titles")
+      args.titles = true;
     else if (const OptionInfo* info = findOption(arg))
       args.options[static_cast<std::size_t>(info->option)] = true;
     else if (arg == "--")
@@ -202,6 +217,16 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
   }
   if (help)
     return args;
+  if (args.titles && !args.disc)
+    throw UsageError{"--titles needs --disc DIR"};
+  if (args.disc) {
+    if (!files.empty())
+      throw UsageError{"--disc takes the disc folder instead of an EVO file"};
+    // Demuxing a title of the disc goes here once it is built; until then a disc is only listed.
+    if (!args.titles)
+      throw UsageError{"--disc DIR needs --titles: this version lists a disc's titles but cannot demux one"};
+    return args;
+  }
   if (files.size() != 1)
     throw UsageError{files.empty() ? "no EVO file given" : "only one EVO file can be given"};
   args.evoFile = files.front();
@@ -248,18 +273,31 @@ void applySelection(ConsoleWindow& window, const Arguments& args) {
     select(subBox(k), args.sub && args.sub->count(k));
 }
 
-extern "C" void onStopSignal(int signal) {
-  int none = 0;
-  ConsoleWindow::stopSignal.compare_exchange_strong(none, signal);
-  ConsoleWindow::interrupted = true;
-}
-
 // The exit status of a demux that wrote encrypted packets, and of a run whose log could not be written
 // to standard output.
 constexpr int ENCRYPTED_STATUS = 3;
 // The exit status of a scan that met no stream, as of a failure.
 constexpr int NO_STREAM_STATUS = 1;
 constexpr int LOG_LOST_STATUS = 4;
+
+// Prints the titles of the disc a path is in; the exit status as for a scan.
+int listTitles(const std::string& path, bool json) {
+  try {
+    const Disc disc = readDisc(path, PosixFileSystem::instance());
+    std::fputs(json ? (titleListingJson(disc) + "\n").c_str() : titleListingText(disc).c_str(), stdout);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "%s\n", reportText(error.what()).c_str());
+    return 1;
+  }
+  ConsoleWindow listing(stdout, stderr, false);
+  return listing.checkOutput() ? 0 : LOG_LOST_STATUS;
+}
+
+extern "C" void onStopSignal(int signal) {
+  int none = 0;
+  ConsoleWindow::stopSignal.compare_exchange_strong(none, signal);
+  ConsoleWindow::interrupted = true;
+}
 
 }  // namespace
 
@@ -283,6 +321,8 @@ int main(int argc, char** argv) {
     ConsoleWindow helpWindow(stdout, stderr, false);
     return helpWindow.checkOutput() ? 0 : LOG_LOST_STATUS;
   }
+  if (args.disc)
+    return listTitles(*args.disc, args.json);
 
   ConsoleWindow window(args.json ? nullptr : stdout, stderr, isatty(fileno(stderr)) != 0);
   Session session(window);

@@ -96,12 +96,23 @@ class TitleReader {
     const std::string upper = asciiUpper(text);
     if (contains(upper, "<TITLE ") && !m_named) {
       m_title.displayName = XPLattr(text, "displayName");
+      // "id" is found inside many words ("hidden", a name "Kids"): only the attribute itself counts.
+      m_title.id = XPLattrExact(text, "id");
+      m_title.titleNumber = XPLattrExact(text, "titleNumber");
+      m_title.titleDuration = XPLattrExact(text, "titleDuration");
       m_named = true;
     }
+    if (contains(upper, "<PRIMARYAUDIOVIDEOCLIP "))
+      m_title.clips.push_back({XPLattrExact(text, "src"), XPLattrExact(text, "titleTimeBegin"),
+                               XPLattrExact(text, "titleTimeEnd"), XPLattrExact(text, "dataSource")});
     if (contains(upper, "<VIDEO "))
       track(text, "track", m_title.video, m_videoTracks);
-    if (contains(upper, "<AUDIO "))
+    if (contains(upper, "<AUDIO ")) {
       track(text, "streamNumber", m_title.audio, m_audioTracks);
+      stream(text, m_title.audioStreams, m_codecs.AudioCodecTable);
+    }
+    if (contains(upper, "<SUBTITLE "))
+      stream(text, m_title.subtitleStreams, m_codecs.SubpictureCodecTable);
     if (contains(upper, "<CHAPTERLIST"))
       m_title.hasChapterList = true;
     if (contains(upper, "<CHAPTER "))
@@ -112,12 +123,25 @@ class TitleReader {
       navigation(text, m_videoLanguages);
     if (contains(upper, "<AUDIOTRACK "))
       navigation(text, m_audioLanguages);
+    if (contains(upper, "<SUBTITLETRACK "))
+      navigation(text, m_subtitleLanguages);
   }
 
-  /// Gives each track the language its track number has in the navigation list.
+  /// Gives each track the language its track number has in the navigation list (the tracks keep the
+  /// langcode as written, for the option file to check; the listed streams its language code, "en" of
+  /// "en:00"); a listed stream without one gets the title set's default language.
   void finish() {
     assign(m_title.video, m_videoTracks, m_videoLanguages);
     assign(m_title.audio, m_audioTracks, m_audioLanguages);
+    const std::string fallback = languageCode(m_title.defaultLanguage);
+    for (auto [streams, languages] : {std::pair{&m_title.audioStreams, &m_audioLanguages},
+                                      std::pair{&m_title.subtitleStreams, &m_subtitleLanguages}}) {
+      for (PlaylistStream& stream : *streams) {
+        const auto language = stream.track ? languages->find(*stream.track) : languages->end();
+        const std::string code = language != languages->end() ? languageCode(language->second) : std::string();
+        stream.language = code.empty() ? fallback : code;
+      }
+    }
   }
 
  private:
@@ -147,6 +171,21 @@ class TitleReader {
     trackNumbers.push_back(numberOf(text, "track").value_or(-1));
   }
 
+  // Every stream number once, the first tag of it; tags whose number cannot be read are each listed.
+  static void stream(const std::string& text, std::vector<PlaylistStream>& streams,
+                     const std::array<std::string, 8>& table) {
+    PlaylistStream entry;
+    entry.streamNumber = numberOf(text, "streamNumber");
+    if (entry.streamNumber)
+      for (const PlaylistStream& known : streams)
+        if (known.streamNumber == entry.streamNumber)
+          return;
+    entry.track = numberOf(text, "track");
+    entry.description = XPLattr(text, "description");
+    entry.codec = codecOf(table, numberOf(text, "mediaAttr"));
+    streams.push_back(std::move(entry));
+  }
+
   static void navigation(const std::string& text, std::map<int, std::string>& languages) {
     const auto number = numberOf(text, "track");
     if (number)
@@ -167,7 +206,37 @@ class TitleReader {
   std::vector<int> m_audioTracks;
   std::map<int, std::string> m_videoLanguages;
   std::map<int, std::string> m_audioLanguages;
+  std::map<int, std::string> m_subtitleLanguages;
 };
+
+/// The last line of the title whose start tag is at begin: the first title end tag below it (a TitleSet end
+/// tag counts too, as in the title view), else the last line. With beforeNextTitle, a title start tag met
+/// first ends it on the line above.
+std::size_t titleEnd(const std::vector<std::string>& lines, std::size_t begin, bool beforeNextTitle) {
+  for (std::size_t m = begin + 1; m < lines.size(); ++m) {
+    const std::string upper = asciiUpper(lines[m]);
+    if (contains(upper, "</TITLE"))
+      return m;
+    if (beforeNextTitle && contains(upper, "<TITLE "))
+      return m - 1;
+  }
+  return lines.size() - 1;
+}
+
+/// Reads the title whose tag lines are [begin, end], inside a TitleSet with these values.
+PlaylistTitle readTitle(const std::vector<std::string>& lines, std::size_t begin, std::size_t end,
+                        const CodecTables& codecs, const std::string& timeBase, const std::string& defaultLanguage) {
+  PlaylistTitle title;
+  title.firstLine = begin;
+  title.lastLine = end;
+  title.timeBase = timeBase;
+  title.defaultLanguage = defaultLanguage;
+  TitleReader reader(codecs, title);
+  for (std::size_t k = begin; k <= end; ++k)
+    reader.line(lines[k]);
+  reader.finish();
+  return title;
+}
 
 }  // namespace
 
@@ -191,27 +260,41 @@ std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& l
   }
   if (!begin)
     return std::nullopt;
-  std::size_t end = lines.size() - 1;
-  for (std::size_t m = *begin + 1; m < lines.size(); ++m) {
-    if (contains(asciiUpper(lines[m]), "</TITLE")) {
-      end = m;
-      break;
-    }
-  }
-
-  PlaylistTitle title;
+  std::string timeBase;
+  std::string defaultLanguage;
   for (std::size_t k = *begin; k-- > 0;) {
     if (contains(asciiUpper(lines[k]), "<TITLESET")) {
-      title.timeBase = XPLattr(lines[k], "timeBase");
-      title.defaultLanguage = XPLattr(lines[k], "defaultLanguage");
+      timeBase = XPLattr(lines[k], "timeBase");
+      defaultLanguage = XPLattr(lines[k], "defaultLanguage");
       break;
     }
   }
-  TitleReader reader(codecs, title);
-  for (std::size_t k = *begin; k <= end; ++k)
-    reader.line(lines[k]);
-  reader.finish();
-  return title;
+  return readTitle(lines, *begin, titleEnd(lines, *begin, false), codecs, timeBase, defaultLanguage);
+}
+
+std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs,
+                                          std::size_t maxTitles, std::size_t& notRead) {
+  std::vector<PlaylistTitle> titles;
+  notRead = 0;
+  std::string timeBase;
+  std::string defaultLanguage;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    const std::string upper = asciiUpper(lines[k]);
+    if (contains(upper, "<TITLESET")) {
+      timeBase = XPLattr(lines[k], "timeBase");
+      defaultLanguage = XPLattr(lines[k], "defaultLanguage");
+    }
+    if (!contains(upper, "<TITLE "))
+      continue;
+    // A title without its own end tag ends where the next one begins; each line is read once.
+    const std::size_t end = titleEnd(lines, k, true);
+    if (titles.size() < maxTitles)
+      titles.push_back(readTitle(lines, k, end, codecs, timeBase, defaultLanguage));
+    else
+      ++notRead;
+    k = end;
+  }
+  return titles;
 }
 
 std::optional<int> timeBaseRate(std::string_view timeBase) {

@@ -31,8 +31,37 @@ struct PlaylistTrack {
   std::string language;
 };
 
-/// What the files beside the streams need of a title.
+/// One PrimaryAudioVideoClip tag of the title, its attribute values as the playlist writes them.
+struct PlaylistClip {
+  std::string src;
+  std::string titleTimeBegin;
+  std::string titleTimeEnd;
+  std::string dataSource;
+};
+
+/// One audio or subtitle stream of the title as a listing shows it: the first Audio or Subtitle tag of its
+/// stream number (later clips repeat it). A value that cannot be read is left empty.
+struct PlaylistStream {
+  std::optional<int> track;
+  std::optional<int> streamNumber;
+  /// The "description" value as written (references not decoded).
+  std::string description;
+  /// The codec of its media attribute item; empty when the index cannot be read or names no item.
+  std::string codec;
+  /// The language of its track in the TrackNavigationList, else the TitleSet's default language (each as
+  /// languageCode gives it); empty when neither is known.
+  std::string language;
+};
+
+/// A title of the playlist as data: what the files beside the streams need, and what a listing shows.
 struct PlaylistTitle {
+  /// The title's tag lines are [firstLine, lastLine] of the lines it was read from.
+  std::size_t firstLine = 0;
+  std::size_t lastLine = 0;
+  /// The Title tag's "id", "titleNumber" and "titleDuration" values as written.
+  std::string id;
+  std::string titleNumber;
+  std::string titleDuration;
   std::string displayName;
   /// The enclosing TitleSet's "timeBase" and "defaultLanguage" values (empty when absent).
   std::string timeBase;
@@ -42,6 +71,9 @@ struct PlaylistTitle {
   std::vector<PlaylistChapter> chapters;
   std::vector<PlaylistTrack> video;
   std::vector<PlaylistTrack> audio;
+  std::vector<PlaylistClip> clips;
+  std::vector<PlaylistStream> audioStreams;
+  std::vector<PlaylistStream> subtitleStreams;
 };
 
 /// Finds the title the title view shows for evoBase in the playlist's tag lines (all of them, before the
@@ -49,6 +81,13 @@ struct PlaylistTitle {
 /// Empty when there is none. Never throws: a track whose numbers are not integers is left out.
 std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& lines, const std::string& evoBase,
                                                const CodecTables& codecs);
+
+/// The Titles of the playlist's tag lines in file order (a FirstPlayTitle is not one), at most maxTitles of
+/// them; the titles beyond are counted in notRead. A title runs from its start tag to the first end tag below
+/// it, or to the line before the next title's start tag. Never throws: a value that cannot be read is left
+/// empty.
+std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs,
+                                          std::size_t maxTitles, std::size_t& notRead);
 
 /// Frames per second of a TitleSet timeBase ("60fps", "50fps", "30fps", "24fps"); 60 when the text is
 /// empty; empty when it is not of that form.

@@ -8,17 +8,12 @@
 #include "engine/errors.h"
 
 namespace ardunex {
-
 namespace {
 
-// XPLattr's steps over the given number of characters after the name.
-std::string attrWithin(std::string_view tag, std::string_view name, std::size_t window) {
-  const std::string foldedTag = asciiUpper(tag);
-  const std::string foldedName = asciiUpper(name);
-  const auto at = foldedTag.find(foldedName);
-  if (at == std::string::npos)
-    return {};
-  std::string_view rest = tag.substr(at + name.size(), window);
+/// The double-quoted value that follows a name ending at position end of tag: the first "=" and the first
+/// quote after it are skipped, and the value runs to the next quote within window characters.
+std::string valueAfter(std::string_view tag, std::size_t end, std::size_t window) {
+  std::string_view rest = tag.substr(end, window);
   if (const auto equals = rest.find('='); equals != std::string_view::npos)
     rest.remove_prefix(equals + 1);
   if (const auto open = rest.find('"'); open != std::string_view::npos)
@@ -27,6 +22,16 @@ std::string attrWithin(std::string_view tag, std::string_view name, std::size_t 
   if (close == std::string_view::npos)
     return {};
   return std::string(rest.substr(0, close));
+}
+
+// XPLattr's steps over the given number of characters after the name.
+std::string attrWithin(std::string_view tag, std::string_view name, std::size_t window) {
+  const std::string foldedTag = asciiUpper(tag);
+  const std::string foldedName = asciiUpper(name);
+  const auto at = foldedTag.find(foldedName);
+  if (at == std::string::npos)
+    return {};
+  return valueAfter(tag, at + name.size(), window);
 }
 
 // Characters of a tag a log line shows.
@@ -59,6 +64,27 @@ std::string XplCutValues::line() const {
     return "Warning: a playlist value is longer" + limit + " and is read as empty: " + first;
   return "Warning: " + std::to_string(count) + " playlist values are longer" + limit +
          " and are read as empty; the first: " + first;
+}
+
+std::string XPLattrExact(std::string_view tag, std::string_view name) {
+  const std::string foldedTag = asciiUpper(tag);
+  const std::string foldedName = asciiUpper(name);
+  bool inValue = false;
+  for (std::size_t at = 0; at < foldedTag.size(); ++at) {
+    if (foldedTag[at] == '"') {
+      inValue = !inValue;
+      continue;
+    }
+    // An attribute name stands after a blank, outside any value, and is followed by blanks and "=".
+    if (inValue || at == 0 || foldedTag[at - 1] != ' ' || foldedTag.compare(at, foldedName.size(), foldedName) != 0)
+      continue;
+    std::size_t after = at + foldedName.size();
+    while (after < foldedTag.size() && foldedTag[after] == ' ')
+      ++after;
+    if (after < foldedTag.size() && foldedTag[after] == '=')
+      return valueAfter(tag, at + name.size(), XPL_ATTR_WINDOW);
+  }
+  return {};
 }
 
 std::int32_t parseInt32(std::string_view text) {

@@ -29,6 +29,10 @@ struct XplCutValues {
   std::string line() const;
 };
 
+/// As XPLattr, but the name counts only where it stands as a whole attribute name: after a blank, outside
+/// any double-quoted value and followed by "=" (so "id" is not found inside "hidden" or a value "Kids").
+std::string XPLattrExact(std::string_view tag, std::string_view name);
+
 /// Reads text as a signed 32-bit integer: optional leading spaces, an optional sign, then decimal digits
 /// or hexadecimal digits after "$" or "0x". Throws ConvertError for anything else, out-of-range values included.
 std::int32_t parseInt32(std::string_view text);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "engine/errors.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {
@@ -71,7 +72,14 @@ void XplReader::endTag() {
 void XplReader::collectCodec(const char* itemName, std::array<std::string, 8>& table) {
   if (m_tag.find(itemName) == std::string::npos)
     return;
-  const std::int32_t index = parseInt32(XPLattr(m_tag, "index"));
+  std::int32_t index = 0;
+  try {
+    index = parseInt32(XPLattr(m_tag, "index"));
+  } catch (const ConvertError&) {
+    if (!m_passOverBadIndexes)
+      throw;
+    return;
+  }
   // Entries outside the table are ignored: a playlist cannot reach past the 8 entries.
   if (index < 1 || index > static_cast<std::int32_t>(table.size()))
     return;

@@ -36,6 +36,10 @@ class XplReader {
   /// an integer; the item's line is then already appended.
   void feed(const std::uint8_t* data, std::size_t count);
 
+  /// From now on an attribute item whose index is not an integer is passed over instead of failing (for
+  /// listings that show what a playlist holds rather than stop at its first odd value).
+  void passOverBadIndexes() { m_passOverBadIndexes = true; }
+
   /// Tag lines not kept because XPL_MAX_TAG_LINES were reached.
   std::size_t droppedLines() const { return m_dropped; }
   /// The codec values that were too long to be read.
@@ -50,6 +54,7 @@ class XplReader {
   std::string m_tag;
   std::int64_t m_depth = 0;
   bool m_insideTag = false;
+  bool m_passOverBadIndexes = false;
   std::size_t m_dropped = 0;
   XplCutValues m_cut;
   std::uint8_t m_previous = 0;
