@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "engine/engine.h"
-#include "engine/file_io.h"
 #include "support/headless_window.h"
 
 namespace {

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
-#include "engine/wav_writer.h"
+#include "outputs/wav_writer.h"
 #include "replay_main.h"
 #include "support/headless_window.h"
 

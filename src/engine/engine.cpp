@@ -5,8 +5,8 @@
 #include <locale>
 #include <sstream>
 
-#include "engine/errors.h"
-#include "engine/window.h"
+#include "base/errors.h"
+#include "base/window.h"
 
 namespace ardunex {
 

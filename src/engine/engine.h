@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/file_io.h"
-#include "engine/job_options.h"
-#include "engine/stream_inventory.h"
+#include "base/file_io.h"
+#include "base/job_options.h"
+#include "codecs/stream_inventory.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 

@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
+#include "base/window.h"
 #include "engine/mpeg_ps.h"
-#include "engine/wav_writer.h"
-#include "engine/window.h"
+#include "outputs/wav_writer.h"
 
 // SSE2 is part of every x86-64 processor; GCC and Clang say so with __SSE2__, MSVC with _M_X64.
 #if defined(__SSE2__) || defined(_M_X64)

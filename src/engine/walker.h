@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/file_io.h"
-#include "engine/stream_inventory.h"
+#include "base/file_io.h"
+#include "codecs/stream_inventory.h"
 #include "engine/stream_slot_table.h"
-#include "engine/sup_writer.h"
+#include "outputs/sup_writer.h"
 
 namespace ardunex {
 

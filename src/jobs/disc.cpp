@@ -9,10 +9,10 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "engine/engine.h"
-#include "engine/errors.h"
-#include "engine/file_io.h"
 #include "xpl/xpl_attr.h"
 #include "xpl/xpl_reader.h"
 

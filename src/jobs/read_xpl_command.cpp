@@ -7,8 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/job_warnings.h"

@@ -4,16 +4,16 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/ascii_text.h"
-#include "engine/errors.h"
-#include "engine/mpeg_ps.h"
-#include "engine/wav_writer.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
+#include "codecs/stream_ids.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/job_warnings.h"
 #include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
+#include "outputs/wav_writer.h"
 
 namespace ardunex {
 namespace {

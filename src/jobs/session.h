@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/job_options.h"
+#include "base/window.h"
+#include "codecs/stream_inventory.h"
 #include "engine/engine.h"
-#include "engine/file_io.h"
-#include "engine/job_options.h"
-#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
-#include "engine/window.h"
 #include "jobs/path_state.h"
 #include "xpl/codec_tables.h"
 #include "xpl/playlist_title.h"

@@ -7,8 +7,8 @@
 #include <map>
 #include <utility>
 
-#include "engine/ascii_text.h"
-#include "engine/errors.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {

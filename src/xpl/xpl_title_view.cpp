@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "engine/errors.h"
-#include "engine_harness.h"
+#include "base/errors.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {

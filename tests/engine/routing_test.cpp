@@ -1,7 +1,7 @@
 // Payload routing: which bytes of which packets reach which output file, however the input is split.
 #include <gtest/gtest.h>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {

@@ -1,7 +1,7 @@
 // The stream slot table and the program stream walker: classification, slots, log lines, header steps.
 #include <gtest/gtest.h>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {

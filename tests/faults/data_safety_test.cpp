@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/cli_runner.h"
 #include "support/failure_text.h"

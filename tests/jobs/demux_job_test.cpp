@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"

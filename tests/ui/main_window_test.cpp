@@ -26,7 +26,7 @@
 #include <functional>
 #include <memory>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "support/ps_builder.h"
 #include "ui/jpeg_logo.h"
 #include "ui/window_settings.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "jobs/session.h"
 #include "support/cli_runner.h"
 #include "support/failure_text.h"

@@ -1,9 +1,9 @@
 // The units of a subpicture stream, gathered from its packets and written behind their headers.
-#include "engine/sup_writer.h"
+#include "outputs/sup_writer.h"
 
 #include <array>
 
-#include "engine/window.h"
+#include "base/window.h"
 
 namespace ardunex {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <variant>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {

@@ -1,5 +1,5 @@
 // Messages of the core's failures.
-#include "engine/errors.h"
+#include "base/errors.h"
 
 #include <cstring>
 #include <initializer_list>

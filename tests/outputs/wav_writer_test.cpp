@@ -1,13 +1,13 @@
 // The WAV writer: sample layouts of 16, 20 and 24 bits across packet splits, the header, format changes,
 // RF64, and a valid header on every way out.
-#include "engine/wav_writer.h"
+#include "outputs/wav_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"
 

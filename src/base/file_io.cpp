@@ -1,5 +1,5 @@
 // POSIX files: unbuffered 64 KiB reads for the input, buffered appends for the outputs.
-#include "engine/file_io.h"
+#include "base/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <io.h>
 #endif
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 #ifdef _WIN32
 #include <windows.h>

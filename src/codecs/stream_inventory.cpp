@@ -1,11 +1,11 @@
 // The stream inventory: records by code, parameter probes while they want bytes, delays against the video.
-#include "engine/stream_inventory.h"
+#include "codecs/stream_inventory.h"
 
 #include <cmath>
 #include <span>
 #include <utility>
 
-#include "engine/mpeg_ps.h"
+#include "codecs/stream_ids.h"
 
 namespace ardunex {
 

@@ -1,14 +1,14 @@
 // The WAV writer: LPCM header bytes to a format, grouped big-endian samples to little-endian PCM, and a
 // RIFF (or RF64) header whose sizes are filled in at the end.
-#include "engine/wav_writer.h"
+#include "outputs/wav_writer.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "engine/errors.h"
-#include "engine/stream_params.h"
-#include "engine/window.h"
+#include "base/errors.h"
+#include "base/window.h"
+#include "codecs/stream_params.h"
 
 namespace ardunex {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/stream_params.h"
+#include "codecs/stream_params.h"
 
 namespace ardunex {
 

@@ -1,5 +1,5 @@
 // The ASCII text helpers: folding leaves every byte but a to z alone, hex digits round-trip, two digits pad.
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/window.h"
+#include "base/window.h"
 
 namespace ardunex {
 

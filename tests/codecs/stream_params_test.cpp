@@ -1,6 +1,6 @@
 // Stream parameters read from the first bytes of a stream: streams encoded by ffmpeg against ffprobe's
 // reading of them, hand-built headers ffmpeg cannot write, and damaged input.
-#include "engine/stream_params.h"
+#include "codecs/stream_params.h"
 
 #include <gtest/gtest.h>
 

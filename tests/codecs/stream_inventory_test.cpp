@@ -1,5 +1,5 @@
 // The stream inventory: the sums, time stamps and parameters it keeps, and delays across the clock wrap.
-#include "engine/stream_inventory.h"
+#include "codecs/stream_inventory.h"
 
 #include <gtest/gtest.h>
 

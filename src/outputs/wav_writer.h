@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 
 namespace ardunex {
 
