@@ -45,6 +45,11 @@ inline constexpr std::size_t FIXED_PES_BYTES = START_CODE_BYTES + LENGTH_BYTES +
 inline constexpr int P_STD_BYTES = 2;
 inline constexpr int EXTENSION_2_BYTES = 2;  // PES_extension_field_length, stream_id_extension
 
+/// The 32-bit field of four bytes, most significant first.
+constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
 // The 33-bit value of a PTS or DTS field from its five bytes, most significant first: bits 32-30 in
 // the first byte, then 15 bits and 15 bits, each group followed by a marker bit.
 constexpr std::int64_t timeStampValue(std::uint64_t field) {

@@ -10,6 +10,7 @@
 
 #include "base/file_io.h"
 #include "codecs/stream_inventory.h"
+#include "engine/packet_facts.h"
 #include "engine/stream_slot_table.h"
 #include "outputs/sup_writer.h"
 
@@ -18,13 +19,6 @@ namespace ardunex {
 class Window;
 class PesHeaderBytes;
 class WavWriter;
-
-/// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
-enum class Mode : std::uint8_t { Scan = 0, Demux = 1 };
-
-enum class StreamClass : std::uint8_t { None, Video, PrivateAudio, MpegAudio, Discard, SkipWhole, Subpicture };
-
-enum class AudioClass : std::uint8_t { DolbyDigital, DolbyDigitalPlus, DtsHd, Lpcm, Mlp };
 
 /// The output files of one demux run: video numbers 0-1, audio numbers 0-15 and subpicture numbers 0-15.
 struct SlotFiles {
