@@ -16,6 +16,7 @@
 
 #include "base/file_io.h"
 #include "engine/engine.h"
+#include "outputs/stream_writer.h"
 #include "support/headless_window.h"
 
 namespace {
@@ -256,19 +257,21 @@ int main(int argc, char** argv) {
   // The demux job's way: one created file per stream found.
   const auto demux = [&] {
     outputs.clear();
+    PayloadRouter& router = engine.router();
+    const auto create = [&](Route route, int box, const std::string& path) {
+      outputs.push_back(path);
+      router.add(route, box, std::make_unique<RawWriter>(PosixFileSystem::instance().create(path)));
+      router.setTicked(box, true);
+    };
     for (int n = 0; n < 2; ++n)
-      if (slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + n)) {
-        outputs.push_back(evo + ".video" + std::to_string(n));
-        run.SlotFile.video[n] = PosixFileSystem::instance().create(outputs.back());
-      }
+      if (slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + n))
+        create({Route::By::VideoNumber, n}, videoBox(n), evo + ".video" + std::to_string(n));
     for (int n = 0; n < 16; ++n)
-      if (slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + n)) {
-        outputs.push_back(evo + ".audio" + std::to_string(n));
-        run.SlotFile.audio[n] = PosixFileSystem::instance().create(outputs.back());
-      }
+      if (slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + n))
+        create({Route::By::AudioNumber, n}, audioBox(n), evo + ".audio" + std::to_string(n));
     run.InputFile = PosixFileSystem::instance().openRead(evo);
     engine.demux(Mode::Demux);
-    run.SlotFile.closeAll();
+    router.closeAll();
     run.InputFile.reset();
   };
   scan();  // finds the streams that demux writes

@@ -126,14 +126,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   FuzzWindow window;
   StreamSlotTable table;
-  SlotFiles files;
+  PayloadRouter router(table);
   Bytes sink;
-  auto writer = std::make_unique<WavWriter>(std::make_unique<FailingFile>(sink, failAt, flags & 1), window,
-                                            flags & 2 ? 1000 : WavWriter::MAX_RIFF_SIZE);
-  files.wav[0] = writer.get();
-  files.audio[0] = std::move(writer);
-  Walker walker(window, table, files);
+  router.add({Route::By::AudioNumber, 0}, audioBox(0),
+             std::make_unique<WavWriter>(std::make_unique<FailingFile>(sink, failAt, flags & 1), window,
+                                         flags & 2 ? 1000 : WavWriter::MAX_RIFF_SIZE));
+  router.setTicked(audioBox(0), true);
+  Walker walker(window, table, router);
   walker.begin(Mode::Demux);
+  router.begin(Mode::Demux);
   const std::size_t block = (flags >> 2) == 0 ? ps.size() : static_cast<std::size_t>(flags >> 2) * 1024;
   try {
     for (std::size_t at = 0; at < ps.size(); at += block)
@@ -142,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A full disk: the engine stops and the job closes the files.
   }
   try {
-    files.closeAll();
+    router.closeAll();
   } catch (const StreamWriteError&) {
   }
 

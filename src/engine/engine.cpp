@@ -26,8 +26,8 @@ std::string formatRemainingTime(double seconds) {
 }
 
 Engine::Engine(Window& window, StreamSlotTable& slots)
-    : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {
-  m_walker.setInventory(&m_inventory);
+    : m_window(window), m_slots(slots), m_router(slots), m_walker(window, slots, m_router) {
+  m_router.setInventory(&m_inventory);
 }
 
 void Engine::demux(Mode mode, const JobOptions& options) {
@@ -41,6 +41,7 @@ void Engine::demux(Mode mode, const JobOptions& options) {
   m_run.CancelRequested = false;
   m_run.Demuxing = mode == Mode::Demux;
   m_walker.begin(mode, options.optionOn(Option::Subpictures));
+  m_router.begin(mode);
   const Clock::time_point start = m_now();
   m_slots.Reset();
 

@@ -11,6 +11,7 @@
 #include "base/file_io.h"
 #include "base/job_options.h"
 #include "codecs/stream_inventory.h"
+#include "engine/payload_router.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 
@@ -27,7 +28,6 @@ inline constexpr std::int64_t MBYTE = 1024 * 1024;
 struct RunState {
   std::unique_ptr<ardunex::InputFile> InputFile;
   std::unique_ptr<std::uint8_t[]> ReadBuffer = std::make_unique<std::uint8_t[]>(READ_BUFFER_SIZE);
-  SlotFiles SlotFile;
   bool CancelRequested = false;
   bool Demuxing = false;
 };
@@ -49,6 +49,9 @@ class Engine {
 
   RunState& run() { return m_run; }
   const RunState& run() const { return m_run; }
+  /// Where a demux's payload goes: the job hands it the outputs before the first run and closes them after
+  /// the last.
+  PayloadRouter& router() { return m_router; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
   /// Every stream the runs since its last reset met; a job resets it, so that both parts of a feature
@@ -71,6 +74,7 @@ class Engine {
   StreamSlotTable& m_slots;
   RunState m_run;
   StreamInventory m_inventory;
+  PayloadRouter m_router;
   Walker m_walker;
   std::int64_t m_bytesRead = 0;
   const std::atomic<bool>* m_stopFlag = nullptr;

@@ -1,26 +1,16 @@
-// The walker's per-byte steps, its shortcuts over packet headers and whole packs, and payload routing.
+// The walker's per-byte steps and its shortcuts over packet headers and whole packs.
 #include "engine/walker.h"
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "base/errors.h"
 #include "base/window.h"
+#include "engine/always_inline.h"
 #include "engine/mpeg_ps.h"
 #include "engine/pes_header.h"
 #include "engine/start_code_scan.h"
-#include "outputs/wav_writer.h"
-
-// The per-pack step runs once per 2048 bytes; its call would cost as much as a good part of its body.
-#if defined(__GNUC__) || defined(__clang__)
-#define ALWAYS_INLINE [[gnu::always_inline]] inline
-#define NOINLINE [[gnu::noinline]]
-#else
-#define ALWAYS_INLINE inline
-#define NOINLINE
-#endif
 
 namespace ardunex {
 namespace {
@@ -144,65 +134,8 @@ ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHe
 
 }  // namespace
 
-void SlotFiles::closeAll() {
-  std::optional<StreamWriteError> failure;  // the first, which names its file
-  auto closeOne = [&failure](std::unique_ptr<OutputFile>& file) {
-    if (!file)
-      return;
-    try {
-      file->close();
-    } catch (const StreamWriteError& error) {
-      if (!failure)
-        failure = error;
-    }
-    file.reset();
-  };
-  for (auto& file : video)
-    closeOne(file);
-  for (auto& file : audio)
-    closeOne(file);
-  for (auto& writer : subpicture) {
-    if (!writer)
-      continue;
-    try {
-      writer->close();
-    } catch (const StreamWriteError& error) {
-      if (!failure)
-        failure = error;
-    }
-    writer.reset();
-  }
-  for (auto& target : byCode)
-    closeOne(target.file);
-  byCode.clear();
-  videoCode.fill(-1);
-  audioCode.fill(-1);
-  wav.fill(nullptr);
-  if (failure)
-    throw *failure;
-}
-
-void SlotFiles::finishSubpictures(bool cutShort) {
-  for (auto& writer : subpicture)
-    if (writer)
-      writer->finish(cutShort);
-}
-
-void SlotFiles::abandonAll() {
-  for (auto& file : video)
-    file.reset();
-  for (auto& file : audio)
-    file.reset();
-  for (auto& writer : subpicture)
-    writer.reset();
-  byCode.clear();
-  videoCode.fill(-1);
-  audioCode.fill(-1);
-  wav.fill(nullptr);
-}
-
-Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
-    : m_window(window), m_slots(slots), m_files(files) {}
+Walker::Walker(Window& window, StreamSlotTable& slots, PayloadRouter& router)
+    : m_window(window), m_slots(slots), m_router(router) {}
 
 void Walker::begin(Mode mode, bool subpictures) {
   m_mode = mode;
@@ -741,14 +674,7 @@ void Walker::subpictureStart(std::uint8_t m) {
   s.SubpictureNumber = m - SUBPICTURE_FIRST;
   if (m_slots.Claim(StreamSlotTable::FIRST_SUB_SLOT + s.SubpictureNumber, m))
     logFound("Subpicture stream number ", s.SubpictureNumber, " found!");
-  if (m_mode == Mode::Demux) {
-    if (SupWriter* writer = m_files.subpicture[s.SubpictureNumber].get()) {
-      if (m_window.boxChecked(subBox(s.SubpictureNumber)))
-        writer->packetStart(s.Pts);
-      else
-        writer->interrupt();
-    }
-  }
+  m_router.subpictureStart(s.SubpictureNumber, s.Pts);
   s.InPayload = true;
 }
 
@@ -757,91 +683,11 @@ void Walker::logFound(const char* prefix, int number, const char* suffix) {
     m_window.log(std::string(prefix) + std::to_string(number) + suffix);
 }
 
-inline int Walker::streamCode() const {
-  // The inventory's key of the current packet's stream; -1 for packets of no stream.
-  const WalkerState& s = m_state;
-  switch (s.streamClass) {
-    case StreamClass::Video:
-    case StreamClass::MpegAudio:
-      return s.PacketCode;
-    case StreamClass::PrivateAudio:
-    case StreamClass::Subpicture:
-      return StreamInventory::SUB_STREAM + s.PacketCode;
-    case StreamClass::Discard:
-      // Subpicture sub-streams are passed over, but they are streams of the title all the same.
-      if (s.PacketCode >= SUBPICTURE_FIRST && s.PacketCode <= SUBPICTURE_LAST)
-        return StreamInventory::SUB_STREAM + s.PacketCode;
-      return -1;
-    default:
-      return -1;
-  }
-}
-
 ALWAYS_INLINE void Walker::route(const std::uint8_t* data, std::size_t count) {
-  // Counted in every mode, once per payload run; written only in a demux.
-  WalkerState& s = m_state;
-  const bool first = !s.PayloadBegun;
-  s.PayloadBegun = true;
-  if (m_inventory) {
-    const int code = streamCode();
-    if (code >= 0)
-      m_inventory->payload(code, first, s.Pts, s.Scrambled, s.LpcmHeader.data(), data, count);
-  }
-  if (m_mode == Mode::Demux)
-    write(data, count);
-}
-
-void Walker::write(const std::uint8_t* data, std::size_t count) {
-  const WalkerState& s = m_state;
-  if (!m_files.byCode.empty() && routeByCode(data, count))
-    return;
-  OutputFile* file = nullptr;
-  int* fileCode = nullptr;
-  int box = -1;
-  int slot = 0;
-  if (s.streamClass == StreamClass::Video && (s.VideoNumber == 0 || s.VideoNumber == 1)) {
-    file = m_files.video[s.VideoNumber].get();
-    fileCode = &m_files.videoCode[s.VideoNumber];
-    box = videoBox(s.VideoNumber);
-    slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
-  } else if (s.streamClass == StreamClass::PrivateAudio && s.AudioNumber >= 0 && s.AudioNumber < 16) {
-    file = m_files.audio[s.AudioNumber].get();
-    fileCode = &m_files.audioCode[s.AudioNumber];
-    box = audioBox(s.AudioNumber);
-    slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
-  } else if (s.streamClass == StreamClass::Subpicture) {
-    if (SupWriter* writer = m_files.subpicture[s.SubpictureNumber].get())
-      writer->append(data, count);
-    return;
-  }
-  // MPEG audio (0xC0-0xCF) claims no slot and is written only to a box of its own.
-  if (!file || !m_window.boxChecked(box))
-    return;
-  // The first write ties the file to the stream that claimed the slot; a second part that meets another
-  // codec of the same number first must not switch the file over to it.
-  const int code = *fileCode >= 0 ? *fileCode : m_slots.Get(slot);
-  if (s.PacketCode != code)
-    return;
-  *fileCode = code;
-  if (box >= audioBox(0) && m_files.wav[static_cast<std::size_t>(s.AudioNumber)])
-    m_files.wav[static_cast<std::size_t>(s.AudioNumber)]->lpcmHeader(s.LpcmHeader);
-  file->append(data, count);
-}
-
-bool Walker::routeByCode(const std::uint8_t* data, std::size_t count) {
-  // A stream with a box of its own goes there and nowhere else.
-  const int code = streamCode();
-  for (SlotFiles::CodeFile& target : m_files.byCode) {
-    if (target.code != code)
-      continue;
-    if (target.file && m_window.boxChecked(target.box)) {
-      if (target.wav)
-        target.wav->lpcmHeader(m_state.LpcmHeader);
-      target.file->append(data, count);
-    }
-    return true;
-  }
-  return false;
+  // Every payload run goes to the router with what the headers said of its packet.
+  const bool first = !m_state.PayloadBegun;
+  m_state.PayloadBegun = true;
+  m_router.payload(m_state, first, data, count);
 }
 
 }  // namespace ardunex

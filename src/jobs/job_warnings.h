@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "outputs/stream_writer.h"
 
 namespace ardunex {
 
@@ -31,8 +32,10 @@ std::string emptyOutputLine(const std::string& name);
 /// Counts what reaches each stream file of a demux, so that the job can name the files that stayed empty.
 class WrittenOutputs {
  public:
-  /// file, counted under name (as the log shows it).
+  /// file, counted under name (as the log shows it) by the bytes that reach it.
   std::unique_ptr<OutputFile> watch(std::unique_ptr<OutputFile> file, std::string name);
+  /// writer, counted under name by the payload handed to it (a WAV file counts the LPCM it was given).
+  std::unique_ptr<StreamWriter> watch(std::unique_ptr<StreamWriter> writer, std::string name);
   /// The names of the watched files that hold nothing, in the order they were watched.
   std::vector<std::string> emptyNames() const;
 

@@ -13,6 +13,7 @@
 #include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
+#include "outputs/sup_writer.h"
 #include "outputs/wav_writer.h"
 
 namespace ardunex {
@@ -69,6 +70,11 @@ void Session::Resetcbs() {
   }
 }
 
+void Session::followTicks() {
+  for (int box = 0; box < BOX_COUNT; ++box)
+    m_engine.router().setTicked(box, m_window.boxChecked(box));
+}
+
 bool Session::anyBoxTicked() const {
   for (int box = 0; box < BOX_COUNT; ++box)
     if (m_window.boxChecked(box))
@@ -77,9 +83,12 @@ bool Session::anyBoxTicked() const {
 }
 
 void Session::cbVideoClick() {
-  // While a job runs "Demux" stays unavailable; the job's end applies the rule again.
-  if (m_jobRunning)
+  // While a job runs "Demux" stays unavailable; the job's end applies the rule again. A box unticked during a
+  // demux stops its file from receiving data from then on.
+  if (m_jobRunning) {
+    followTicks();
     return;
+  }
   m_window.setButtonEnabled(Button::Demux, anyBoxTicked());
 }
 
@@ -307,19 +316,21 @@ void Session::bDemuxClick() {
   m_window.log("Opening file " + m_paths.EVOname);
   m_window.slog("Opening", 0);
   RunState& run = m_engine.run();
+  PayloadRouter& router = m_engine.router();
   struct Release {
     RunState& run;
+    PayloadRouter& router;
     bool normal = false;
     ~Release() {
       run.InputFile.reset();
       if (!normal) {
         try {
-          run.SlotFile.closeAll();  // keep what was written; the failure on its way is what is reported
+          router.closeAll();  // keep what was written; the failure on its way is what is reported
         } catch (const Error&) {
         }
       }
     }
-  } release{run};
+  } release{run, router};
   run.InputFile = m_fileSystem.openRead(evoPath);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
 
@@ -385,46 +396,45 @@ void Session::bDemuxClick() {
     m_window.log("Creating folder " + workdir);
   guard.checkReserved();
   std::array<bool, BOX_COUNT> created{};
+  std::array<const WavWriter*, BOX_COUNT> wavWriters{};
   WrittenOutputs written;
-  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
+  auto createFor = [&](int box, Route route) {
     if (!wanted(box))
       return;
     const std::string name = nameFor(box, extOf(box));
-    file = guard.create(createBase + name);
+    std::unique_ptr<OutputFile> file = guard.create(createBase + name);
     created[static_cast<std::size_t>(box)] = true;
     m_window.log("Creating " + name);
     if (unreadableLpcm[static_cast<std::size_t>(box)])
       m_window.log("LPCM header cannot be read: " + name + " is written raw");
-    const bool asWav = wav[static_cast<std::size_t>(box)] && wavSlot;
-    if (asWav) {
-      auto writer = std::make_unique<WavWriter>(std::move(file), m_window);
-      *wavSlot = writer.get();
-      file = std::move(writer);
+    const bool asWav = wav[static_cast<std::size_t>(box)];
+    std::unique_ptr<StreamWriter> writer;
+    if (route.by == Route::By::SubpictureNumber) {
+      // A SUP file counts the whole units that reach it.
+      writer = std::make_unique<SupWriter>(written.watch(std::move(file), name), m_window, route.value);
+    } else if (asWav) {
+      auto wavWriter = std::make_unique<WavWriter>(std::move(file), m_window);
+      wavWriters[static_cast<std::size_t>(box)] = wavWriter.get();
+      writer = written.watch(std::move(wavWriter), name);
+    } else {
+      writer = written.watch(std::make_unique<RawWriter>(std::move(file)), name);
     }
-    file = written.watch(std::move(file), name);
+    router.add(route, box, std::move(writer));
     if (remux.wanted())
       remux.streamFile(box, name, asWav);
   };
-  for (int k = 0; k < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT; ++k) {
-    const int box = k;
-    const bool video = box < VIDEO_BOX_COUNT;
-    if (m_ownBox[static_cast<std::size_t>(box)]) {
-      // A stream of its own, written by its code.
-      run.SlotFile.byCode.push_back({m_boxCode[static_cast<std::size_t>(box)], box, nullptr});
-      createFor(run.SlotFile.byCode.back().file, box, &run.SlotFile.byCode.back().wav);
-    } else if (video && box < 2) {
-      createFor(run.SlotFile.video[box], box, nullptr);
-    } else if (!video) {
-      createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, &run.SlotFile.wav[box - VIDEO_BOX_COUNT]);
-    }
+  for (int box = 0; box < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT; ++box) {
+    if (m_ownBox[static_cast<std::size_t>(box)])
+      createFor(box, {Route::By::Code, m_boxCode[static_cast<std::size_t>(box)]});  // a stream of its own
+    else if (box < 2)
+      createFor(box, {Route::By::VideoNumber, box});
+    else if (box >= audioBox(0))
+      createFor(box, {Route::By::AudioNumber, box - audioBox(0)});
   }
-  for (int k = 0; k < SUB_BOX_COUNT; ++k) {
-    if (!writesSubpicture(k))
-      continue;
-    std::unique_ptr<OutputFile> file;
-    createFor(file, subBox(k), nullptr);
-    run.SlotFile.subpicture[k] = std::make_unique<SupWriter>(std::move(file), m_window, k);
-  }
+  for (int k = 0; k < SUB_BOX_COUNT; ++k)
+    if (writesSubpicture(k))
+      createFor(subBox(k), {Route::By::SubpictureNumber, k});
+  followTicks();
 
   m_window.slog("Writing stream(s)", 0);
   m_engine.inventory().reset();
@@ -440,16 +450,13 @@ void Session::bDemuxClick() {
   logUserStop(m_window, run, false);
 
   run.InputFile.reset();
-  run.SlotFile.finishSubpictures(run.CancelRequested);
+  router.finish(run.CancelRequested);
   std::array<bool, BOX_COUNT> silentWav{};  // WAV files that never met a header they could read
-  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    if (const WavWriter* writer = run.SlotFile.wav[static_cast<std::size_t>(k)]; writer && !writer->format())
-      silentWav[static_cast<std::size_t>(audioBox(k))] = true;
-  for (const SlotFiles::CodeFile& target : run.SlotFile.byCode)
-    if (target.wav && !target.wav->format())
-      silentWav[static_cast<std::size_t>(target.box)] = true;
+  for (int box = 0; box < BOX_COUNT; ++box)
+    if (const WavWriter* writer = wavWriters[static_cast<std::size_t>(box)]; writer && !writer->format())
+      silentWav[static_cast<std::size_t>(box)] = true;
   release.normal = true;
-  run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
+  router.closeAll();  // a failed flush or close is a write error like any other
   m_engine.inventory().finish();
   giveInventoryBoxes(true);
   reportInventory(true, options);

@@ -88,6 +88,8 @@ class Session {
  private:
   friend class JobScope;
   bool anyBoxTicked() const;
+  /// Tells the router which boxes are ticked now.
+  void followTicks();
   void assignBoxes(bool everyStream);
   int holderBox(const StreamRecord& record) const;
   void giveInventoryBoxes(bool fromSlots);

@@ -53,7 +53,7 @@ void SupWriter::append(const std::uint8_t* data, std::size_t count) {
   m_streaming = true;
 }
 
-void SupWriter::interrupt() {
+void SupWriter::cutBack() {
   if (m_inUnit)
     dropUnit();
 }

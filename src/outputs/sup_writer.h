@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "outputs/stream_writer.h"
 
 namespace ardunex {
 
@@ -24,7 +25,7 @@ inline constexpr std::uint64_t SUP_LARGE_UNIT = std::uint64_t{16} << 20;
 /// that packet and of the stream's following packets up to the next packet with a PTS. A unit is
 /// written when the next one begins; one too large to hold is written as it comes and cut off the file
 /// again if it ends up dropped, so Cancel never leaves a partial unit behind.
-class SupWriter {
+class SupWriter : public StreamWriter {
  public:
   /// number is the subpicture number (0-15) used in log lines; bufferLimit is the most a unit may hold
   /// in memory before it is written out as it comes.
@@ -33,17 +34,18 @@ class SupWriter {
 
   /// A packet of the stream begins; pts is its PTS, or -1 when it has none. A PTS ends the unit so far
   /// and begins the next one.
-  void packetStart(std::int64_t pts);
+  void packetStart(std::int64_t pts) override;
   /// Payload bytes of the current packet.
   void append(const std::uint8_t* data, std::size_t count);
+  void write(LpcmHeader, const std::uint8_t* data, std::size_t count) override { append(data, count); }
   /// The stream's box was unticked: the unit so far is dropped, and payload is ignored up to the next PTS.
-  void interrupt();
+  void cutBack() override;
   /// The input is over: the last unit is written, or dropped when the run was cut short by Cancel.
-  void finish(bool cutShort);
+  void finish(bool cutShort) override;
   /// Closes the file. Throws StreamWriteError.
-  void close();
+  void close() override;
 
-  const std::string& path() const { return m_file->path(); }
+  const std::string& path() const override { return m_file->path(); }
 
  private:
   void writeHeader();

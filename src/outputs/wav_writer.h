@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "outputs/stream_writer.h"
 
 namespace ardunex {
 
@@ -36,7 +37,7 @@ std::optional<LpcmFormat> lpcmFormat(std::span<const std::uint8_t, 3> header);
 /// The header's sizes are written when the file is closed, and also when it is destroyed unclosed, and
 /// count only what reached the file, so every way out, a full disk included, leaves a valid file; data
 /// beyond 4 GiB makes it an RF64 file.
-class WavWriter : public OutputFile {
+class WavWriter : public StreamWriter {
  public:
   /// The largest RIFF size; above it the file is written as RF64.
   static constexpr std::uint64_t MAX_RIFF_SIZE = 0xFFFFFFFFu;
@@ -50,7 +51,12 @@ class WavWriter : public OutputFile {
   /// The further header bytes of the packet whose payload comes next.
   void lpcmHeader(std::span<const std::uint8_t, 3> header);
   /// Takes payload bytes of the current packet.
-  void append(const std::uint8_t* data, std::size_t count) override;
+  void append(const std::uint8_t* data, std::size_t count);
+  /// Payload bytes with the further header bytes of their packet.
+  void write(LpcmHeader header, const std::uint8_t* data, std::size_t count) override {
+    lpcmHeader(header);
+    append(data, count);
+  }
   /// Writes the header's sizes and closes the file.
   void close() override;
 

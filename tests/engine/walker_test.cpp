@@ -108,8 +108,8 @@ TEST(Walker, KeepsTheTimeStampScramblingAndLpcmHeaderOfThePacket) {
         SCOPED_TRACE(std::string(c.name) + (byteWise ? ", byte-wise, " : ", ") + std::to_string(blockSize));
         FakeWindow window;
         StreamSlotTable slots;
-        SlotFiles files;
-        Walker walker(window, slots, files);
+        PayloadRouter router(slots);
+        Walker walker(window, slots, router);
         walker.setByteWise(byteWise);
         walker.begin(Mode::Scan);
         for (std::size_t at = 0; at < stream.size(); at += blockSize)

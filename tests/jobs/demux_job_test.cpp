@@ -307,6 +307,21 @@ TEST_F(DemuxJob, CancelDuringTheFirstPass) {
   }
 }
 
+// A box unticked during the run stops its file from receiving data from then on.
+TEST_F(DemuxJob, BoxUntickedDuringTheRunStopsItsFile) {
+  const Feature feature = makeFeature(4 * MIB + 100'000, 140);
+  prepare("FEATURE.EVO", feature);
+  fake.onProcessEvents = [&] { fake.click(audioBox(1)); };  // at the report after 4 MiB
+
+  session.bDemuxClick();
+
+  const Bytes audio = test::readFile(outFile("FEATURE", AUDIO, "mpa"));
+  EXPECT_TRUE(test::isPrefix(audio, feature.audio));
+  EXPECT_GT(audio.size(), feature.audio.size() / 2);
+  EXPECT_LT(audio.size(), feature.audio.size());
+  EXPECT_EQ(test::readFile(outFile("FEATURE", VIDEO, "mpv")), feature.video);
+}
+
 TEST_F(DemuxJob, OnlyOneJobAtATime) {
   const Feature first = makeFeature(4 * MIB + 100'000, 90);
   const std::string path = prepare("FEATURE.EVO", first);

@@ -74,7 +74,7 @@ TEST(SupWriter, UnitsFromPacketsAndTimeStamps) {
       else if (const auto* bytes = std::get_if<Bytes>(&event))
         writer.append(bytes->data(), bytes->size());
       else
-        writer.interrupt();
+        writer.cutBack();
     }
     writer.finish(c.cutShort);
     EXPECT_TRUE(sink == c.expected);

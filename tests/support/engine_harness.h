@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/payload_router.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
+#include "outputs/sup_writer.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"
 #include "support/ps_builder.h"
@@ -23,6 +25,23 @@ class RecordingWindow : public FakeWindow {
     FakeWindow::setButtonEnabled(button, enabled);
   }
 };
+
+/// Routes the packets of route to a memory file holding out, its box ticked; returns the file.
+inline MemoryOutputFile* routeToMemory(PayloadRouter& router, Route route, int box, Bytes& out) {
+  auto file = std::make_unique<MemoryOutputFile>("out" + std::to_string(box), out);
+  MemoryOutputFile* held = file.get();
+  router.add(route, box, std::make_unique<RawWriter>(std::move(file)));
+  router.setTicked(box, true);
+  return held;
+}
+
+/// Routes every video and audio number to a memory file of its own, its box ticked.
+inline void routeEveryNumber(PayloadRouter& router, std::array<Bytes, 2>& video, std::array<Bytes, 16>& audio) {
+  for (int n = 0; n < 2; ++n)
+    routeToMemory(router, {Route::By::VideoNumber, n}, videoBox(n), video[n]);
+  for (int n = 0; n < 16; ++n)
+    routeToMemory(router, {Route::By::AudioNumber, n}, audioBox(n), audio[n]);
+}
 
 struct EngineHarness {
   RecordingWindow window;
@@ -46,18 +65,10 @@ struct EngineHarness {
 
   /// Opens an output file for every video and audio number and ticks its box.
   void openAllOutputs() {
-    for (int n = 0; n < 2; ++n) {
-      auto file = std::make_unique<MemoryOutputFile>("video" + std::to_string(n), video[n]);
-      videoFile[n] = file.get();
-      engine.run().SlotFile.video[n] = std::move(file);
-      window.boxes[videoBox(n)].checked = true;
-    }
-    for (int n = 0; n < 16; ++n) {
-      auto file = std::make_unique<MemoryOutputFile>("audio" + std::to_string(n), audio[n]);
-      audioFile[n] = file.get();
-      engine.run().SlotFile.audio[n] = std::move(file);
-      window.boxes[audioBox(n)].checked = true;
-    }
+    for (int n = 0; n < 2; ++n)
+      videoFile[n] = routeToMemory(engine.router(), {Route::By::VideoNumber, n}, videoBox(n), video[n]);
+    for (int n = 0; n < 16; ++n)
+      audioFile[n] = routeToMemory(engine.router(), {Route::By::AudioNumber, n}, audioBox(n), audio[n]);
   }
 
   /// Turns subpictures on and opens a SUP writer for every subpicture number, its box ticked.
@@ -65,8 +76,9 @@ struct EngineHarness {
     window.optionsOn[static_cast<std::size_t>(Option::Subpictures)] = true;
     for (int n = 0; n < 16; ++n) {
       auto file = std::make_unique<MemoryOutputFile>("sub" + std::to_string(n), sub[n]);
-      engine.run().SlotFile.subpicture[n] = std::make_unique<SupWriter>(std::move(file), window, n);
-      window.boxes[subBox(n)].checked = true;
+      engine.router().add({Route::By::SubpictureNumber, n}, subBox(n),
+                          std::make_unique<SupWriter>(std::move(file), window, n));
+      engine.router().setTicked(subBox(n), true);
     }
   }
 
