@@ -118,6 +118,16 @@ std::string contradiction(int box, const std::string& playlistCodec, const std::
   return "the playlist labels " + boxName(box) + " " + playlistCodec + ", but the stream found is " + streamCodec;
 }
 
+bool logUserStop(Window& window, const RunState& run, bool fastScan) {
+  const std::int64_t position = run.InputFile->position();
+  const std::int64_t size = run.InputFile->size();
+  if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
+    return false;
+  window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
+             " Mbytes.");
+  return true;
+}
+
 std::string emptyOutputLine(const std::string& name) { return "Warning: " + name + " stayed empty"; }
 
 std::unique_ptr<OutputFile> WrittenOutputs::watch(std::unique_ptr<OutputFile> file, std::string name) {

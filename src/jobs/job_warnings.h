@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "base/window.h"
+#include "engine/engine.h"
 #include "outputs/stream_writer.h"
 
 namespace ardunex {
@@ -25,6 +27,12 @@ std::string scanCodecOf(std::string_view playlistCodec, bool video);
 
 /// "the playlist labels cbVideo0 VC-1, but the stream found is MPEG-2"
 std::string contradiction(int box, const std::string& playlistCodec, const std::string& streamCodec);
+
+/// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got
+/// ("Stopped by the user after 1256 of 2037 Mbytes."), so that the files of a stopped job are not taken for
+/// complete ones. The stop of a fast scan at its first progress report is the fast check's own, not the
+/// user's. Returns whether the user stopped it.
+bool logUserStop(Window& window, const RunState& run, bool fastScan);
 
 /// "Warning: FEATURE_1.DD.stream.02.mpa stayed empty"
 std::string emptyOutputLine(const std::string& name);

@@ -148,7 +148,7 @@ void Session::bReadXPLClick() {
   if (everyStream) {
     for (int number = 0; number < AUDIO_BOX_COUNT; ++number) {
       audioBoxes[static_cast<std::size_t>(number)] =
-          m_boxCode[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
+          m_boxes.code[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
       for (int box = audioBox(0); box < audioBox(0) + AUDIO_BOX_COUNT; ++box) {
         const StreamRecord* stream = boxStream(box);
         if (stream && stream->number == number && stream->coding != StreamCoding::MpegAudio) {
@@ -162,7 +162,7 @@ void Session::bReadXPLClick() {
                                                             everyStream ? &audioBoxes : nullptr, &reader.cutValues());
   m_playlistTitle = std::move(title);
   for (int box = 0; box < BOX_COUNT && titleFound && everyStream; ++box) {
-    if (m_boxCode[static_cast<std::size_t>(box)] < 0 ||
+    if (m_boxes.code[static_cast<std::size_t>(box)] < 0 ||
         std::any_of(labels.begin(), labels.end(), [&](const PlaylistBoxLabel& label) { return label.box == box; }))
       continue;
     m_window.setBoxEnabled(box, true);
