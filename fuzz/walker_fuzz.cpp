@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/run_observer.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 #include "outputs/sup_writer.h"
 #include "replay_main.h"
-#include "support/headless_window.h"
 
 namespace {
 
@@ -26,12 +26,11 @@ using Bytes = std::vector<std::uint8_t>;
   std::abort();
 }
 
-// A window with every box ticked that keeps the log.
-class FuzzWindow : public HeadlessWindow {
+// An observer that keeps the log.
+class FuzzObserver : public RunObserver {
  public:
   std::vector<std::string> lines;
   void log(std::string_view text) override { lines.emplace_back(text); }
-  bool boxChecked(int) const override { return true; }
 };
 
 // The block being walked: every append must come from inside it.
@@ -85,7 +84,7 @@ struct Outcome {
 Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes, bool subpictures,
                 bool byteWise = false) {
   Outcome outcome;
-  FuzzWindow window;
+  FuzzObserver observer;
   StreamSlotTable table;
   PayloadRouter router(table);
   const auto add = [&router](Route route, int box, std::unique_ptr<StreamWriter> writer) {
@@ -100,8 +99,8 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
         std::make_unique<RawWriter>(std::make_unique<CheckingOutput>(outcome.outputs[2 + n])));
   for (int n = 0; n < 16; ++n)
     add({Route::By::SubpictureNumber, n}, subBox(n),
-        std::make_unique<SupWriter>(std::make_unique<SinkOutput>(outcome.outputs[18 + n]), window, n));
-  Walker walker(window, table, router);
+        std::make_unique<SupWriter>(std::make_unique<SinkOutput>(outcome.outputs[18 + n]), observer, n));
+  Walker walker(observer, table, router);
   StreamInventory inventory;
   router.setInventory(&inventory);
   router.begin(mode);
@@ -126,7 +125,7 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
   }
   if (mode == Mode::Demux)
     router.finish(false);
-  outcome.log = window.lines;
+  outcome.log = observer.lines;
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     outcome.slots.push_back(table.Get(slot));
   outcome.state = walker.state();

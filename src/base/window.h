@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/run_observer.h"
 #include "base/stream_boxes.h"
 
 namespace ardunex {
@@ -36,29 +37,25 @@ struct TreeNode {
   std::vector<TreeNode> children;
 };
 
-/// What the core needs from the window. The Qt window, the console front end and the tests implement it.
+/// What the core needs from the window: the run observer of the engine, and the controls the jobs use. The Qt
+/// window, the console front end and the tests implement it.
 ///
 /// A change of a stream box's checked state, made through setBoxChecked or by the user, must run the
 /// selection rule (Session::cbVideoClick) at once; setting a box to the state it already has must not.
-class Window {
+class Window : public RunObserver {
  public:
-  virtual ~Window() = default;
-
-  /// Appends a line to the log.
-  virtual void log(std::string_view text) = 0;
-  /// Sets status bar panel 0 or 1 (the panel shows a leading blank before text).
-  virtual void slog(std::string_view text, std::uint8_t panel) = 0;
+  void log(std::string_view text) override = 0;
+  void slog(std::string_view text, std::uint8_t panel) override = 0;
   /// Lets the window handle all pending user events (Cancel among them).
-  virtual void processEvents() = 0;
-  /// Repaints the whole window at once.
-  virtual void repaint() = 0;
-  /// How far the running phase of a job has got, in units of the phase's own (the engine: bytes of the
-  /// file). Each phase (the walk of each part, a later mux) starts again from 0; windows without a progress
-  /// display ignore it.
-  virtual void progress(std::int64_t done, std::int64_t total) {
+  void processEvents() override = 0;
+  void repaint() override = 0;
+  /// Windows without a progress display ignore it.
+  void progress(std::int64_t done, std::int64_t total) override {
     (void)done;
     (void)total;
   }
+  /// The Cancel button.
+  void setCancelEnabled(bool enabled) final { setButtonEnabled(Button::Cancel, enabled); }
   /// Asks a yes/no question (the Cancel confirmation); true for Yes.
   virtual bool confirm(std::string_view question) = 0;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/errors.h"
-#include "base/window.h"
+#include "base/run_observer.h"
 #include "engine/always_inline.h"
 #include "engine/mpeg_ps.h"
 #include "engine/pes_header.h"
@@ -134,8 +134,8 @@ ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHe
 
 }  // namespace
 
-Walker::Walker(Window& window, StreamSlotTable& slots, PayloadRouter& router)
-    : m_window(window), m_slots(slots), m_router(router) {}
+Walker::Walker(RunObserver& observer, StreamSlotTable& slots, PayloadRouter& router)
+    : m_observer(observer), m_slots(slots), m_router(router) {}
 
 void Walker::begin(Mode mode, bool subpictures) {
   m_mode = mode;
@@ -162,7 +162,7 @@ inline void Walker::startCode(std::uint8_t streamId) {
 
 void Walker::videoFound(int slot, std::uint8_t streamId) {
   if (m_slots.Claim(slot, streamId) && m_mode == Mode::Scan)
-    m_window.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
+    m_observer.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
 }
 
 void Walker::walk(const std::uint8_t* block, std::size_t length) {
@@ -556,7 +556,7 @@ void Walker::fixedHeaderStep(std::uint8_t b) {
 
 void Walker::shortAudioPacket() {
   if (m_mode == Mode::Scan)
-    m_window.log("short audio packet");
+    m_observer.log("short audio packet");
   m_state.streamClass = StreamClass::Discard;
   m_state.InPayload = true;
 }
@@ -680,7 +680,7 @@ void Walker::subpictureStart(std::uint8_t m) {
 
 void Walker::logFound(const char* prefix, int number, const char* suffix) {
   if (m_mode == Mode::Scan)
-    m_window.log(std::string(prefix) + std::to_string(number) + suffix);
+    m_observer.log(std::string(prefix) + std::to_string(number) + suffix);
 }
 
 ALWAYS_INLINE void Walker::route(const std::uint8_t* data, std::size_t count) {

@@ -12,7 +12,7 @@
 
 namespace ardunex {
 
-class Window;
+class RunObserver;
 class PesHeaderBytes;
 
 /// Walker state of one engine run; every field starts at its initial value. The facts of the current packet
@@ -51,7 +51,7 @@ struct WalkerState : PacketFacts {
 /// Walks blocks of a program stream, keeping its state from block to block.
 class Walker {
  public:
-  Walker(Window& window, StreamSlotTable& slots, PayloadRouter& router);
+  Walker(RunObserver& observer, StreamSlotTable& slots, PayloadRouter& router);
 
   /// Sets the initial state for a run in the given mode; subpictures tells whether the run recognises
   /// subpicture sub-streams (the job's Subpictures option).
@@ -94,7 +94,7 @@ class Walker {
   void countDown(std::uint8_t& counter, bool headerField);
   void logFound(const char* prefix, int number, const char* suffix);
 
-  Window& m_window;
+  RunObserver& m_observer;
   StreamSlotTable& m_slots;
   PayloadRouter& m_router;
   Mode m_mode = Mode::Scan;

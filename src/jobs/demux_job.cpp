@@ -72,7 +72,7 @@ void DemuxJob::createOutputs(RemuxFiles& remux) {
   }
 }
 
-void DemuxJob::runParts(const JobOptions& options) {
+void DemuxJob::runParts(const RunOptions& options) {
   RunState& run = m_engine.run();
   for (const InputPart& part : m_plan.parts) {
     if (part.continuation) {

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "base/job_options.h"
 #include "base/stream_boxes.h"
 #include "base/window.h"
 #include "engine/engine.h"
 #include "jobs/demux_plan.h"
+#include "jobs/job_options.h"
 #include "jobs/job_warnings.h"
 #include "jobs/output_guard.h"
 
@@ -53,7 +53,7 @@ class DemuxJob {
   void createOutputs(RemuxFiles& remux);
   /// Reads the parts in turn into the outputs; a continuation only after a run that was not cancelled and
   /// when its file exists by then.
-  void runParts(const JobOptions& options);
+  void runParts(const RunOptions& options);
   /// Finishes and closes the outputs. Throws StreamWriteError for a failed flush or close.
   DemuxOutcome finish();
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "base/job_options.h"
 #include "base/stream_boxes.h"
 #include "codecs/stream_inventory.h"
 #include "engine/payload_router.h"
+#include "jobs/job_options.h"
 
 namespace ardunex {
 

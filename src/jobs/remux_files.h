@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "base/job_options.h"
 #include "base/window.h"
+#include "jobs/job_options.h"
 #include "jobs/output_guard.h"
 #include "xpl/playlist_title.h"
 

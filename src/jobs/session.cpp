@@ -106,7 +106,7 @@ void Session::bCheckClick() {
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
   m_engine.inventory().reset();
-  m_engine.demux(Mode::Scan, options);
+  m_engine.demux(Mode::Scan, options.run());
   const bool userStop = logUserStop(m_window, run, options.fastCheck);
   const bool wholeFile = run.InputFile->position() >= run.InputFile->size();
   run.InputFile.reset();
@@ -273,7 +273,7 @@ void Session::bDemuxClick() {
   // Run the parts into the outputs, then finish them.
   m_window.slog("Writing stream(s)", 0);
   m_engine.inventory().reset();
-  job.runParts(options);
+  job.runParts(options.run());
   const DemuxOutcome outcome = job.finish();
 
   m_engine.inventory().finish();

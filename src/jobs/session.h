@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "base/file_io.h"
-#include "base/job_options.h"
 #include "base/window.h"
 #include "codecs/stream_inventory.h"
 #include "engine/engine.h"
 #include "engine/stream_slot_table.h"
 #include "jobs/box_assignment.h"
 #include "jobs/demux_plan.h"
+#include "jobs/job_options.h"
 #include "jobs/path_state.h"
 #include "xpl/codec_tables.h"
 #include "xpl/playlist_title.h"

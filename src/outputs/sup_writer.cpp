@@ -3,7 +3,7 @@
 
 #include <array>
 
-#include "base/window.h"
+#include "base/run_observer.h"
 
 namespace ardunex {
 namespace {
@@ -12,8 +12,8 @@ constexpr std::uint8_t SUP_MAGIC[] = {'S', 'P'};
 
 }  // namespace
 
-SupWriter::SupWriter(std::unique_ptr<OutputFile> file, Window& window, int number, std::size_t bufferLimit)
-    : m_file(std::move(file)), m_window(window), m_number(number), m_bufferLimit(bufferLimit) {}
+SupWriter::SupWriter(std::unique_ptr<OutputFile> file, RunObserver& observer, int number, std::size_t bufferLimit)
+    : m_file(std::move(file)), m_observer(observer), m_number(number), m_bufferLimit(bufferLimit) {}
 
 void SupWriter::packetStart(std::int64_t pts) {
   if (pts < 0)
@@ -104,7 +104,7 @@ void SupWriter::dropUnit() {
 }
 
 void SupWriter::log(const std::string& text) {
-  m_window.log("Subpicture stream number " + std::to_string(m_number) + text);
+  m_observer.log("Subpicture stream number " + std::to_string(m_number) + text);
 }
 
 }  // namespace ardunex

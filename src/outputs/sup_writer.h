@@ -12,7 +12,7 @@
 
 namespace ardunex {
 
-class Window;
+class RunObserver;
 
 /// A unit's header: "SP", the low 32 bits of the unit's PTS (little-endian), four zero bytes.
 inline constexpr std::size_t SUP_HEADER_BYTES = 10;
@@ -29,7 +29,7 @@ class SupWriter : public StreamWriter {
  public:
   /// number is the subpicture number (0-15) used in log lines; bufferLimit is the most a unit may hold
   /// in memory before it is written out as it comes.
-  SupWriter(std::unique_ptr<OutputFile> file, Window& window, int number,
+  SupWriter(std::unique_ptr<OutputFile> file, RunObserver& observer, int number,
             std::size_t bufferLimit = SUP_UNIT_BUFFER_LIMIT);
 
   /// A packet of the stream begins; pts is its PTS, or -1 when it has none. A PTS ends the unit so far
@@ -54,7 +54,7 @@ class SupWriter : public StreamWriter {
   void log(const std::string& text);
 
   std::unique_ptr<OutputFile> m_file;
-  Window& m_window;
+  RunObserver& m_observer;
   int m_number;
   std::size_t m_bufferLimit;
   std::vector<std::uint8_t> m_buffer;  // the current unit's bytes while it fits in memory

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "base/errors.h"
-#include "base/window.h"
+#include "base/run_observer.h"
 #include "codecs/stream_params.h"
 
 namespace ardunex {
@@ -91,8 +91,8 @@ std::optional<LpcmFormat> lpcmFormat(std::span<const std::uint8_t, 3> header) {
   return known ? std::optional<LpcmFormat>(format) : std::nullopt;
 }
 
-WavWriter::WavWriter(std::unique_ptr<OutputFile> file, Window& window, std::uint64_t maxRiffSize)
-    : m_file(std::move(file)), m_window(window), m_maxRiffSize(maxRiffSize) {}
+WavWriter::WavWriter(std::unique_ptr<OutputFile> file, RunObserver& observer, std::uint64_t maxRiffSize)
+    : m_file(std::move(file)), m_observer(observer), m_maxRiffSize(maxRiffSize) {}
 
 WavWriter::~WavWriter() {
   if (m_closed)
@@ -125,8 +125,8 @@ void WavWriter::lpcmHeader(std::span<const std::uint8_t, 3> header) {
 
 void WavWriter::start(const LpcmFormat& format) {
   if (m_droppedPackets > 0)
-    m_window.log("LPCM header cannot be read in the first " + std::to_string(m_droppedPackets) + " packets: their " +
-                 std::to_string(m_droppedBytes) + " bytes are left out of " + path());
+    m_observer.log("LPCM header cannot be read in the first " + std::to_string(m_droppedPackets) + " packets: their " +
+                   std::to_string(m_droppedBytes) + " bytes are left out of " + path());
   m_format = format;
   m_blockBytes = blockBytes(format);
   const bool extensible = format.channels > 2 || format.bits > 16;
@@ -164,7 +164,7 @@ void WavWriter::start(const LpcmFormat& format) {
 void WavWriter::end(const std::string& why) {
   m_ended = true;
   m_partial.clear();
-  m_window.log(why);
+  m_observer.log(why);
 }
 
 void WavWriter::append(const std::uint8_t* data, std::size_t count) {
@@ -225,7 +225,7 @@ void WavWriter::finishHeader() {
   if (!m_format) {
     // Nothing to describe: no packet arrived, or none had a header that can be read.
     if (m_droppedPackets > 0)
-      m_window.log("LPCM header cannot be read in any packet: " + path() + " holds no audio");
+      m_observer.log("LPCM header cannot be read in any packet: " + path() + " holds no audio");
     return;
   }
   // After a failed write (a full disk) the file holds less than was handed to it: the sizes count only

@@ -14,7 +14,7 @@
 
 namespace ardunex {
 
-class Window;
+class RunObserver;
 
 /// Channels, sample rate and sample size of an LPCM stream.
 struct LpcmFormat {
@@ -42,7 +42,7 @@ class WavWriter : public StreamWriter {
   /// The largest RIFF size; above it the file is written as RF64.
   static constexpr std::uint64_t MAX_RIFF_SIZE = 0xFFFFFFFFu;
 
-  WavWriter(std::unique_ptr<OutputFile> file, Window& window, std::uint64_t maxRiffSize = MAX_RIFF_SIZE);
+  WavWriter(std::unique_ptr<OutputFile> file, RunObserver& observer, std::uint64_t maxRiffSize = MAX_RIFF_SIZE);
   ~WavWriter() override;
   WavWriter(const WavWriter&) = delete;
   WavWriter& operator=(const WavWriter&) = delete;
@@ -71,7 +71,7 @@ class WavWriter : public StreamWriter {
   void writeSizes();
 
   std::unique_ptr<OutputFile> m_file;
-  Window& m_window;
+  RunObserver& m_observer;
   std::uint64_t m_maxRiffSize;
   std::optional<LpcmFormat> m_format;
   std::uint8_t m_formatByte = 0;  // the header byte that carries the format, as last seen

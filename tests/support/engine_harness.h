@@ -82,8 +82,12 @@ struct EngineHarness {
     }
   }
 
-  void scan() { engine.demux(Mode::Scan); }
-  void demux() { engine.demux(Mode::Demux); }
+  /// A run with the options the window shows.
+  RunOptions options() const {
+    return {window.fastCheckChecked, window.optionsOn[static_cast<std::size_t>(Option::Subpictures)]};
+  }
+  void scan() { engine.demux(Mode::Scan, options()); }
+  void demux() { engine.demux(Mode::Demux, options()); }
 
   /// Scan, then demux with every output open and ticked.
   void scanAndDemuxAll(const Bytes& data) {

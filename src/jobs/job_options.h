@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/window.h"
+#include "engine/engine.h"
 
 namespace ardunex {
 
@@ -20,6 +21,8 @@ struct JobOptions {
   std::array<bool, OPTION_COUNT> on{};
 
   bool optionOn(Option option) const { return on[static_cast<std::size_t>(option)]; }
+  /// What an engine run of the command keeps to.
+  RunOptions run() const { return {fastCheck, optionOn(Option::Subpictures)}; }
 
   /// Reads the window's Options page.
   static JobOptions of(const Window& window) {
