@@ -1,4 +1,5 @@
-// Text helpers of the core: ASCII case folding, hexadecimal digits, two-digit numbers and UTF-8 encoding.
+// Text helpers of the core: ASCII case folding, finding a part, hexadecimal digits, two-digit numbers and UTF-8
+// encoding.
 #pragma once
 
 #include <string>
@@ -18,6 +19,9 @@ inline std::string asciiUpper(std::string_view text) {
       c = static_cast<char>(c - 'a' + 'A');
   return folded;
 }
+
+/// Whether part stands anywhere in text, byte for byte.
+inline bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 
 /// The value of a hexadecimal digit of either case, or -1 for any other character.
 inline int hexDigitValue(char c) {

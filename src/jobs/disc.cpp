@@ -75,17 +75,7 @@ void readPlaylist(FileSystem& files, const std::string& path, Disc& disc) {
   XplReader reader(disc.xplLines, disc.codecs);
   reader.passOverBadIndexes();
   std::vector<std::uint8_t> buffer(READ_BUFFER_SIZE);
-  for (;;) {
-    const std::int64_t size = input->size();
-    if (input->position() >= size)
-      break;
-    if (size > XPL_MAX_FILE_SIZE)
-      throw OpenError(path, "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
-    const std::size_t got = input->read(buffer.data(), buffer.size());
-    if (got == 0)
-      throw StreamReadError(path, ENDS_BEFORE_ITS_SIZE);  // the medium gives nothing although the file goes on
-    reader.feed(buffer.data(), got);
-  }
+  readPlaylistFile(*input, reader, buffer);
 }
 
 /// A title time "HH:MM:SS:FF" at the time base in milliseconds; empty when either cannot be read.
