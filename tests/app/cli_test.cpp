@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/cli_runner.h"
+#include "support/feature_builder.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {
@@ -26,24 +27,10 @@ struct FeaturePart {
 };
 
 FeaturePart makePart(std::uint32_t seed) {
-  FeaturePart part;
-  PsBuilder ps;
-  for (int i = 0; i < 6; ++i) {
-    const Bytes v = payload(1500 + i, seed + i);
-    const Bytes a = payload(700 + i, seed + 100 + i);
-    const Bytes d = payload(600 + i, seed + 200 + i);
-    const Bytes p = payload(500 + i, seed + 300 + i);
-    ps.pack(i == 0).pes(0xE0, v, {.ptsDts = true});
-    ps.pack().privateStream1(0x80, a);
-    ps.pack().privateStream1(0x88, d);
-    ps.pack().privateStream1(0xC9, p).padding(64);
-    part.video.insert(part.video.end(), v.begin(), v.end());
-    part.dolby.insert(part.dolby.end(), a.begin(), a.end());
-    part.dts.insert(part.dts.end(), d.begin(), d.end());
-    part.ddplus.insert(part.ddplus.end(), p.begin(), p.end());
-  }
-  part.file = ps.bytes();
-  return part;
+  const Feature f = makeFeature(
+      {video(0xE0, 1500, 0, PesHeader{.ptsDts = true}), audio(0x80, 700), audio(0x88, 600), audio(0xC9, 500)}, 20'000,
+      seed);
+  return {f.payloads[0], f.payloads[1], f.payloads[2], f.payloads[3], f.file};
 }
 
 TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {

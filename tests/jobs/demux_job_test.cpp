@@ -10,15 +10,13 @@
 #include "jobs/session.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
+#include "support/feature_builder.h"
 #include "support/memory_files.h"
-#include "support/ps_builder.h"
 
 namespace ardunex {
 namespace {
 
 using test::Bytes;
-using test::payload;
-using test::PsBuilder;
 
 constexpr std::size_t MIB = 1024 * 1024;
 constexpr const char* VIDEO = "AVC.stream.00";
@@ -36,21 +34,9 @@ struct Feature {
 void append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
 
 Feature makeFeature(std::size_t minSize, std::uint32_t seed) {
-  Feature feature;
-  PsBuilder builder;
-  builder.pack(true);
-  while (builder.size() < minSize) {
-    const Bytes video = payload(1200 + seed % 700, seed);
-    const Bytes audio = payload(300 + seed % 200, seed + 1);
-    const Bytes lpcm = payload(200 + seed % 100, seed + 2);
-    builder.pack().pes(0xE2, video).privateStream1(0xC1, audio).privateStream1(0xA0, lpcm);
-    append(feature.video, video);
-    append(feature.audio, audio);
-    append(feature.lpcm, lpcm);
-    seed += 3;
-  }
-  feature.file = builder.bytes();
-  return feature;
+  const test::Feature f = test::makeFeature(
+      {test::video(0xE2, 1200, 700), test::audio(0xC1, 300, 200), test::audio(0xA0, 200, 100)}, minSize, seed);
+  return {f.file, f.payloads[0], f.payloads[1], f.payloads[2]};
 }
 
 std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& start) {

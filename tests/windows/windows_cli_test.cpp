@@ -12,6 +12,7 @@
 #include "support/cli_runner.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
+#include "support/feature_builder.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {
@@ -24,16 +25,8 @@ struct Part {
 };
 
 Part makePart(std::uint32_t seed) {
-  Part part;
-  PsBuilder ps;
-  for (int i = 0; i < 5; ++i) {
-    const Bytes v = payload(1400 + i, seed + i), a = payload(600 + i, seed + 50 + i);
-    ps.pack(i == 0).pes(0xE0, v, {.ptsDts = true}).pack().privateStream1(0x80, a);
-    part.video.insert(part.video.end(), v.begin(), v.end());
-    part.audio.insert(part.audio.end(), a.begin(), a.end());
-  }
-  part.file = ps.bytes();
-  return part;
+  const Feature f = makeFeature({video(0xE0, 1400, 0, PesHeader{.ptsDts = true}), audio(0x80, 600)}, 10'000, seed);
+  return {f.payloads[0], f.payloads[1], f.file};
 }
 
 /// What the tool printed, its lines ended by "\n" alone (Windows ends them with "\r\n" on standard output).
