@@ -20,25 +20,14 @@ namespace {
 
 const std::string UNICODE_NAME = "Ünïcødé_日本";
 
-struct Part {
-  Bytes video, audio, file;
-};
-
-Part makePart(std::uint32_t seed) {
-  const Feature f = makeFeature({video(0xE0, 1400, 0, PesHeader{.ptsDts = true}), audio(0x80, 600)}, 10'000, seed);
-  return {f.payloads[0], f.payloads[1], f.file};
-}
+// A feature: MPEG-2 video and Dolby Digital audio 0, in packs.
+const std::vector<FeatureStream> STREAMS = {video(0xE0, 1400, 0, PesHeader{.ptsDts = true}), audio(0x80, 600)};
 
 /// What the tool printed, its lines ended by "\n" alone (Windows ends them with "\r\n" on standard output).
 std::string printed(const CliResult& result) {
   std::string text = result.out;
   std::erase(text, '\r');
   return text;
-}
-
-Bytes joined(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 TEST(WindowsFiles, NamesBeyondAsciiOpenCreateAndExist) {
@@ -75,7 +64,7 @@ TEST(WindowsFiles, OneFileUnderAnotherSpellingHasTheSameIdentity) {
 
 TEST(WindowsFiles, AnOutputNamingTheEvoFileInAnotherSpellingIsRefused) {
   TempDir dir;
-  const Part part = makePart(3);
+  const Feature part = makeFeature(STREAMS, 10'000, 3);
   writeFile(dir.file("F_1.EVO"), part.file);
   FakeWindow window;
   Session session(window);
@@ -94,9 +83,8 @@ TEST(WindowsCli, DemuxesATwoPartFeatureUnderUnicodeNames) {
   TempDir dir;
   const std::string disc = dir.file(UNICODE_NAME);
   std::filesystem::create_directory(fsPath(disc));
-  const Part first = makePart(1), second = makePart(40);
-  writeFile(disc + "\\" + UNICODE_NAME + "_1.EVO", first.file);
-  writeFile(disc + "\\" + UNICODE_NAME + "_2.EVO", second.file);
+  const TwoPartFeature feature = makeTwoPartFeature(STREAMS, 10'000, 10'000, 1);
+  feature.write(disc, UNICODE_NAME);
   const std::string out = dir.file("出力");
   std::filesystem::create_directory(fsPath(out));
 
@@ -109,8 +97,8 @@ TEST(WindowsCli, DemuxesATwoPartFeatureUnderUnicodeNames) {
   EXPECT_NE(printed(result).find("Continue on " + UNICODE_NAME + "_2.EVO\n"), std::string::npos) << printed(result);
   EXPECT_EQ(folderEntries(out),
             (std::vector<std::string>{UNICODE_NAME + "_1.DD.stream.00.mpa", UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"}));
-  EXPECT_EQ(joined(first.video, second.video), readFile(out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"));
-  EXPECT_EQ(joined(first.audio, second.audio), readFile(out + "/" + UNICODE_NAME + "_1.DD.stream.00.mpa"));
+  EXPECT_EQ(feature.joined(0), readFile(out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"));
+  EXPECT_EQ(feature.joined(1), readFile(out + "/" + UNICODE_NAME + "_1.DD.stream.00.mpa"));
 }
 
 TEST(WindowsCli, PlaylistDescriptionsInUtf8BecomeOutputNames) {
