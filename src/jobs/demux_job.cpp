@@ -32,7 +32,7 @@ void DemuxJob::openFirstPart(const std::string& evoName) {
 
 void DemuxJob::guardOutputs(RemuxFiles& remux) {
   for (const GuardedInput& input : m_plan.inputs)
-    m_guard.addInput(input.path, input.reason);
+    m_guard.addInput(input.path, input.reason.data());  // a text of the guard's own
   for (const PlannedOutput& output : m_plan.outputs)
     m_guard.reserve(output.path);
   remux.reserve();

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/stream_boxes.h"
@@ -66,10 +67,10 @@ struct InputPart {
   bool operator==(const InputPart&) const = default;
 };
 
-/// A file the demux reads, and why an output that names it is refused.
+/// A file the demux reads, and why an output that names it is refused (one of the guard's texts).
 struct GuardedInput {
   std::string path;
-  const char* reason = nullptr;
+  std::string_view reason;
 
   bool operator==(const GuardedInput&) const = default;
 };
