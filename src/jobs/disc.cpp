@@ -190,13 +190,13 @@ ClipLocation clipLocation(std::string_view src) {
     location.refusal = "src \"" + std::string(src) + "\" " + reason;
     return location;
   };
-  if (path.find('\\') != std::string_view::npos)
+  if (contains(path, "\\"))
     return refuse("is a backslash path");
   if (path.starts_with('/'))
     return refuse("is an absolute path");
   if (path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
     return refuse("has a drive letter");
-  if (path.find(':') != std::string_view::npos)
+  if (contains(path, ":"))
     return refuse("is not a file on the disc");
   while (!path.empty()) {
     const std::size_t slash = std::min(path.find('/'), path.size());

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/ascii_text.h"
 #include "base/errors.h"
 #include "xpl/xpl_attr.h"
 
@@ -71,7 +72,7 @@ void XplReader::endTag() {
 }
 
 void XplReader::collectCodec(const char* itemName, std::array<std::string, 8>& table) {
-  if (m_tag.find(itemName) == std::string::npos)
+  if (!contains(m_tag, itemName))
     return;
   std::int32_t index = 0;
   try {
