@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/run_observer.h"
 #include "engine/engine.h"
-#include "engine/file_io.h"
-#include "support/headless_window.h"
+#include "outputs/stream_writer.h"
 
 namespace {
 
@@ -26,10 +27,10 @@ constexpr std::size_t PACK_SIZE = 2048;
 constexpr std::size_t BLOCK = 65536;
 constexpr std::int64_t MIB = 1024 * 1024;
 
-// A window that ticks every box and shows nothing.
-class BenchWindow : public HeadlessWindow {
+// A run nobody watches.
+class SilentObserver : public RunObserver {
  public:
-  bool boxChecked(int) const override { return true; }
+  void log(std::string_view) override {}
 };
 
 [[noreturn]] void fail(const std::string& what) {
@@ -244,31 +245,33 @@ int main(int argc, char** argv) {
   writeEvo(evo, size);
   readLoop(evo);  // warm-up: the file is now in the page cache as far as memory allows
 
-  BenchWindow window;
+  SilentObserver observer;
   StreamSlotTable slots;
-  Engine engine(window, slots);
+  Engine engine(observer, slots);
   RunState& run = engine.run();
   const auto scan = [&] {
     run.InputFile = PosixFileSystem::instance().openRead(evo);
-    engine.demux(Mode::Scan);
+    engine.demux(Mode::Scan, {false, false});  // a full scan
     run.InputFile.reset();
   };
   // The demux job's way: one created file per stream found.
   const auto demux = [&] {
     outputs.clear();
+    PayloadRouter& router = engine.router();
+    const auto create = [&](Route route, int box, const std::string& path) {
+      outputs.push_back(path);
+      router.add(route, box, std::make_unique<RawWriter>(PosixFileSystem::instance().create(path)));
+      router.setTicked(box, true);
+    };
     for (int n = 0; n < 2; ++n)
-      if (slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + n)) {
-        outputs.push_back(evo + ".video" + std::to_string(n));
-        run.SlotFile.video[n] = PosixFileSystem::instance().create(outputs.back());
-      }
+      if (slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + n))
+        create({Route::By::VideoNumber, n}, videoBox(n), evo + ".video" + std::to_string(n));
     for (int n = 0; n < 16; ++n)
-      if (slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + n)) {
-        outputs.push_back(evo + ".audio" + std::to_string(n));
-        run.SlotFile.audio[n] = PosixFileSystem::instance().create(outputs.back());
-      }
+      if (slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + n))
+        create({Route::By::AudioNumber, n}, audioBox(n), evo + ".audio" + std::to_string(n));
     run.InputFile = PosixFileSystem::instance().openRead(evo);
-    engine.demux(Mode::Demux);
-    run.SlotFile.closeAll();
+    engine.demux(Mode::Demux, {false, false});
+    router.closeAll();
     run.InputFile.reset();
   };
   scan();  // finds the streams that demux writes

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "replay_main.h"
 #include "xpl/codec_tables.h"
 #include "xpl/playlist_title.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/stream_params.h"
+#include "codecs/stream_params.h"
 #include "replay_main.h"
 
 namespace {

@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/run_observer.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
+#include "outputs/sup_writer.h"
 #include "replay_main.h"
-#include "support/headless_window.h"
 
 namespace {
 
@@ -25,12 +26,11 @@ using Bytes = std::vector<std::uint8_t>;
   std::abort();
 }
 
-// A window with every box ticked that keeps the log.
-class FuzzWindow : public HeadlessWindow {
+// An observer that keeps the log.
+class FuzzObserver : public RunObserver {
  public:
   std::vector<std::string> lines;
   void log(std::string_view text) override { lines.emplace_back(text); }
-  bool boxChecked(int) const override { return true; }
 };
 
 // The block being walked: every append must come from inside it.
@@ -84,18 +84,26 @@ struct Outcome {
 Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std::uint8_t* sizes, bool subpictures,
                 bool byteWise = false) {
   Outcome outcome;
-  FuzzWindow window;
+  FuzzObserver observer;
   StreamSlotTable table;
-  SlotFiles files;
+  PayloadRouter router(table);
+  const auto add = [&router](Route route, int box, std::unique_ptr<StreamWriter> writer) {
+    router.add(route, box, std::move(writer));
+    router.setTicked(box, true);
+  };
   for (int n = 0; n < 2; ++n)
-    files.video[n] = std::make_unique<CheckingOutput>(outcome.outputs[n]);
+    add({Route::By::VideoNumber, n}, videoBox(n),
+        std::make_unique<RawWriter>(std::make_unique<CheckingOutput>(outcome.outputs[n])));
   for (int n = 0; n < 16; ++n)
-    files.audio[n] = std::make_unique<CheckingOutput>(outcome.outputs[2 + n]);
+    add({Route::By::AudioNumber, n}, audioBox(n),
+        std::make_unique<RawWriter>(std::make_unique<CheckingOutput>(outcome.outputs[2 + n])));
   for (int n = 0; n < 16; ++n)
-    files.subpicture[n] = std::make_unique<SupWriter>(std::make_unique<SinkOutput>(outcome.outputs[18 + n]), window, n);
-  Walker walker(window, table, files);
+    add({Route::By::SubpictureNumber, n}, subBox(n),
+        std::make_unique<SupWriter>(std::make_unique<SinkOutput>(outcome.outputs[18 + n]), observer, n));
+  Walker walker(observer, table, router);
   StreamInventory inventory;
-  walker.setInventory(&inventory);
+  router.setInventory(&inventory);
+  router.begin(mode);
   walker.setByteWise(byteWise);
   walker.begin(mode, subpictures);
   // Copies of each block, so that a read beyond it is caught by the address sanitizer.
@@ -116,8 +124,8 @@ Outcome walkAll(const std::uint8_t* data, std::size_t size, Mode mode, const std
     at += length;
   }
   if (mode == Mode::Demux)
-    files.finishSubpictures(false);
-  outcome.log = window.lines;
+    router.finish(false);
+  outcome.log = observer.lines;
   for (int slot = 1; slot <= StreamSlotTable::SLOT_COUNT; ++slot)
     outcome.slots.push_back(table.Get(slot));
   outcome.state = walker.state();

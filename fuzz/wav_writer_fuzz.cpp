@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
+#include "base/run_observer.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
-#include "engine/wav_writer.h"
+#include "outputs/wav_writer.h"
 #include "replay_main.h"
-#include "support/headless_window.h"
 
 namespace {
 
@@ -36,9 +36,9 @@ constexpr std::uint8_t LPCM_SUB_STREAM = 0xA0;
   std::abort();
 }
 
-class FuzzWindow : public HeadlessWindow {
+class FuzzObserver : public RunObserver {
  public:
-  bool boxChecked(int) const override { return true; }
+  void log(std::string_view) override {}
 };
 
 // A file in memory that fails once it would grow beyond a size, keeping what fits, and that may gather its
@@ -124,16 +124,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     at += 2 + payload;
   }
 
-  FuzzWindow window;
+  FuzzObserver observer;
   StreamSlotTable table;
-  SlotFiles files;
+  PayloadRouter router(table);
   Bytes sink;
-  auto writer = std::make_unique<WavWriter>(std::make_unique<FailingFile>(sink, failAt, flags & 1), window,
-                                            flags & 2 ? 1000 : WavWriter::MAX_RIFF_SIZE);
-  files.wav[0] = writer.get();
-  files.audio[0] = std::move(writer);
-  Walker walker(window, table, files);
+  router.add({Route::By::AudioNumber, 0}, audioBox(0),
+             std::make_unique<WavWriter>(std::make_unique<FailingFile>(sink, failAt, flags & 1), observer,
+                                         flags & 2 ? 1000 : WavWriter::MAX_RIFF_SIZE));
+  router.setTicked(audioBox(0), true);
+  Walker walker(observer, table, router);
   walker.begin(Mode::Demux);
+  router.begin(Mode::Demux);
   const std::size_t block = (flags >> 2) == 0 ? ps.size() : static_cast<std::size_t>(flags >> 2) * 1024;
   try {
     for (std::size_t at = 0; at < ps.size(); at += block)
@@ -142,7 +143,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A full disk: the engine stops and the job closes the files.
   }
   try {
-    files.closeAll();
+    router.closeAll();
   } catch (const StreamWriteError&) {
   }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "replay_main.h"
 #include "xpl/xpl_attr.h"
 

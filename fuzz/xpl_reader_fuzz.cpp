@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "engine/stream_slot_table.h"
 #include "replay_main.h"
 #include "support/headless_window.h"

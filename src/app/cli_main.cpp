@@ -21,7 +21,7 @@
 #include "app/json_report.h"
 #include "app/title_listing.h"
 #include "app/utf8_arguments.h"
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/disc.h"
 #include "jobs/options.h"
 #include "jobs/session.h"

@@ -6,7 +6,7 @@
 // shellapi.h needs the types of windows.h before it.
 #include <shellapi.h>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 #endif
 
 namespace ardunex {

@@ -5,8 +5,8 @@
 #include <locale>
 #include <sstream>
 
-#include "engine/errors.h"
-#include "engine/window.h"
+#include "base/errors.h"
+#include "base/run_observer.h"
 
 namespace ardunex {
 
@@ -25,22 +25,23 @@ std::string formatRemainingTime(double seconds) {
   return out.str();
 }
 
-Engine::Engine(Window& window, StreamSlotTable& slots)
-    : m_window(window), m_slots(slots), m_walker(window, slots, m_run.SlotFile) {
-  m_walker.setInventory(&m_inventory);
+Engine::Engine(RunObserver& observer, StreamSlotTable& slots)
+    : m_observer(observer), m_slots(slots), m_router(slots), m_walker(observer, slots, m_router) {
+  m_router.setInventory(&m_inventory);
 }
 
-void Engine::demux(Mode mode, const JobOptions& options) {
-  m_window.setButtonEnabled(Button::Cancel, true);
+void Engine::demux(Mode mode, const RunOptions& options) {
+  m_observer.setCancelEnabled(true);
   // Cancel is only meaningful while the loop runs, whatever way it ends.
   struct CancelOff {
-    Window& window;
-    ~CancelOff() { window.setButtonEnabled(Button::Cancel, false); }
-  } cancelOff{m_window};
+    RunObserver& observer;
+    ~CancelOff() { observer.setCancelEnabled(false); }
+  } cancelOff{m_observer};
 
   m_run.CancelRequested = false;
   m_run.Demuxing = mode == Mode::Demux;
-  m_walker.begin(mode, options.optionOn(Option::Subpictures));
+  m_walker.begin(mode, options.subpictures);
+  m_router.begin(mode);
   const Clock::time_point start = m_now();
   m_slots.Reset();
 
@@ -66,10 +67,10 @@ void Engine::demux(Mode mode, const JobOptions& options) {
       reportProgress(mode, position, size, start);
       if (mode == Mode::Scan && options.fastCheck)
         m_run.CancelRequested = true;
-      m_window.processEvents();
+      m_observer.processEvents();
     }
     if (position % REFRESH_STEP == 0)
-      m_window.repaint();
+      m_observer.repaint();
     m_walker.walk(buffer, length);
     m_bytesRead = position - startPosition;
   }
@@ -87,8 +88,8 @@ void Engine::reportProgress(Mode mode, std::int64_t position, std::int64_t size,
   text += std::to_string(size / MBYTE);
   text += " Mbytes, Remaining time: ";
   text += formatRemainingTime(remaining);
-  m_window.slog(text, 1);
-  m_window.progress(position, size);
+  m_observer.slog(text, 1);
+  m_observer.progress(position, size);
 }
 
 }  // namespace ardunex

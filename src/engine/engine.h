@@ -8,26 +8,33 @@
 #include <memory>
 #include <string>
 
-#include "engine/file_io.h"
-#include "engine/job_options.h"
-#include "engine/stream_inventory.h"
+#include "base/file_io.h"
+#include "codecs/stream_inventory.h"
+#include "engine/payload_router.h"
 #include "engine/stream_slot_table.h"
 #include "engine/walker.h"
 
 namespace ardunex {
 
-class Window;
+class RunObserver;
 
 inline constexpr std::size_t READ_BUFFER_SIZE = 65536;
 inline constexpr std::int64_t PROGRESS_STEP = 4 * 1024 * 1024;
 inline constexpr std::int64_t REFRESH_STEP = 64 * 1024 * 1024;
 inline constexpr std::int64_t MBYTE = 1024 * 1024;
 
+/// What a run keeps to from its start to its end, whatever happens on the Options page meanwhile.
+struct RunOptions {
+  /// A scan stops at the first progress report, after 4 MiB.
+  bool fastCheck = true;
+  /// Subpicture sub-streams are recognised.
+  bool subpictures = false;
+};
+
 /// State shared by the engine and the jobs for one run.
 struct RunState {
   std::unique_ptr<ardunex::InputFile> InputFile;
   std::unique_ptr<std::uint8_t[]> ReadBuffer = std::make_unique<std::uint8_t[]>(READ_BUFFER_SIZE);
-  SlotFiles SlotFile;
   bool CancelRequested = false;
   bool Demuxing = false;
 };
@@ -39,16 +46,17 @@ class Engine {
  public:
   using Clock = std::chrono::steady_clock;
 
-  Engine(Window& window, StreamSlotTable& slots);
+  Engine(RunObserver& observer, StreamSlotTable& slots);
 
   /// Runs over InputFile from its position to its end (or to a stop), in scan or demux mode, with the
   /// options its job read at its start.
-  void demux(Mode mode, const JobOptions& options);
-  /// The same with the window's options as they stand now (for a run that is a job of its own).
-  void demux(Mode mode) { demux(mode, JobOptions::of(m_window)); }
+  void demux(Mode mode, const RunOptions& options);
 
   RunState& run() { return m_run; }
   const RunState& run() const { return m_run; }
+  /// Where a demux's payload goes: the job hands it the outputs before the first run and closes them after
+  /// the last.
+  PayloadRouter& router() { return m_router; }
   const WalkerState& walkerState() const { return m_walker.state(); }
 
   /// Every stream the runs since its last reset met; a job resets it, so that both parts of a feature
@@ -67,10 +75,11 @@ class Engine {
  private:
   void reportProgress(Mode mode, std::int64_t position, std::int64_t size, Clock::time_point start);
 
-  Window& m_window;
+  RunObserver& m_observer;
   StreamSlotTable& m_slots;
   RunState m_run;
   StreamInventory m_inventory;
+  PayloadRouter m_router;
   Walker m_walker;
   std::int64_t m_bytesRead = 0;
   const std::atomic<bool>* m_stopFlag = nullptr;

@@ -1,8 +1,11 @@
-// Bitstream constants of MPEG-2 program streams (ISO/IEC 13818-1) and of the HD DVD stream identifiers.
+// Bitstream constants of MPEG-2 program streams (ISO/IEC 13818-1): start codes, pack and PES header fields
+// and time stamps; the stream identifiers are in codecs/stream_ids.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "codecs/stream_ids.h"
 
 namespace ardunex::mpeg {
 
@@ -18,18 +21,8 @@ inline constexpr std::size_t PACK_SIZE = 2048;      // the pack size of HD DVD v
 inline constexpr std::size_t PACK_HEADER_BYTES = 10;
 inline constexpr std::uint8_t PACK_STUFFING_LENGTH_MASK = 0x07;
 inline constexpr std::uint8_t PROGRAM_STREAM_MAP = 0xBC;
-inline constexpr std::uint8_t PRIVATE_STREAM_1 = 0xBD;
 inline constexpr std::uint8_t PADDING_STREAM = 0xBE;
 inline constexpr std::uint8_t PRIVATE_STREAM_2 = 0xBF;
-// MPEG audio 0xC0-0xCF. The ids 0xD0-0xDF are not recognised: their packets are not passed over by their
-// length, so that a false start code in damaged bytes cannot hide the packets behind it.
-inline constexpr std::uint8_t MPEG_AUDIO_FIRST = 0xC0;
-inline constexpr std::uint8_t MPEG_AUDIO_LAST = 0xCF;
-inline constexpr std::uint8_t MPEG2_VIDEO_0 = 0xE0;
-inline constexpr std::uint8_t MPEG2_VIDEO_1 = 0xE1;
-inline constexpr std::uint8_t AVC_VIDEO_0 = 0xE2;
-inline constexpr std::uint8_t AVC_VIDEO_1 = 0xE3;
-inline constexpr std::uint8_t EXTENDED_STREAM_ID = 0xFD;
 
 // PES header fields (Table 2-21). The fixed header is the '10' marker byte (with PES_scrambling_control),
 // the flags byte and PES_header_data_length, at these offsets from its first byte.
@@ -52,6 +45,11 @@ inline constexpr std::size_t FIXED_PES_BYTES = START_CODE_BYTES + LENGTH_BYTES +
 inline constexpr int P_STD_BYTES = 2;
 inline constexpr int EXTENSION_2_BYTES = 2;  // PES_extension_field_length, stream_id_extension
 
+/// The 32-bit field of four bytes, most significant first.
+constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
 // The 33-bit value of a PTS or DTS field from its five bytes, most significant first: bits 32-30 in
 // the first byte, then 15 bits and 15 bits, each group followed by a marker bit.
 constexpr std::int64_t timeStampValue(std::uint64_t field) {
@@ -59,26 +57,5 @@ constexpr std::int64_t timeStampValue(std::uint64_t field) {
                                    ((field >> 1) & 0x7FFF));
 }
 inline constexpr std::uint64_t TIME_STAMP_FIELD_MASK = 0xFF'FFFF'FFFF;  // the five bytes of one field
-
-// VC-1 elementary streams carried in extended stream 0xFD.
-inline constexpr std::uint8_t VC1_STREAM_0 = 0x55;
-inline constexpr std::uint8_t VC1_STREAM_1 = 0x56;
-
-// private_stream_1 sub-stream ids of HD DVD audio.
-inline constexpr std::uint8_t AC3_FIRST = 0x80;         // Dolby Digital 0x80-0x87
-inline constexpr std::uint8_t DTSHD_FIRST = 0x88;       // DTS-HD 0x88-0x8F
-inline constexpr std::uint8_t LPCM_FIRST = 0xA0;        // LPCM 0xA0-0xA7
-inline constexpr std::uint8_t MLP_FIRST = 0xB0;         // MLP 0xB0-0xB7
-inline constexpr std::uint8_t DDPLUS_FIRST = 0xC0;      // Dolby Digital Plus 0xC0-0xCF
-inline constexpr std::uint8_t SUBPICTURE_FIRST = 0x20;  // subpictures 0x20-0x3F
-inline constexpr std::uint8_t SUBPICTURE_LAST = 0x3F;
-inline constexpr int SUB_STREAM_HEADER_BYTES = 4;  // sub-stream id and three more bytes
-inline constexpr int LPCM_EXTRA_HEADER_BYTES = 3;
-inline constexpr int MLP_EXTRA_HEADER_BYTES = 1;
-
-// Subpictures 0-15 are the sub-stream ids 0x20-0x2F (the ids up to 0x3F are passed over); their
-// payload follows the id at once.
-inline constexpr std::uint8_t SUBPICTURE_NUMBERED_LAST = 0x2F;
-inline constexpr int SUBPICTURE_HEADER_BYTES = 1;  // the sub-stream id
 
 }  // namespace ardunex::mpeg

@@ -1,55 +1,21 @@
-// The walker's per-byte steps and payload routing.
+// The walker's per-byte steps and its shortcuts over packet headers and whole packs.
 #include "engine/walker.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
-#include <optional>
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
+#include "base/run_observer.h"
+#include "engine/always_inline.h"
 #include "engine/mpeg_ps.h"
-#include "engine/wav_writer.h"
-#include "engine/window.h"
-
-// SSE2 is part of every x86-64 processor; GCC and Clang say so with __SSE2__, MSVC with _M_X64.
-#if defined(__SSE2__) || defined(_M_X64)
-#define HAVE_SSE2 1
-#include <emmintrin.h>
-#endif
-
-// The per-pack step runs once per 2048 bytes; its call would cost as much as a good part of its body.
-#if defined(__GNUC__) || defined(__clang__)
-#define ALWAYS_INLINE [[gnu::always_inline]] inline
-#define NOINLINE [[gnu::noinline]]
-#else
-#define ALWAYS_INLINE inline
-#define NOINLINE
-#endif
+#include "engine/pes_header.h"
+#include "engine/start_code_scan.h"
 
 namespace ardunex {
 namespace {
 
 using namespace mpeg;
-
-// Class of the packet that a start code with this stream_id begins; None for ids that are not recognised.
-constexpr std::array<StreamClass, 256> makeStartCodeClasses() {
-  std::array<StreamClass, 256> classes{};
-  for (auto& c : classes)
-    c = StreamClass::None;
-  for (int id = MPEG2_VIDEO_0; id <= AVC_VIDEO_1; ++id)
-    classes[id] = StreamClass::Video;
-  classes[EXTENDED_STREAM_ID] = StreamClass::Video;
-  for (int id = MPEG_AUDIO_FIRST; id <= MPEG_AUDIO_LAST; ++id)
-    classes[id] = StreamClass::MpegAudio;
-  classes[PRIVATE_STREAM_1] = StreamClass::PrivateAudio;
-  classes[PROGRAM_STREAM_MAP] = StreamClass::SkipWhole;
-  classes[PADDING_STREAM] = StreamClass::SkipWhole;
-  classes[PRIVATE_STREAM_2] = StreamClass::SkipWhole;
-  return classes;
-}
-
-constexpr auto START_CODE_CLASSES = makeStartCodeClasses();
 
 // What a private_stream_1 sub-stream id stands for; name is null for ids of no known codec.
 struct SubStream {
@@ -75,48 +41,6 @@ constexpr std::array<SubStream, 256> makeSubStreams() {
 
 constexpr auto SUB_STREAMS = makeSubStreams();
 
-constexpr std::uint32_t loadBigEndian32(const std::uint8_t* p) {
-  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
-}
-
-// Shifts block[from..to) into the window, as examining those bytes one by one would.
-void shiftIntoWindow(std::uint32_t& window, const std::uint8_t* block, std::size_t from, std::size_t to) {
-  if (to - from >= 4) {
-    window = loadBigEndian32(block + to - 4);
-    return;
-  }
-  for (std::size_t k = from; k < to; ++k)
-    window = (window << 8) | block[k];
-}
-
-// Index of the next 0x01 byte at or after from (length when there is none). The gaps between packets are
-// mostly short (a pack header), so the first bytes are looked at eight at a time without a call, and
-// memchr takes over for long gaps.
-std::size_t findOne(const std::uint8_t* block, std::size_t from, std::size_t length) {
-  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-  std::size_t k = from;
-  const std::size_t shortEnd = std::min(length, from + 64);
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; k + 8 <= shortEnd; k += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, block + k, sizeof word);
-      const std::uint64_t x = word ^ ONES;  // a 0x01 byte becomes a zero byte
-      // The lowest flagged byte is the first zero byte exactly (borrows only run towards higher bytes).
-      const std::uint64_t zeros = (x - ONES) & ~x & HIGHS;
-      if (zeros)
-        return k + static_cast<std::size_t>(std::countr_zero(zeros) / 8);
-    }
-  }
-  for (; k < shortEnd; ++k)
-    if (block[k] == 0x01)
-      return k;
-  if (shortEnd == length)
-    return length;
-  const auto* next = static_cast<const std::uint8_t*>(std::memchr(block + shortEnd, 0x01, length - shortEnd));
-  return next ? static_cast<std::size_t>(next - block) : length;
-}
-
 // No header counter is running (a start code just met sets only LengthPending).
 bool headerCountersIdle(const WalkerState& s) {
   return (s.FixedHeaderPending | s.PtsPending | s.PtsDtsPending | s.ExtFlagsPending | s.PstdPending | s.Ext2Pending |
@@ -125,139 +49,6 @@ bool headerCountersIdle(const WalkerState& s) {
 }
 
 bool betweenPackets(const WalkerState& s) { return s.LengthPending == 0 && headerCountersIdle(s); }
-
-// The high bit of each byte lane is set exactly where that byte of x is 0x01 (no borrow crosses lanes).
-constexpr std::uint64_t oneLanes(std::uint64_t x) {
-  constexpr std::uint64_t ONES = 0x0101010101010101ULL;
-  constexpr std::uint64_t LOW7 = 0x7F7F7F7F7F7F7F7FULL;
-  constexpr std::uint64_t HIGHS = 0x8080808080808080ULL;
-  const std::uint64_t y = x ^ ONES;
-  return ~(((y & LOW7) + LOW7) | y) & HIGHS;
-}
-
-// Whether a recognised start code completes right after the 0x01 byte at index one.
-bool completesAfter(const std::uint8_t* block, std::size_t one) {
-  return block[one - 1] == 0 && block[one - 2] == 0 && START_CODE_CLASSES[block[one + 1]] != StreamClass::None;
-}
-
-// Whether a recognised start code completes at any index in [from, to) of a block. The block holds a
-// stream_id (never 0x00 or 0x01) at or before from - 1, so every byte looked at lies inside the block.
-// A start code can complete only right after a 0x01 byte, and those are rare in headers, so the bytes are
-// looked at eight at a time and only a 0x01 among them is looked at closely.
-bool startCodeWithin(const std::uint8_t* block, std::size_t from, std::size_t to) {
-  const std::size_t first = from - 1;  // the 0x01 byte of a start code completing at from
-  const std::size_t end = to - 1;
-  if constexpr (std::endian::native == std::endian::little) {
-    if (end - first >= 8) {
-      // Whole words, the last one overlapping its predecessor (looking at a byte twice does no harm).
-      for (std::size_t k = first;; k += 8) {
-        if (k + 8 > end)
-          k = end - 8;
-        std::uint64_t word;
-        std::memcpy(&word, block + k, sizeof word);
-        for (std::uint64_t ones = oneLanes(word); ones != 0; ones &= ones - 1) {
-          const std::size_t one = k + static_cast<std::size_t>(std::countr_zero(ones) / 8);
-          if (completesAfter(block, one))
-            return true;
-        }
-        if (k + 8 == end)
-          return false;
-      }
-    }
-  }
-  for (std::size_t one = first; one < end; ++one)
-    if (block[one] == 0x01 && completesAfter(block, one))
-      return true;
-  return false;
-}
-
-// The packet headers that packs are taken whole with lie within this many bytes from the pack's start:
-// a pack header, a system header, then a PES header with PTS and DTS or a sub-stream header.
-constexpr std::size_t HEADERS_SPAN = 48;
-
-// Which of the first HEADERS_SPAN bytes from p are 0x00 and which 0x01, one bit per byte. The first 32
-// bytes hold most packet headers; the rest are looked at only when asked for.
-class ByteLanes {
- public:
-  explicit ByteLanes(const std::uint8_t* p) : m_p(p) {
-    add16<0>();
-    add16<16>();
-  }
-
-  // Makes sure the bytes before index end (at most HEADERS_SPAN) have been looked at.
-  void fillTo(std::size_t end) {
-    if (end > 32 && !m_full) {
-      add16<32>();
-      m_full = true;
-    }
-  }
-
-  // Bit k is set where a 00 00 01 prefix ends at byte k: a start code can complete only on the byte after.
-  std::uint64_t prefixEnds() const { return m_ones & (m_zeros << 1) & (m_zeros << 2); }
-
- private:
-  template <unsigned AT>
-  void add16() {
-#if defined(HAVE_SSE2)
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p + AT));
-    const auto lanes = [&bytes](char value) {
-      return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(value))))};
-    };
-    m_zeros |= lanes(0) << AT;
-    m_ones |= lanes(1) << AT;
-#else
-    for (unsigned k = AT; k < AT + 16; ++k) {
-      m_zeros |= std::uint64_t{m_p[k] == 0x00} << k;
-      m_ones |= std::uint64_t{m_p[k] == 0x01} << k;
-    }
-#endif
-  }
-
-  const std::uint8_t* m_p;
-  std::uint64_t m_zeros = 0;
-  std::uint64_t m_ones = 0;
-  bool m_full = false;
-};
-
-}  // namespace
-
-// Bytes of PTS and DTS by PTS_DTS_flags (the top two bits of the flags byte); '01' is forbidden and reads
-// as none.
-constexpr std::array<std::uint8_t, 4> TIME_STAMP_BYTES{0, 0, PTS_BYTES, PTS_DTS_BYTES};
-
-// The fields of a PES header at their places from its PES_packet_length field (Table 2-21), for a header
-// whose bytes are all in the block. The header shortcuts read a header through this alone; the
-// single-byte steps read the same fields one by one with the same offsets.
-class PesHeaderBytes {
- public:
-  explicit PesHeaderBytes(const std::uint8_t* lengthField) : m_p(lengthField) {}
-
-  std::int32_t packetLength() const { return (m_p[0] << 8) | m_p[1]; }  // PES_packet_length
-  bool scrambled() const { return (fixed(MARKER_BYTE_OFFSET) & PES_SCRAMBLING_CONTROL_MASK) != 0; }
-  std::uint8_t flags() const { return fixed(FLAGS_OFFSET); }  // PTS_DTS_flags ... PES_extension_flag
-  std::uint8_t headerDataLength() const { return fixed(HEADER_DATA_LENGTH_OFFSET); }  // PES_header_data_length
-  int timeStampBytes() const { return TIME_STAMP_BYTES[flags() >> 6]; }
-  /// The header data: time stamps first, then the fields the flags announce.
-  const std::uint8_t* headerData() const { return m_p + LENGTH_BYTES + FIXED_HEADER_BYTES; }
-  /// The five bytes of the PTS field, when timeStampBytes() is not 0.
-  std::uint64_t ptsField() const { return (std::uint64_t{headerData()[0]} << 32) | loadBigEndian32(headerData() + 1); }
-  /// Bytes from the PES_packet_length field to the end of the header data, and of the sub-stream header
-  /// of a private_stream_1 packet.
-  std::size_t size(bool audio) const {
-    return LENGTH_BYTES + FIXED_HEADER_BYTES + headerDataLength() + (audio ? SUB_STREAM_HEADER_BYTES : 0);
-  }
-  /// A private_stream_1 packet without header data too short for a sub-stream header and payload.
-  bool shortAudio() const {
-    return headerDataLength() == 0 && packetLength() - FIXED_HEADER_BYTES <= SUB_STREAM_HEADER_BYTES;
-  }
-
- private:
-  std::uint8_t fixed(std::size_t offset) const { return m_p[LENGTH_BYTES + offset]; }
-
-  const std::uint8_t* m_p;
-};
-
-namespace {
 
 // Whether the single-byte steps read the PES extension of a packet whose flags byte has the PES
 // extension flag, or whether the packet is better left to them.
@@ -285,14 +76,6 @@ NOINLINE ExtensionRead readsExtension(StreamClass streamClass, const PesHeaderBy
     return ExtensionRead::Declined;  // fields running past the header data
   return ExtensionRead::Yes;
 }
-
-// Bits from..to-1.
-constexpr std::uint64_t bitRange(std::size_t from, std::size_t to) {
-  return ((std::uint64_t{1} << to) - 1) & ~((std::uint64_t{1} << from) - 1);
-}
-
-// The bit of a pack's ByteLanes where the 00 00 01 prefix of a start code at `at` ends.
-constexpr std::uint64_t prefixEndBit(std::size_t at) { return std::uint64_t{1} << (at + START_CODE_BYTES - 2); }
 
 // A pack's packet as the pack shortcut finds it: where its start code stands from the pack's start, and
 // the prefix ends of the start codes the pack itself holds (the system header's and the packet's).
@@ -351,65 +134,8 @@ ALWAYS_INLINE std::size_t packedHeaderBytes(StreamClass streamClass, const PesHe
 
 }  // namespace
 
-void SlotFiles::closeAll() {
-  std::optional<StreamWriteError> failure;  // the first, which names its file
-  auto closeOne = [&failure](std::unique_ptr<OutputFile>& file) {
-    if (!file)
-      return;
-    try {
-      file->close();
-    } catch (const StreamWriteError& error) {
-      if (!failure)
-        failure = error;
-    }
-    file.reset();
-  };
-  for (auto& file : video)
-    closeOne(file);
-  for (auto& file : audio)
-    closeOne(file);
-  for (auto& writer : subpicture) {
-    if (!writer)
-      continue;
-    try {
-      writer->close();
-    } catch (const StreamWriteError& error) {
-      if (!failure)
-        failure = error;
-    }
-    writer.reset();
-  }
-  for (auto& target : byCode)
-    closeOne(target.file);
-  byCode.clear();
-  videoCode.fill(-1);
-  audioCode.fill(-1);
-  wav.fill(nullptr);
-  if (failure)
-    throw *failure;
-}
-
-void SlotFiles::finishSubpictures(bool cutShort) {
-  for (auto& writer : subpicture)
-    if (writer)
-      writer->finish(cutShort);
-}
-
-void SlotFiles::abandonAll() {
-  for (auto& file : video)
-    file.reset();
-  for (auto& file : audio)
-    file.reset();
-  for (auto& writer : subpicture)
-    writer.reset();
-  byCode.clear();
-  videoCode.fill(-1);
-  audioCode.fill(-1);
-  wav.fill(nullptr);
-}
-
-Walker::Walker(Window& window, StreamSlotTable& slots, SlotFiles& files)
-    : m_window(window), m_slots(slots), m_files(files) {}
+Walker::Walker(RunObserver& observer, StreamSlotTable& slots, PayloadRouter& router)
+    : m_observer(observer), m_slots(slots), m_router(router) {}
 
 void Walker::begin(Mode mode, bool subpictures) {
   m_mode = mode;
@@ -436,7 +162,7 @@ inline void Walker::startCode(std::uint8_t streamId) {
 
 void Walker::videoFound(int slot, std::uint8_t streamId) {
   if (m_slots.Claim(slot, streamId) && m_mode == Mode::Scan)
-    m_window.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
+    m_observer.log(streamId <= MPEG2_VIDEO_1 ? "MPEG-2 Video Stream found!" : "H.264 Video Stream found!");
 }
 
 void Walker::walk(const std::uint8_t* block, std::size_t length) {
@@ -830,7 +556,7 @@ void Walker::fixedHeaderStep(std::uint8_t b) {
 
 void Walker::shortAudioPacket() {
   if (m_mode == Mode::Scan)
-    m_window.log("short audio packet");
+    m_observer.log("short audio packet");
   m_state.streamClass = StreamClass::Discard;
   m_state.InPayload = true;
 }
@@ -948,107 +674,20 @@ void Walker::subpictureStart(std::uint8_t m) {
   s.SubpictureNumber = m - SUBPICTURE_FIRST;
   if (m_slots.Claim(StreamSlotTable::FIRST_SUB_SLOT + s.SubpictureNumber, m))
     logFound("Subpicture stream number ", s.SubpictureNumber, " found!");
-  if (m_mode == Mode::Demux) {
-    if (SupWriter* writer = m_files.subpicture[s.SubpictureNumber].get()) {
-      if (m_window.boxChecked(subBox(s.SubpictureNumber)))
-        writer->packetStart(s.Pts);
-      else
-        writer->interrupt();
-    }
-  }
+  m_router.subpictureStart(s.SubpictureNumber, s.Pts);
   s.InPayload = true;
 }
 
 void Walker::logFound(const char* prefix, int number, const char* suffix) {
   if (m_mode == Mode::Scan)
-    m_window.log(std::string(prefix) + std::to_string(number) + suffix);
-}
-
-inline int Walker::streamCode() const {
-  // The inventory's key of the current packet's stream; -1 for packets of no stream.
-  const WalkerState& s = m_state;
-  switch (s.streamClass) {
-    case StreamClass::Video:
-    case StreamClass::MpegAudio:
-      return s.PacketCode;
-    case StreamClass::PrivateAudio:
-    case StreamClass::Subpicture:
-      return StreamInventory::SUB_STREAM + s.PacketCode;
-    case StreamClass::Discard:
-      // Subpicture sub-streams are passed over, but they are streams of the title all the same.
-      if (s.PacketCode >= SUBPICTURE_FIRST && s.PacketCode <= SUBPICTURE_LAST)
-        return StreamInventory::SUB_STREAM + s.PacketCode;
-      return -1;
-    default:
-      return -1;
-  }
+    m_observer.log(std::string(prefix) + std::to_string(number) + suffix);
 }
 
 ALWAYS_INLINE void Walker::route(const std::uint8_t* data, std::size_t count) {
-  // Counted in every mode, once per payload run; written only in a demux.
-  WalkerState& s = m_state;
-  const bool first = !s.PayloadBegun;
-  s.PayloadBegun = true;
-  if (m_inventory) {
-    const int code = streamCode();
-    if (code >= 0)
-      m_inventory->payload(code, first, s.Pts, s.Scrambled, s.LpcmHeader.data(), data, count);
-  }
-  if (m_mode == Mode::Demux)
-    write(data, count);
-}
-
-void Walker::write(const std::uint8_t* data, std::size_t count) {
-  const WalkerState& s = m_state;
-  if (!m_files.byCode.empty() && routeByCode(data, count))
-    return;
-  OutputFile* file = nullptr;
-  int* fileCode = nullptr;
-  int box = -1;
-  int slot = 0;
-  if (s.streamClass == StreamClass::Video && (s.VideoNumber == 0 || s.VideoNumber == 1)) {
-    file = m_files.video[s.VideoNumber].get();
-    fileCode = &m_files.videoCode[s.VideoNumber];
-    box = videoBox(s.VideoNumber);
-    slot = StreamSlotTable::FIRST_VIDEO_SLOT + s.VideoNumber;
-  } else if (s.streamClass == StreamClass::PrivateAudio && s.AudioNumber >= 0 && s.AudioNumber < 16) {
-    file = m_files.audio[s.AudioNumber].get();
-    fileCode = &m_files.audioCode[s.AudioNumber];
-    box = audioBox(s.AudioNumber);
-    slot = StreamSlotTable::FIRST_AUDIO_SLOT + s.AudioNumber;
-  } else if (s.streamClass == StreamClass::Subpicture) {
-    if (SupWriter* writer = m_files.subpicture[s.SubpictureNumber].get())
-      writer->append(data, count);
-    return;
-  }
-  // MPEG audio (0xC0-0xCF) claims no slot and is written only to a box of its own.
-  if (!file || !m_window.boxChecked(box))
-    return;
-  // The first write ties the file to the stream that claimed the slot; a second part that meets another
-  // codec of the same number first must not switch the file over to it.
-  const int code = *fileCode >= 0 ? *fileCode : m_slots.Get(slot);
-  if (s.PacketCode != code)
-    return;
-  *fileCode = code;
-  if (box >= audioBox(0) && m_files.wav[static_cast<std::size_t>(s.AudioNumber)])
-    m_files.wav[static_cast<std::size_t>(s.AudioNumber)]->lpcmHeader(s.LpcmHeader);
-  file->append(data, count);
-}
-
-bool Walker::routeByCode(const std::uint8_t* data, std::size_t count) {
-  // A stream with a box of its own goes there and nowhere else.
-  const int code = streamCode();
-  for (SlotFiles::CodeFile& target : m_files.byCode) {
-    if (target.code != code)
-      continue;
-    if (target.file && m_window.boxChecked(target.box)) {
-      if (target.wav)
-        target.wav->lpcmHeader(m_state.LpcmHeader);
-      target.file->append(data, count);
-    }
-    return true;
-  }
-  return false;
+  // Every payload run goes to the router with what the headers said of its packet.
+  const bool first = !m_state.PayloadBegun;
+  m_state.PayloadBegun = true;
+  m_router.payload(m_state, first, data, count);
 }
 
 }  // namespace ardunex

@@ -1,65 +1,24 @@
 // The program stream walker: a byte-wise state machine with countdown counters that classifies PES
-// packets, claims stream slots and hands payload runs to routing.
+// packets, claims stream slots and hands each payload run, with the facts of its packet, to the router.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
-#include "engine/file_io.h"
-#include "engine/stream_inventory.h"
+#include "engine/packet_facts.h"
+#include "engine/payload_router.h"
 #include "engine/stream_slot_table.h"
-#include "engine/sup_writer.h"
 
 namespace ardunex {
 
-class Window;
+class RunObserver;
 class PesHeaderBytes;
-class WavWriter;
 
-/// Mode of an engine run: 0 scans for streams, 1 writes the ticked streams.
-enum class Mode : std::uint8_t { Scan = 0, Demux = 1 };
-
-enum class StreamClass : std::uint8_t { None, Video, PrivateAudio, MpegAudio, Discard, SkipWhole, Subpicture };
-
-enum class AudioClass : std::uint8_t { DolbyDigital, DolbyDigitalPlus, DtsHd, Lpcm, Mlp };
-
-/// The output files of one demux run: video numbers 0-1, audio numbers 0-15 and subpicture numbers 0-15.
-struct SlotFiles {
-  std::array<std::unique_ptr<OutputFile>, 2> video;
-  std::array<std::unique_ptr<OutputFile>, 16> audio;
-  std::array<std::unique_ptr<SupWriter>, 16> subpicture;
-  /// Stream code that each file takes, set at its first write (-1: none yet). It outlasts the engine run,
-  /// so a continuation onto a second part keeps writing the same stream to the file.
-  std::array<int, 2> videoCode{-1, -1};
-  std::array<int, 16> audioCode{-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
-  /// The audio files written as WAV (the same objects as in audio), told each packet's LPCM header.
-  std::array<WavWriter*, 16> wav{};
-
-  /// A stream written by its own code to the file of a box of its own, beside the files chosen by
-  /// number: a stream whose number another stream holds, or MPEG audio.
-  struct CodeFile {
-    int code = -1;  ///< as the inventory keys it
-    int box = -1;
-    std::unique_ptr<OutputFile> file;
-    WavWriter* wav = nullptr;  ///< the same object as file when it is written as WAV
-  };
-  std::vector<CodeFile> byCode;
-
-  /// Ends the subpicture units of the last pass: the last unit is written, or dropped when cut short.
-  void finishSubpictures(bool cutShort);
-  /// Closes every open file; after closing all, throws the first close's StreamWriteError, if any failed.
-  void closeAll();
-  /// Drops every file without reporting (used when a failure is already on its way).
-  void abandonAll();
-};
-
-/// Walker state of one engine run; every field starts at its initial value.
-struct WalkerState {
+/// Walker state of one engine run; every field starts at its initial value. The facts of the current packet
+/// are its first part.
+struct WalkerState : PacketFacts {
   std::uint32_t StartCodeWindow = 0;
-  StreamClass streamClass = StreamClass::None;
   std::int32_t PacketRemaining = 0;
   std::uint8_t LengthPending = 0;
   std::int32_t SkipRemaining = 0;
@@ -76,23 +35,10 @@ struct WalkerState {
   std::uint8_t LpcmHeaderPending = 0;
   std::uint8_t MlpHeaderPending = 0;
   bool InPayload = false;
-  int VideoNumber = -1;
-  int AudioNumber = -1;
   AudioClass audioClass = AudioClass::DolbyDigital;
   std::uint8_t LastSubStreamId = 0;
-  /// The current packet's own stream code (stream_id, stream_id_extension or sub-stream id); a payload
-  /// reaches a file only when this equals the code its slot holds, so codecs sharing a number never mix.
-  std::int32_t PacketCode = -1;
-  /// The current packet's PTS (33 bits, 90 kHz), -1 when it has none.
-  std::int64_t Pts = -1;
   /// The bytes of the PTS field read so far, most recent in the low byte.
   std::uint64_t PtsField = 0;
-  /// Whether the current packet's PES_scrambling_control is not '00'.
-  bool Scrambled = false;
-  /// The further LPCM header bytes of the current packet, as far as they were read.
-  std::array<std::uint8_t, 3> LpcmHeader{};
-  /// Subpicture number of the current subpicture packet (-1 before any).
-  int SubpictureNumber = -1;
   /// The running sub-stream header belongs to a packet too short for an audio one: only a subpicture
   /// id keeps it.
   bool ShortSubHeader = false;
@@ -105,7 +51,7 @@ struct WalkerState {
 /// Walks blocks of a program stream, keeping its state from block to block.
 class Walker {
  public:
-  Walker(Window& window, StreamSlotTable& slots, SlotFiles& files);
+  Walker(RunObserver& observer, StreamSlotTable& slots, PayloadRouter& router);
 
   /// Sets the initial state for a run in the given mode; subpictures tells whether the run recognises
   /// subpicture sub-streams (the job's Subpictures option).
@@ -114,9 +60,6 @@ class Walker {
   void walk(const std::uint8_t* block, std::size_t length);
 
   const WalkerState& state() const { return m_state; }
-
-  /// Where the payload runs of every stream are counted (none: nothing is counted).
-  void setInventory(StreamInventory* inventory) { m_inventory = inventory; }
 
   /// Walks every byte with the single-byte steps only, without the shortcuts over packet headers and the
   /// bytes between packets (the reference the shortcuts are checked against).
@@ -148,19 +91,15 @@ class Walker {
   void shortAudioPacket();
   bool subpictureAt(const std::uint8_t* subStreamId) const;
   void route(const std::uint8_t* data, std::size_t count);
-  void write(const std::uint8_t* data, std::size_t count);
-  int streamCode() const;
-  bool routeByCode(const std::uint8_t* data, std::size_t count);
   void countDown(std::uint8_t& counter, bool headerField);
   void logFound(const char* prefix, int number, const char* suffix);
 
-  Window& m_window;
+  RunObserver& m_observer;
   StreamSlotTable& m_slots;
-  SlotFiles& m_files;
+  PayloadRouter& m_router;
   Mode m_mode = Mode::Scan;
   bool m_subpictures = false;
   WalkerState m_state;
-  StreamInventory* m_inventory = nullptr;
   bool m_fast = true;
 };
 

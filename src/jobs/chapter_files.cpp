@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "engine/window.h"
+#include "base/window.h"
 
 namespace ardunex {
 namespace {

@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "engine/errors.h"
-#include "engine/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -9,10 +9,10 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "engine/engine.h"
-#include "engine/errors.h"
-#include "engine/file_io.h"
 #include "xpl/xpl_attr.h"
 #include "xpl/xpl_reader.h"
 
@@ -75,17 +75,7 @@ void readPlaylist(FileSystem& files, const std::string& path, Disc& disc) {
   XplReader reader(disc.xplLines, disc.codecs);
   reader.passOverBadIndexes();
   std::vector<std::uint8_t> buffer(READ_BUFFER_SIZE);
-  for (;;) {
-    const std::int64_t size = input->size();
-    if (input->position() >= size)
-      break;
-    if (size > XPL_MAX_FILE_SIZE)
-      throw OpenError(path, "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
-    const std::size_t got = input->read(buffer.data(), buffer.size());
-    if (got == 0)
-      throw StreamReadError(path, ENDS_BEFORE_ITS_SIZE);  // the medium gives nothing although the file goes on
-    reader.feed(buffer.data(), got);
-  }
+  readPlaylistFile(*input, reader, buffer);
 }
 
 /// A title time "HH:MM:SS:FF" at the time base in milliseconds; empty when either cannot be read.
@@ -200,13 +190,13 @@ ClipLocation clipLocation(std::string_view src) {
     location.refusal = "src \"" + std::string(src) + "\" " + reason;
     return location;
   };
-  if (path.find('\\') != std::string_view::npos)
+  if (contains(path, "\\"))
     return refuse("is a backslash path");
   if (path.starts_with('/'))
     return refuse("is an absolute path");
   if (path.size() >= 2 && path[1] == ':' && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')))
     return refuse("has a drive letter");
-  if (path.find(':') != std::string_view::npos)
+  if (contains(path, ":"))
     return refuse("is not a file on the disc");
   while (!path.empty()) {
     const std::size_t slash = std::min(path.find('/'), path.size());

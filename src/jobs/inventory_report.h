@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/stream_inventory.h"
+#include "codecs/stream_inventory.h"
 
 namespace ardunex {
 

@@ -1,7 +1,7 @@
 // Keeps a second job from starting while one runs.
 #pragma once
 
-#include "engine/window.h"
+#include "base/window.h"
 #include "jobs/session.h"
 
 namespace ardunex {

@@ -76,6 +76,25 @@ class CountedFile : public OutputFile {
   std::int64_t& m_size;
 };
 
+/// A stream writer whose payload is counted; every call is passed on.
+class CountedWriter : public StreamWriter {
+ public:
+  CountedWriter(std::unique_ptr<StreamWriter> writer, std::int64_t& size) : m_writer(std::move(writer)), m_size(size) {}
+  const std::string& path() const override { return m_writer->path(); }
+  void packetStart(std::int64_t pts) override { m_writer->packetStart(pts); }
+  void write(LpcmHeader lpcmHeader, const std::uint8_t* data, std::size_t count) override {
+    m_writer->write(lpcmHeader, data, count);
+    m_size += static_cast<std::int64_t>(count);
+  }
+  void cutBack() override { m_writer->cutBack(); }
+  void finish(bool cutShort) override { m_writer->finish(cutShort); }
+  void close() override { m_writer->close(); }
+
+ private:
+  std::unique_ptr<StreamWriter> m_writer;
+  std::int64_t& m_size;
+};
+
 }  // namespace
 
 std::string noStreamLine(const std::string& evoName, bool fastCheckStopped) {
@@ -99,11 +118,26 @@ std::string contradiction(int box, const std::string& playlistCodec, const std::
   return "the playlist labels " + boxName(box) + " " + playlistCodec + ", but the stream found is " + streamCodec;
 }
 
+bool logUserStop(Window& window, const RunState& run, bool fastScan) {
+  const std::int64_t position = run.InputFile->position();
+  const std::int64_t size = run.InputFile->size();
+  if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
+    return false;
+  window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
+             " Mbytes.");
+  return true;
+}
+
 std::string emptyOutputLine(const std::string& name) { return "Warning: " + name + " stayed empty"; }
 
 std::unique_ptr<OutputFile> WrittenOutputs::watch(std::unique_ptr<OutputFile> file, std::string name) {
   m_entries.push_back({std::move(name), 0});
   return std::make_unique<CountedFile>(std::move(file), m_entries.back().size);
+}
+
+std::unique_ptr<StreamWriter> WrittenOutputs::watch(std::unique_ptr<StreamWriter> writer, std::string name) {
+  m_entries.push_back({std::move(name), 0});
+  return std::make_unique<CountedWriter>(std::move(writer), m_entries.back().size);
 }
 
 std::vector<std::string> WrittenOutputs::emptyNames() const {

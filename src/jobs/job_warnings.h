@@ -9,7 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
+#include "base/window.h"
+#include "engine/engine.h"
+#include "outputs/stream_writer.h"
 
 namespace ardunex {
 
@@ -25,14 +28,22 @@ std::string scanCodecOf(std::string_view playlistCodec, bool video);
 /// "the playlist labels cbVideo0 VC-1, but the stream found is MPEG-2"
 std::string contradiction(int box, const std::string& playlistCodec, const std::string& streamCodec);
 
+/// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got
+/// ("Stopped by the user after 1256 of 2037 Mbytes."), so that the files of a stopped job are not taken for
+/// complete ones. The stop of a fast scan at its first progress report is the fast check's own, not the
+/// user's. Returns whether the user stopped it.
+bool logUserStop(Window& window, const RunState& run, bool fastScan);
+
 /// "Warning: FEATURE_1.DD.stream.02.mpa stayed empty"
 std::string emptyOutputLine(const std::string& name);
 
 /// Counts what reaches each stream file of a demux, so that the job can name the files that stayed empty.
 class WrittenOutputs {
  public:
-  /// file, counted under name (as the log shows it).
+  /// file, counted under name (as the log shows it) by the bytes that reach it.
   std::unique_ptr<OutputFile> watch(std::unique_ptr<OutputFile> file, std::string name);
+  /// writer, counted under name by the payload handed to it (a WAV file counts the LPCM it was given).
+  std::unique_ptr<StreamWriter> watch(std::unique_ptr<StreamWriter> writer, std::string name);
   /// The names of the watched files that hold nothing, in the order they were watched.
   std::vector<std::string> emptyNames() const;
 

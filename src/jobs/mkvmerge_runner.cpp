@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 #include "jobs/child_process.h"
 
 namespace ardunex {

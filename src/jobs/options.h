@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "engine/window.h"
+#include "base/window.h"
 
 namespace ardunex {
 

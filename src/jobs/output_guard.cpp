@@ -1,7 +1,7 @@
 // The demux's check of output names against its inputs and against each other.
 #include "jobs/output_guard.h"
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace ardunex {
 

@@ -3,12 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/job_warnings.h"
@@ -77,8 +78,8 @@ std::string resolvedPath(const std::string& path) {
 }
 
 /// Whether a playlist's first bytes are UTF-16 text: a byte order mark, or a "<" beside a zero byte.
-bool looksUtf16(const std::uint8_t* data, std::size_t count) {
-  if (count < 2)
+bool looksUtf16(std::span<const std::uint8_t> data) {
+  if (data.size() < 2)
     return false;
   const bool mark = (data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF);
   return mark || (data[0] == '<' && data[1] == 0) || (data[0] == 0 && data[1] == '<');
@@ -104,21 +105,14 @@ void Session::bReadXPLClick() {
   scope.hideMemo();
   XplReader reader(m_xplLines, m_codecs);
   bool utf16 = false;
-  for (;;) {
-    const std::int64_t size = run.InputFile->size();
-    if (run.InputFile->position() >= size)
-      break;
-    if (size > XPL_MAX_FILE_SIZE)
-      throw OpenError(run.InputFile->path(),
-                      "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
-    const bool first = run.InputFile->position() == 0;
-    const std::size_t got = run.InputFile->read(run.ReadBuffer.get(), READ_BUFFER_SIZE);
-    if (got == 0)
-      throw StreamReadError(run.InputFile->path(), ENDS_BEFORE_ITS_SIZE);  // a failing medium
-    m_window.slog(std::to_string(run.InputFile->position()) + "/" + std::to_string(size) + " bytes", 1);
-    utf16 = utf16 || (first && looksUtf16(run.ReadBuffer.get(), got));
-    reader.feed(run.ReadBuffer.get(), got);
-  }
+  bool first = true;
+  readPlaylistFile(*run.InputFile, reader, {run.ReadBuffer.get(), READ_BUFFER_SIZE},
+                   [&](std::span<const std::uint8_t> block, std::int64_t size) {
+                     m_window.slog(std::to_string(run.InputFile->position()) + "/" + std::to_string(size) + " bytes",
+                                   1);
+                     utf16 = utf16 || (first && looksUtf16(block));
+                     first = false;
+                   });
   run.InputFile.reset();
   if (utf16)
     m_window.log("Warning: " + m_paths.XPLname +
@@ -148,7 +142,7 @@ void Session::bReadXPLClick() {
   if (everyStream) {
     for (int number = 0; number < AUDIO_BOX_COUNT; ++number) {
       audioBoxes[static_cast<std::size_t>(number)] =
-          m_boxCode[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
+          m_boxes.code[static_cast<std::size_t>(audioBox(number))] < 0 ? audioBox(number) : -1;
       for (int box = audioBox(0); box < audioBox(0) + AUDIO_BOX_COUNT; ++box) {
         const StreamRecord* stream = boxStream(box);
         if (stream && stream->number == number && stream->coding != StreamCoding::MpegAudio) {
@@ -162,7 +156,7 @@ void Session::bReadXPLClick() {
                                                             everyStream ? &audioBoxes : nullptr, &reader.cutValues());
   m_playlistTitle = std::move(title);
   for (int box = 0; box < BOX_COUNT && titleFound && everyStream; ++box) {
-    if (m_boxCode[static_cast<std::size_t>(box)] < 0 ||
+    if (m_boxes.code[static_cast<std::size_t>(box)] < 0 ||
         std::any_of(labels.begin(), labels.end(), [&](const PlaylistBoxLabel& label) { return label.box == box; }))
       continue;
     m_window.setBoxEnabled(box, true);

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
-#include "engine/job_options.h"
-#include "engine/window.h"
+#include "base/file_io.h"
+#include "base/window.h"
+#include "jobs/job_options.h"
 #include "jobs/output_guard.h"
 #include "xpl/playlist_title.h"
 

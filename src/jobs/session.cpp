@@ -4,47 +4,31 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/ascii_text.h"
-#include "engine/errors.h"
-#include "engine/mpeg_ps.h"
-#include "engine/wav_writer.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
+#include "codecs/stream_ids.h"
+#include "jobs/box_assignment.h"
+#include "jobs/demux_job.h"
+#include "jobs/demux_plan.h"
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/job_warnings.h"
 #include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
+#include "outputs/sup_writer.h"
+#include "outputs/wav_writer.h"
 
 namespace ardunex {
 namespace {
 
 constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", "No subpicture"};
-constexpr const char* FIRST_PART_ENDING = "_1.EVO";
 constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
-constexpr const char* SUBPICTURE_EXT = "sup";
-constexpr const char* WAV_EXTENSION = "wav";
 
 // The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
 // playlist folder keeps the separator the EVO path used.
 constexpr std::string_view DISC_VIDEO_FOLDER = "HVDVD_TS";
 constexpr std::string_view DISC_PLAYLIST_FOLDER = "ADV_OBJ";
-
-bool endsWith(const std::string& text, std::string_view ending) {
-  return text.size() >= ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
-
-/// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got, so
-/// that the files of a stopped job are not taken for complete ones. The stop of a fast scan at its first
-/// progress report is the fast check's own, not the user's. Returns whether the user stopped it.
-bool logUserStop(Window& window, const RunState& run, bool fastScan) {
-  const std::int64_t position = run.InputFile->position();
-  const std::int64_t size = run.InputFile->size();
-  if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
-    return false;
-  window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +
-             " Mbytes.");
-  return true;
-}
 
 /// Whether a run claimed any slot (a stream may claim one before any payload of it is met).
 bool anySlotFilled(const StreamSlotTable& slots) {
@@ -69,6 +53,11 @@ void Session::Resetcbs() {
   }
 }
 
+void Session::followTicks() {
+  for (int box = 0; box < BOX_COUNT; ++box)
+    m_engine.router().setTicked(box, m_window.boxChecked(box));
+}
+
 bool Session::anyBoxTicked() const {
   for (int box = 0; box < BOX_COUNT; ++box)
     if (m_window.boxChecked(box))
@@ -77,9 +66,12 @@ bool Session::anyBoxTicked() const {
 }
 
 void Session::cbVideoClick() {
-  // While a job runs "Demux" stays unavailable; the job's end applies the rule again.
-  if (m_jobRunning)
+  // While a job runs "Demux" stays unavailable; the job's end applies the rule again. A box unticked during a
+  // demux stops its file from receiving data from then on.
+  if (m_jobRunning) {
+    followTicks();
     return;
+  }
   m_window.setButtonEnabled(Button::Demux, anyBoxTicked());
 }
 
@@ -114,7 +106,7 @@ void Session::bCheckClick() {
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
   m_engine.inventory().reset();
-  m_engine.demux(Mode::Scan, options);
+  m_engine.demux(Mode::Scan, options.run());
   const bool userStop = logUserStop(m_window, run, options.fastCheck);
   const bool wholeFile = run.InputFile->position() >= run.InputFile->size();
   run.InputFile.reset();
@@ -165,8 +157,8 @@ void Session::bCheckClick() {
 const StreamRecord* Session::boxStream(int box) const {
   if (box < 0 || box >= BOX_COUNT)
     return nullptr;
-  if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
-    return m_engine.inventory().find(m_boxCode[static_cast<std::size_t>(box)]);
+  if (m_boxes.code[static_cast<std::size_t>(box)] >= 0)
+    return m_engine.inventory().find(m_boxes.code[static_cast<std::size_t>(box)]);
   // A box the scan gave no stream may still have written one in a demux (a playlist's box).
   for (const StreamRecord& record : inventory())
     if (record.box == box)
@@ -174,48 +166,16 @@ const StreamRecord* Session::boxStream(int box) const {
   return nullptr;
 }
 
-int Session::holderBox(const StreamRecord& record) const {
-  // The box that a stream's number selects, where the first stream of that number is written.
-  if (record.kind == StreamKind::Video)
-    return record.number < 2 ? videoBox(record.number) : -1;
-  if (record.kind == StreamKind::Audio && record.coding != StreamCoding::MpegAudio)
-    return audioBox(record.number);
-  return -1;
-}
-
 void Session::assignBoxes(bool everyStream) {
-  // The boxes of the slots first, each standing for the stream that claimed it.
-  m_boxCode = emptyBoxCodes();
-  m_ownBox.fill(false);
-  for (int k = 0; k < 2; ++k)
-    if (m_slots.present(StreamSlotTable::FIRST_VIDEO_SLOT + k))
-      m_boxCode[static_cast<std::size_t>(videoBox(k))] = m_slots.Get(StreamSlotTable::FIRST_VIDEO_SLOT + k);
-  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    if (m_slots.present(StreamSlotTable::FIRST_AUDIO_SLOT + k))
-      m_boxCode[static_cast<std::size_t>(audioBox(k))] =
-          StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_AUDIO_SLOT + k);
-  for (int k = 0; k < SUB_BOX_COUNT; ++k)
-    if (m_scannedSubpictures & (1u << k))
-      m_boxCode[static_cast<std::size_t>(subBox(k))] =
-          StreamInventory::SUB_STREAM + m_slots.Get(StreamSlotTable::FIRST_SUB_SLOT + k);
-  // Every stream: the others get the next free box of their group, in order of discovery.
-  if (everyStream) {
-    for (const StreamRecord& record : inventory()) {
-      if (record.kind == StreamKind::Subpicture ||
-          std::find(m_boxCode.begin(), m_boxCode.end(), record.code) != m_boxCode.end())
+  m_boxes = ardunex::assignBoxes(m_slots, m_scannedSubpictures, inventory(), everyStream);
+  // A stream of its own shows in its box, ticked, in order of discovery.
+  for (const StreamRecord& record : inventory()) {
+    for (int box = 0; box < BOX_COUNT; ++box) {
+      if (!m_boxes.own[static_cast<std::size_t>(box)] || m_boxes.code[static_cast<std::size_t>(box)] != record.code)
         continue;
-      const int first = record.kind == StreamKind::Video ? videoBox(0) : audioBox(0);
-      const int count = record.kind == StreamKind::Video ? VIDEO_BOX_COUNT : AUDIO_BOX_COUNT;
-      for (int box = first; box < first + count; ++box) {
-        if (m_boxCode[static_cast<std::size_t>(box)] >= 0)
-          continue;
-        m_boxCode[static_cast<std::size_t>(box)] = record.code;
-        m_ownBox[static_cast<std::size_t>(box)] = true;
-        m_window.setBoxEnabled(box, true);
-        m_window.setBoxChecked(box, true);
-        m_window.setBoxCaption(box, ownLabel(record));
-        break;
-      }
+      m_window.setBoxEnabled(box, true);
+      m_window.setBoxChecked(box, true);
+      m_window.setBoxCaption(box, ownLabel(record));
     }
   }
   std::fill(m_scanned.begin(), m_scanned.end(), false);
@@ -234,12 +194,12 @@ void Session::giveInventoryBoxes(bool fromSlots) {
   // scan of its stream) the enabled box of the number whose slot it claimed in the last run.
   StreamInventory& inventory = m_engine.inventory();
   for (StreamRecord& record : inventory.records()) {
-    const auto at = std::find(m_boxCode.begin(), m_boxCode.end(), record.code);
-    record.box = at != m_boxCode.end() ? static_cast<int>(at - m_boxCode.begin()) : -1;
+    const auto at = std::find(m_boxes.code.begin(), m_boxes.code.end(), record.code);
+    record.box = at != m_boxes.code.end() ? static_cast<int>(at - m_boxes.code.begin()) : -1;
     if (record.box >= 0 || !fromSlots || m_scanned[static_cast<std::size_t>(record.code)])
       continue;
-    const int box = holderBox(record);
-    if (box < 0 || !m_window.boxEnabled(box) || m_boxCode[static_cast<std::size_t>(box)] >= 0)
+    const int box = numberBox(record);
+    if (box < 0 || !m_window.boxEnabled(box) || m_boxes.code[static_cast<std::size_t>(box)] >= 0)
       continue;
     const int slot = box < audioBox(0) ? StreamSlotTable::FIRST_VIDEO_SLOT + box
                                        : StreamSlotTable::FIRST_AUDIO_SLOT + box - audioBox(0);
@@ -258,7 +218,7 @@ void Session::reportInventory(bool demux, const JobOptions& options) {
     const bool unseen = !m_scanned[static_cast<std::size_t>(record.code)];
     if (demux && !unseen)
       continue;
-    const int holder = holderBox(record);
+    const int holder = numberBox(record);
     const StreamRecord* holderStream = holder >= 0 ? boxStream(holder) : nullptr;
     std::string reason = demux && record.kind != StreamKind::Subpicture ? "the scan did not find it"
                                                                         : skipReason(record, holderStream, everyStream);
@@ -272,13 +232,24 @@ void Session::reportInventory(bool demux, const JobOptions& options) {
       m_window.log(encryptedLine(record));
 }
 
-std::string Session::outputName(const std::string& outputBase, const std::string& caption,
-                                const std::string& ext) const {
-  // A caption may come from an untrusted playlist: it must not lead the file out of the output folder, and
-  // its bytes that are not UTF-8 are replaced as the option file and the log replace them.
-  std::string safeCaption = validUtf8(caption);
-  std::replace_if(safeCaption.begin(), safeCaption.end(), isPathSeparator, '_');
-  return outputBase + "." + safeCaption + "." + ext;
+DemuxRequest Session::demuxRequest(const JobOptions& options) const {
+  DemuxRequest request;
+  for (int box = 0; box < BOX_COUNT; ++box) {
+    PlanBox& planBox = request.boxes[static_cast<std::size_t>(box)];
+    planBox.checked = m_window.boxChecked(box);
+    planBox.enabled = m_window.boxEnabled(box);
+    planBox.caption = m_window.boxCaption(box);
+    planBox.stream = boxStream(box);
+    planBox.own = m_boxes.own[static_cast<std::size_t>(box)];
+    planBox.code = m_boxes.code[static_cast<std::size_t>(box)];
+  }
+  request.scannedSubpictures = m_scannedSubpictures;
+  request.options = options;
+  request.evoPath = m_window.evoFileText();
+  request.evoName = m_paths.EVOname;
+  request.evoBase = m_paths.EVObase;
+  request.xplPath = m_window.xplFileText();
+  return request;
 }
 
 void Session::bDemuxClick() {
@@ -287,190 +258,53 @@ void Session::bDemuxClick() {
   JobScope scope(*this);
   scope.demuxAfter(JobScope::DemuxAfter::Disabled);  // after a failure, until the next box change
   const JobOptions options = JobOptions::of(m_window);
-
   m_window.showPage(Page::Status);
-  const std::string& workdir = options.workdir;
-  std::string outputBase;
-  if (!workdir.empty()) {
-    outputBase = workdir;
-    if (!isPathSeparator(workdir.back()))
-      outputBase += PATH_SEPARATOR;
-  }
-  outputBase += m_paths.EVObase;
-  // Relative names (no output folder) land beside the EVO file, not wherever the process happens to be.
-  const std::string evoPath = m_window.evoFileText();
-  const std::string createBase = workdir.empty() ? folderPart(evoPath) : std::string();
 
-  const std::string secondEvo = evoPath.substr(0, evoPath.size() >= 5 ? evoPath.size() - 5 : 0) + "2.EVO";
-  const bool firstPart = options.continueOnSecond && endsWith(m_paths.EVOname, FIRST_PART_ENDING);
+  // Plan: every output, its name and format and the packets it takes, and the parts of the input.
+  const DemuxPlan plan = planDemux(demuxRequest(options));
+  DemuxJob job(m_window, m_fileSystem, m_engine, plan);
+  RemuxFiles remux(m_window, options, job.guard(), m_playlistTitle, plan.createBase, plan.outputBase);
+  job.openFirstPart(m_paths.EVOname);
+  // Guard: no output may be a file the demux reads or another output, and each must be creatable.
+  job.guardOutputs(remux);
+  job.createOutputs(remux);
+  followTicks();
 
-  m_window.log("Opening file " + m_paths.EVOname);
-  m_window.slog("Opening", 0);
-  RunState& run = m_engine.run();
-  struct Release {
-    RunState& run;
-    bool normal = false;
-    ~Release() {
-      run.InputFile.reset();
-      if (!normal) {
-        try {
-          run.SlotFile.closeAll();  // keep what was written; the failure on its way is what is reported
-        } catch (const Error&) {
-        }
-      }
-    }
-  } release{run};
-  run.InputFile = m_fileSystem.openRead(evoPath);
-  m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
-
-  const std::string& videoExt = options.videoExt;
-  const std::string& audioExt = options.audioExt;
-  const bool delayNames = options.optionOn(Option::DelayNames);
-  auto nameFor = [&](int box, const std::string& ext) {
-    std::string caption = m_window.boxCaption(box);
-    const StreamRecord* stream = boxStream(box);
-    if (delayNames && stream)
-      caption += delayNamePart(*stream);
-    return outputName(outputBase, caption, ext);
-  };
-  // Only a box the user can see ticked is written; a greyed one never is.
-  auto wanted = [&](int box) { return m_window.boxChecked(box) && m_window.boxEnabled(box); };
-  auto writtenBox = [&](int box) {
-    return box < 2 || (box >= audioBox(0) && box < subBox(0)) || m_ownBox[static_cast<std::size_t>(box)];
-  };
-  // No output may be the file being read: every name is checked before the first file is created.
-  OutputGuard guard(m_fileSystem);
-  guard.addInput(evoPath, IS_EVO_FILE);
-  if (endsWith(m_paths.EVOname, FIRST_PART_ENDING))
-    guard.addInput(secondEvo, IS_SECOND_PART);  // the user's second part, continued onto or not
-  if (!m_window.xplFileText().empty())
-    guard.addInput(m_window.xplFileText(), IS_PLAYLIST);
-  // LPCM as WAV: an LPCM stream whose format the scan read goes into a WAV file, one whose header cannot be
-  // read stays raw.
-  std::array<bool, BOX_COUNT> wav{};
-  std::array<bool, BOX_COUNT> unreadableLpcm{};
-  if (options.optionOn(Option::LpcmWav)) {
-    for (int box = audioBox(0); box < subBox(0); ++box) {
-      const StreamRecord* stream = boxStream(box);
-      if (!wanted(box) || !stream || stream->coding != StreamCoding::Lpcm)
-        continue;
-      const StreamParams& params = stream->params;
-      const bool readable = params.channels && params.sampleRate && params.bits;
-      (readable ? wav : unreadableLpcm)[static_cast<std::size_t>(box)] = true;
-    }
-  }
-  auto extOf = [&](int box) -> std::string {
-    if (box < VIDEO_BOX_COUNT)
-      return videoExt;
-    if (box >= subBox(0))
-      return SUBPICTURE_EXT;
-    return wav[static_cast<std::size_t>(box)] ? WAV_EXTENSION : audioExt;
-  };
-  for (int box = 0; box < subBox(0); ++box)
-    if (writtenBox(box) && wanted(box))
-      guard.reserve(createBase + nameFor(box, extOf(box)));
-  // A subpicture box gets a file when the option is on and the last scan of this file found its stream.
-  const bool subpictures = options.optionOn(Option::Subpictures);
-  auto writesSubpicture = [&](int k) {
-    return subpictures && (m_scannedSubpictures & (1u << k)) != 0 && wanted(subBox(k));
-  };
-  for (int k = 0; k < SUB_BOX_COUNT; ++k)
-    if (writesSubpicture(k))
-      guard.reserve(createBase + nameFor(subBox(k), extOf(subBox(k))));
-  RemuxFiles remux(m_window, options, guard, m_playlistTitle, createBase, outputBase);
-  remux.reserve();
-  // Every name is taken and checked before the first file is created, so that a refused demux empties no
-  // file of an earlier one.
-  if (!workdir.empty() && m_fileSystem.makeFolders(workdir))
-    m_window.log("Creating folder " + workdir);
-  guard.checkReserved();
-  std::array<bool, BOX_COUNT> created{};
-  WrittenOutputs written;
-  auto createFor = [&](std::unique_ptr<OutputFile>& file, int box, WavWriter** wavSlot) {
-    if (!wanted(box))
-      return;
-    const std::string name = nameFor(box, extOf(box));
-    file = guard.create(createBase + name);
-    created[static_cast<std::size_t>(box)] = true;
-    m_window.log("Creating " + name);
-    if (unreadableLpcm[static_cast<std::size_t>(box)])
-      m_window.log("LPCM header cannot be read: " + name + " is written raw");
-    const bool asWav = wav[static_cast<std::size_t>(box)] && wavSlot;
-    if (asWav) {
-      auto writer = std::make_unique<WavWriter>(std::move(file), m_window);
-      *wavSlot = writer.get();
-      file = std::move(writer);
-    }
-    file = written.watch(std::move(file), name);
-    if (remux.wanted())
-      remux.streamFile(box, name, asWav);
-  };
-  for (int k = 0; k < VIDEO_BOX_COUNT + AUDIO_BOX_COUNT; ++k) {
-    const int box = k;
-    const bool video = box < VIDEO_BOX_COUNT;
-    if (m_ownBox[static_cast<std::size_t>(box)]) {
-      // A stream of its own, written by its code.
-      run.SlotFile.byCode.push_back({m_boxCode[static_cast<std::size_t>(box)], box, nullptr});
-      createFor(run.SlotFile.byCode.back().file, box, &run.SlotFile.byCode.back().wav);
-    } else if (video && box < 2) {
-      createFor(run.SlotFile.video[box], box, nullptr);
-    } else if (!video) {
-      createFor(run.SlotFile.audio[box - VIDEO_BOX_COUNT], box, &run.SlotFile.wav[box - VIDEO_BOX_COUNT]);
-    }
-  }
-  for (int k = 0; k < SUB_BOX_COUNT; ++k) {
-    if (!writesSubpicture(k))
-      continue;
-    std::unique_ptr<OutputFile> file;
-    createFor(file, subBox(k), nullptr);
-    run.SlotFile.subpicture[k] = std::make_unique<SupWriter>(std::move(file), m_window, k);
-  }
-
+  // Run the parts into the outputs, then finish them.
   m_window.slog("Writing stream(s)", 0);
   m_engine.inventory().reset();
-  m_engine.demux(Mode::Demux, options);
+  job.runParts(options.run());
+  const DemuxOutcome outcome = job.finish();
 
-  if (firstPart && !run.CancelRequested && m_fileSystem.exists(secondEvo)) {
-    run.InputFile.reset();
-    guard.refuseOutput(secondEvo);
-    run.InputFile = m_fileSystem.openRead(secondEvo);
-    m_window.log("Continue on " + fileNamePart(secondEvo));
-    m_engine.demux(Mode::Demux, options);
-  }
-  logUserStop(m_window, run, false);
-
-  run.InputFile.reset();
-  run.SlotFile.finishSubpictures(run.CancelRequested);
-  std::array<bool, BOX_COUNT> silentWav{};  // WAV files that never met a header they could read
-  for (int k = 0; k < AUDIO_BOX_COUNT; ++k)
-    if (const WavWriter* writer = run.SlotFile.wav[static_cast<std::size_t>(k)]; writer && !writer->format())
-      silentWav[static_cast<std::size_t>(audioBox(k))] = true;
-  for (const SlotFiles::CodeFile& target : run.SlotFile.byCode)
-    if (target.wav && !target.wav->format())
-      silentWav[static_cast<std::size_t>(target.box)] = true;
-  release.normal = true;
-  run.SlotFile.closeAll();  // a failed flush or close is a write error like any other
   m_engine.inventory().finish();
   giveInventoryBoxes(true);
   reportInventory(true, options);
-  for (const std::string& name : written.emptyNames())
+  for (const std::string& name : outcome.emptyNames)
     m_window.log(emptyOutputLine(name));
   m_wroteEncrypted = false;
   for (const StreamRecord& record : inventory())
-    if (record.box >= 0 && created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)
+    if (record.box >= 0 && outcome.created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)
       m_wroteEncrypted = true;
-  if (remux.wanted()) {
-    for (const StreamRecord& record : inventory())
-      if (record.box >= 0 && created[static_cast<std::size_t>(record.box)])
-        remux.streamOutcome(record.box, record.payloadBytes > 0 && !silentWav[static_cast<std::size_t>(record.box)],
-                            record.coding == StreamCoding::Lpcm, record.delayMs);
-    remux.write();
-  }
+  afterDemux(remux, outcome);
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);
   m_window.slog("", 1);
   scope.demuxAfter(JobScope::DemuxAfter::Enabled);
+}
+
+void Session::afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome) {
+  // The steps that take the finished streams further: the chapter and option files for remuxing (a mux by
+  // mkvmerge would follow them here).
+  if (!remux.wanted())
+    return;
+  for (const StreamRecord& record : inventory()) {
+    const auto box = static_cast<std::size_t>(record.box);
+    if (record.box >= 0 && outcome.created[box])
+      remux.streamOutcome(record.box, record.payloadBytes > 0 && !outcome.silentWav[box],
+                          record.coding == StreamCoding::Lpcm, record.delayMs);
+  }
+  remux.write();
 }
 
 void Session::EVOadj() {
@@ -484,7 +318,7 @@ void Session::EVOadj() {
   m_window.setXplFileText(PLAYLIST_NAME);
   const std::string& dir = m_paths.EVOdir;
   const char separator = dir.empty() ? '\0' : dir.back();
-  if (separator != ':' && isPathSeparator(separator) && endsWith(dir.substr(0, dir.size() - 1), DISC_VIDEO_FOLDER)) {
+  if (separator != ':' && isPathSeparator(separator) && dir.substr(0, dir.size() - 1).ends_with(DISC_VIDEO_FOLDER)) {
     m_paths.XPLdir =
         dir.substr(0, dir.size() - 1 - DISC_VIDEO_FOLDER.size()) + std::string(DISC_PLAYLIST_FOLDER) + separator;
     m_xplDialog.initialDir = m_paths.XPLdir;

@@ -7,17 +7,22 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/window.h"
+#include "codecs/stream_inventory.h"
 #include "engine/engine.h"
-#include "engine/file_io.h"
-#include "engine/job_options.h"
-#include "engine/stream_inventory.h"
 #include "engine/stream_slot_table.h"
-#include "engine/window.h"
+#include "jobs/box_assignment.h"
+#include "jobs/demux_plan.h"
+#include "jobs/job_options.h"
 #include "jobs/path_state.h"
 #include "xpl/codec_tables.h"
 #include "xpl/playlist_title.h"
 
 namespace ardunex {
+
+class RemuxFiles;
+struct DemuxOutcome;
 
 /// The program's state and commands. The window forwards its events here; every command runs to its
 /// end inside the event that started it and reports failures by throwing Error.
@@ -82,16 +87,18 @@ class Session {
   /// stream; empty when it met one.
   const std::string& noStreamFound() const { return m_noStream; }
 
-  /// Composes an output file name for a box caption, as the log shows it.
-  std::string outputName(const std::string& outputBase, const std::string& caption, const std::string& ext) const;
-
  private:
   friend class JobScope;
   bool anyBoxTicked() const;
+  /// Tells the router which boxes are ticked now.
+  void followTicks();
   void assignBoxes(bool everyStream);
-  int holderBox(const StreamRecord& record) const;
   void giveInventoryBoxes(bool fromSlots);
   void reportInventory(bool demux, const JobOptions& options);
+  /// The boxes, options and paths a demux starts from.
+  DemuxRequest demuxRequest(const JobOptions& options) const;
+  /// What follows a demux once its files are closed.
+  void afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome);
 
   Window& m_window;
   FileSystem& m_fileSystem;
@@ -107,10 +114,8 @@ class Session {
   std::uint16_t m_scannedSubpictures = 0;
   std::optional<PlaylistTitle> m_playlistTitle;
   bool m_jobRunning = false;
-  /// The inventory code of the stream each box stands for after the last scan (-1: none), and whether
-  /// the box was given to a stream of its own (every stream) rather than to the number it shows.
-  std::array<int, BOX_COUNT> m_boxCode = emptyBoxCodes();
-  std::array<bool, BOX_COUNT> m_ownBox{};
+  /// The stream each box stands for after the last scan.
+  BoxAssignment m_boxes;
   /// The captions the last scan gave the boxes.
   std::array<std::string, BOX_COUNT> m_scanCaptions;
   /// The codes the last scan met.
@@ -118,12 +123,6 @@ class Session {
   std::int64_t m_scannedBytes = 0;
   bool m_wroteEncrypted = false;
   std::string m_noStream;
-
-  static std::array<int, BOX_COUNT> emptyBoxCodes() {
-    std::array<int, BOX_COUNT> codes{};
-    codes.fill(-1);
-    return codes;
-  }
 };
 
 }  // namespace ardunex

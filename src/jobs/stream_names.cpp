@@ -1,9 +1,9 @@
 // Code-to-name tables of the scan labels.
 #include "jobs/stream_names.h"
 
-#include "engine/ascii_text.h"
-#include "engine/mpeg_ps.h"
-#include "engine/window.h"
+#include "base/ascii_text.h"
+#include "base/window.h"
+#include "codecs/stream_ids.h"
 
 namespace ardunex {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/window.h"
+#include "base/window.h"
 
 namespace ardunex {
 

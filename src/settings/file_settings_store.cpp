@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace ardunex {
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <unordered_map>
 
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
 
 namespace ardunex {
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
 #include "settings/file_settings_store.h"
 #include "settings/registry_settings_store.h"
 

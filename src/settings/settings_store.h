@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace ardunex {
 

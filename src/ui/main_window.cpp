@@ -26,7 +26,7 @@
 #include <QUrl>
 #include <exception>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "ui/main_window_common.h"
 #include "ui/status_log.h"
 #include "ui/status_panels.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/window.h"
+#include "base/window.h"
 #include "jobs/session.h"
 #include "settings/settings_target.h"
 

@@ -7,8 +7,9 @@
 #include <map>
 #include <utility>
 
-#include "engine/ascii_text.h"
-#include "engine/errors.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
+#include "xpl/title_cut.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {
@@ -18,8 +19,6 @@ constexpr int DEFAULT_TIME_BASE_RATE = 60;
 constexpr int MAX_TIME_BASE_RATE = 1000;
 constexpr int TRACK_COUNT = 16;  // tracks per kind that have boxes
 constexpr std::int64_t NS_PER_SECOND = 1'000'000'000;
-
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -209,20 +208,6 @@ class TitleReader {
   std::map<int, std::string> m_subtitleLanguages;
 };
 
-/// The last line of the title whose start tag is at begin: the first title end tag below it (a TitleSet end
-/// tag counts too, as in the title view), else the last line. With beforeNextTitle, a title start tag met
-/// first ends it on the line above.
-std::size_t titleEnd(const std::vector<std::string>& lines, std::size_t begin, bool beforeNextTitle) {
-  for (std::size_t m = begin + 1; m < lines.size(); ++m) {
-    const std::string upper = asciiUpper(lines[m]);
-    if (contains(upper, "</TITLE"))
-      return m;
-    if (beforeNextTitle && contains(upper, "<TITLE "))
-      return m - 1;
-  }
-  return lines.size() - 1;
-}
-
 /// Reads the title whose tag lines are [begin, end], inside a TitleSet with these values.
 PlaylistTitle readTitle(const std::vector<std::string>& lines, std::size_t begin, std::size_t end,
                         const CodecTables& codecs, const std::string& timeBase, const std::string& defaultLanguage) {
@@ -242,34 +227,20 @@ PlaylistTitle readTitle(const std::vector<std::string>& lines, std::size_t begin
 
 std::optional<PlaylistTitle> findPlaylistTitle(const std::vector<std::string>& lines, const std::string& evoBase,
                                                const CodecTables& codecs) {
-  // The same anchor and cut as the title view: first line naming the EVO file, nearest title start tag
-  // above it, first end tag below that.
-  if (evoBase.empty())
+  const std::optional<TitleCut> cut = cutTitle(lines, evoBase);
+  if (!cut || !cut->start)
     return std::nullopt;
-  std::size_t anchor = 0;
-  while (anchor < lines.size() && lines[anchor].find(evoBase) == std::string::npos)
-    ++anchor;
-  if (anchor == lines.size() || anchor == 0)
-    return std::nullopt;
-  std::optional<std::size_t> begin;
-  for (std::size_t k = anchor; k-- > 0;) {
-    if (contains(asciiUpper(lines[k]), "<TITLE ")) {
-      begin = k;
-      break;
-    }
-  }
-  if (!begin)
-    return std::nullopt;
+  const std::size_t begin = *cut->start;
   std::string timeBase;
   std::string defaultLanguage;
-  for (std::size_t k = *begin; k-- > 0;) {
+  for (std::size_t k = begin; k-- > 0;) {
     if (contains(asciiUpper(lines[k]), "<TITLESET")) {
       timeBase = XPLattr(lines[k], "timeBase");
       defaultLanguage = XPLattr(lines[k], "defaultLanguage");
       break;
     }
   }
-  return readTitle(lines, *begin, titleEnd(lines, *begin, false), codecs, timeBase, defaultLanguage);
+  return readTitle(lines, begin, cut->last, codecs, timeBase, defaultLanguage);
 }
 
 std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines, const CodecTables& codecs,
@@ -284,10 +255,10 @@ std::vector<PlaylistTitle> playlistTitles(const std::vector<std::string>& lines,
       timeBase = XPLattr(lines[k], "timeBase");
       defaultLanguage = XPLattr(lines[k], "defaultLanguage");
     }
-    if (!contains(upper, "<TITLE "))
+    if (!contains(upper, TITLE_START_TAG))
       continue;
     // A title without its own end tag ends where the next one begins; each line is read once.
-    const std::size_t end = titleEnd(lines, k, true);
+    const std::size_t end = titleLastLine(lines, k, true);
     if (titles.size() < maxTitles)
       titles.push_back(readTitle(lines, k, end, codecs, timeBase, defaultLanguage));
     else

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "engine/ascii_text.h"
-#include "engine/errors.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
 
 namespace ardunex {
 namespace {

@@ -1,10 +1,12 @@
-// The playlist reader's byte rules: tag text, nesting depth, indentation and attribute items.
+// The playlist reader's byte rules (tag text, nesting depth, indentation and attribute items), and the reading
+// of a playlist file into it.
 #include "xpl/xpl_reader.h"
 
 #include <algorithm>
 #include <string_view>
 
-#include "engine/errors.h"
+#include "base/ascii_text.h"
+#include "base/errors.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {
@@ -70,7 +72,7 @@ void XplReader::endTag() {
 }
 
 void XplReader::collectCodec(const char* itemName, std::array<std::string, 8>& table) {
-  if (m_tag.find(itemName) == std::string::npos)
+  if (!contains(m_tag, itemName))
     return;
   std::int32_t index = 0;
   try {
@@ -85,6 +87,24 @@ void XplReader::collectCodec(const char* itemName, std::array<std::string, 8>& t
     return;
   table[static_cast<std::size_t>(index - 1)] = XPLattr(m_tag, "codec");
   m_cut.check(m_tag, "codec");
+}
+
+void readPlaylistFile(InputFile& input, XplReader& reader, std::span<std::uint8_t> buffer,
+                      const std::function<void(std::span<const std::uint8_t> block, std::int64_t size)>& blockRead) {
+  for (;;) {
+    const std::int64_t size = input.size();
+    if (input.position() >= size)
+      break;
+    if (size > XPL_MAX_FILE_SIZE)
+      throw OpenError(input.path(),
+                      "Larger than " + std::to_string(XPL_MAX_FILE_SIZE) + " bytes, too large for a playlist");
+    const std::size_t got = input.read(buffer.data(), buffer.size());
+    if (got == 0)
+      throw StreamReadError(input.path(), ENDS_BEFORE_ITS_SIZE);  // the medium gives nothing although the file goes on
+    if (blockRead)
+      blockRead(buffer.first(got), size);
+    reader.feed(buffer.data(), got);
+  }
 }
 
 }  // namespace ardunex

@@ -4,9 +4,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "xpl/codec_tables.h"
 #include "xpl/xpl_attr.h"
 
@@ -60,5 +63,13 @@ class XplReader {
   std::uint8_t m_previous = 0;
   std::uint8_t m_beforePrevious = 0;
 };
+
+/// Feeds a playlist file to reader from its position to its end, block by block through buffer; blockRead,
+/// when given, is told each block and the file's size before the block is fed. Throws OpenError for a file
+/// larger than XPL_MAX_FILE_SIZE, StreamReadError for a read that delivers nothing before the end (a failing
+/// medium), and what the reader throws.
+void readPlaylistFile(
+    InputFile& input, XplReader& reader, std::span<std::uint8_t> buffer,
+    const std::function<void(std::span<const std::uint8_t> block, std::int64_t size)>& blockRead = nullptr);
 
 }  // namespace ardunex

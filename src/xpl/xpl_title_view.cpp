@@ -4,7 +4,8 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/ascii_text.h"
+#include "base/ascii_text.h"
+#include "xpl/title_cut.h"
 #include "xpl/xpl_attr.h"
 
 namespace ardunex {
@@ -13,8 +14,6 @@ namespace {
 enum Root { INFO, VIDEO, AUDIO, SUBTITLE, CHAPTER };
 
 constexpr int TRACK_COUNT = 16;  // slots per group of the stream slot table
-
-bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 /// Entry index (1 to 8) of a codec table; an index outside the table reads as an unfilled entry.
 std::string codecOf(const std::array<std::string, 8>& table, std::int32_t index) {
@@ -136,46 +135,26 @@ class TitleView {
   std::vector<PlaylistBoxLabel> m_labels;
 };
 
-/// The anchor: the first line naming the EVO file. Found on line 0 or not at all (0 then), there is no
-/// title to show.
-std::size_t anchorOf(const std::vector<std::string>& lines, const std::string& evoBase) {
-  if (evoBase.empty())
-    return 0;
-  std::size_t anchor = 0;
-  while (anchor < lines.size() && lines[anchor].find(evoBase) == std::string::npos)
-    ++anchor;
-  return anchor == lines.size() ? 0 : anchor;
-}
-
 }  // namespace
 
 bool xplTitleFound(const std::vector<std::string>& lines, const std::string& evoBase) {
-  return anchorOf(lines, evoBase) > 0;
+  return cutTitle(lines, evoBase).has_value();
 }
 
 std::vector<PlaylistBoxLabel> showXplTitle(std::vector<std::string>& lines, const CodecTables& codecs,
                                            const std::string& evoBase, StreamSlotTable& slots, Window& window,
                                            const std::array<int, AUDIO_BOX_COUNT>* audioBoxes, XplCutValues* cut) {
   slots.Reset();
-  const std::size_t anchor = anchorOf(lines, evoBase);
-  if (anchor == 0)
+  const std::optional<TitleCut> title = cutTitle(lines, evoBase);
+  if (!title)
     return {};
-
-  // The nearest title start tag above the anchor becomes line 0.
-  for (std::size_t k = anchor; k-- > 0;) {
-    if (contains(asciiUpper(lines[k]), "<TITLE ")) {
-      lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(k));
-      break;
-    }
-  }
-  // The first end tag below ends the memo; it may be that of the enclosing title set.
-  for (std::size_t m = 0; m < lines.size(); ++m) {
-    if (contains(asciiUpper(lines[m]), "</TITLE")) {
-      if (m > 0)
-        lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(m) + 1, lines.end());
-      break;
-    }
-  }
+  // The lines from the nearest title start tag above the anchor (from line 0 without one) to the first end
+  // tag below it, which may be that of the enclosing title set. A first line that holds an end tag itself
+  // ends nothing.
+  const std::size_t first = title->start.value_or(0);
+  const std::size_t last = isTitleEnd(lines[first]) ? lines.size() - 1 : title->last;
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, lines.end());
+  lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(first));
 
   TitleView view(lines, codecs, slots, window, audioBoxes, cut);
   view.list();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/window.h"
 #include "engine/stream_slot_table.h"
-#include "engine/window.h"
 #include "xpl/codec_tables.h"
 #include "xpl/xpl_attr.h"
 

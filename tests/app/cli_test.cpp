@@ -7,51 +7,24 @@
 #include <vector>
 
 #include "support/cli_runner.h"
+#include "support/feature_builder.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {
 namespace {
 
-Bytes concat(const Bytes& a, const Bytes& b) {
-  Bytes joined = a;
-  joined.insert(joined.end(), b.begin(), b.end());
-  return joined;
-}
+// A feature: MPEG-2 video, Dolby Digital 0x80, DTS-HD 0x88 (sharing audio number 0 with it) and Dolby Digital
+// Plus 0xC9, in packs.
+const std::vector<FeatureStream> STREAMS = {video(0xE0, 1500, 0, PesHeader{.ptsDts = true}), audio(0x80, 700),
+                                            audio(0x88, 600), audio(0xC9, 500)};
+enum { VIDEO, DOLBY, DTS, DDPLUS };
 
-// One part of a feature: MPEG-2 video, Dolby Digital 0x80, DTS-HD 0x88 (sharing audio number 0 with it)
-// and Dolby Digital Plus 0xC9, in packs.
-struct FeaturePart {
-  Bytes video, dolby, dts, ddplus;
-  Bytes file;
-};
-
-FeaturePart makePart(std::uint32_t seed) {
-  FeaturePart part;
-  PsBuilder ps;
-  for (int i = 0; i < 6; ++i) {
-    const Bytes v = payload(1500 + i, seed + i);
-    const Bytes a = payload(700 + i, seed + 100 + i);
-    const Bytes d = payload(600 + i, seed + 200 + i);
-    const Bytes p = payload(500 + i, seed + 300 + i);
-    ps.pack(i == 0).pes(0xE0, v, {.ptsDts = true});
-    ps.pack().privateStream1(0x80, a);
-    ps.pack().privateStream1(0x88, d);
-    ps.pack().privateStream1(0xC9, p).padding(64);
-    part.video.insert(part.video.end(), v.begin(), v.end());
-    part.dolby.insert(part.dolby.end(), a.begin(), a.end());
-    part.dts.insert(part.dts.end(), d.begin(), d.end());
-    part.ddplus.insert(part.ddplus.end(), p.begin(), p.end());
-  }
-  part.file = ps.bytes();
-  return part;
-}
+Feature makePart(std::uint32_t seed) { return makeFeature(STREAMS, 20'000, seed); }
 
 TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {
   TempDir dir;
-  const FeaturePart first = makePart(1);
-  const FeaturePart second = makePart(50);
-  writeFile(dir.file("FEATURE_1.EVO"), first.file);
-  writeFile(dir.file("FEATURE_2.EVO"), second.file);
+  const TwoPartFeature feature = makeTwoPartFeature(STREAMS, 20'000, 20'000, 1);
+  feature.write(dir.path(), "FEATURE");
   const std::string out = dir.file("out");
   ASSERT_EQ(0, std::system(("mkdir " + quoted(out)).c_str()));
 
@@ -91,15 +64,15 @@ TEST(Cli, DemuxesATwoPartFeatureIntoOneSetOfFiles) {
   ASSERT_GE(result.out.size(), tail.size());
   EXPECT_EQ(tail, result.out.substr(result.out.size() - tail.size()));
 
-  EXPECT_EQ(concat(first.video, second.video), readFile(out + "/FEATURE_1.MPEG-2.stream.00.mpv"));
+  EXPECT_EQ(feature.joined(VIDEO), readFile(out + "/FEATURE_1.MPEG-2.stream.00.mpv"));
   // The DTS-HD sub-stream shares audio number 0 but not the codec: it must not leak into the file.
-  EXPECT_EQ(concat(first.dolby, second.dolby), readFile(out + "/FEATURE_1.DD.stream.00.mpa"));
-  EXPECT_EQ(concat(first.ddplus, second.ddplus), readFile(out + "/FEATURE_1.DD+.stream.09.mpa"));
+  EXPECT_EQ(feature.joined(DOLBY), readFile(out + "/FEATURE_1.DD.stream.00.mpa"));
+  EXPECT_EQ(feature.joined(DDPLUS), readFile(out + "/FEATURE_1.DD+.stream.09.mpa"));
 }
 
 TEST(Cli, ScanOnlyWritesNothingAndSelectionPicksBoxes) {
   TempDir dir;
-  const FeaturePart part = makePart(7);
+  const Feature part = makePart(7);
   writeFile(dir.file("MOVIE.EVO"), part.file);
 
   const CliResult scan = runCli(dir, {"--scan", dir.file("MOVIE.EVO")});
@@ -111,7 +84,7 @@ TEST(Cli, ScanOnlyWritesNothingAndSelectionPicksBoxes) {
   const CliResult chosen = runCli(dir, {"--audio", "9", "--audio-ext", "eac3", dir.file("MOVIE.EVO")});
   ASSERT_EQ(0, chosen.status) << chosen.err;
   EXPECT_NE(chosen.out.find("Creating MOVIE.DD+.stream.09.eac3\n"), std::string::npos);
-  EXPECT_EQ(part.ddplus, readFile(dir.file("MOVIE.DD+.stream.09.eac3")));
+  EXPECT_EQ(part.payloads[DDPLUS], readFile(dir.file("MOVIE.DD+.stream.09.eac3")));
   EXPECT_FALSE(fileExists(dir.file("MOVIE.MPEG-2.stream.00.mpv")));
   EXPECT_FALSE(fileExists(dir.file("MOVIE.DD.stream.00.mpa")));
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "engine/errors.h"
-#include "engine_harness.h"
+#include "base/errors.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {
@@ -151,9 +151,9 @@ TEST(EngineLoop, CancelAndUntickDuringReports) {
   h.openAllOutputs();
   h.window.onProcessEvents = [&] {
     if (input.position() == static_cast<std::int64_t>(4 * MIB))
-      h.window.boxes[videoBox(0)].checked = false;
+      h.engine.router().setTicked(videoBox(0), false);
     if (input.position() == static_cast<std::int64_t>(8 * MIB))
-      h.window.boxes[videoBox(0)].checked = true;
+      h.engine.router().setTicked(videoBox(0), true);
     if (input.position() == static_cast<std::int64_t>(12 * MIB))
       h.engine.run().CancelRequested = true;
   };
@@ -238,12 +238,15 @@ TEST(EngineLoop, DemuxThroughRealFiles) {
   writeFile(dir.file("F.EVO"), f.bytes);
   EngineHarness h;
   h.engine.run().InputFile = PosixFileSystem::instance().openRead(dir.file("F.EVO"));
-  h.engine.run().SlotFile.video[0] = PosixFileSystem::instance().create(dir.file("v.mpv"));
-  h.engine.run().SlotFile.audio[0] = PosixFileSystem::instance().create(dir.file("a.mpa"));
-  h.window.boxes[videoBox(0)].checked = true;
-  h.window.boxes[audioBox(0)].checked = true;
+  PayloadRouter& router = h.engine.router();
+  router.add({Route::By::VideoNumber, 0}, videoBox(0),
+             std::make_unique<RawWriter>(PosixFileSystem::instance().create(dir.file("v.mpv"))));
+  router.add({Route::By::AudioNumber, 0}, audioBox(0),
+             std::make_unique<RawWriter>(PosixFileSystem::instance().create(dir.file("a.mpa"))));
+  router.setTicked(videoBox(0), true);
+  router.setTicked(audioBox(0), true);
   h.demux();
-  h.engine.run().SlotFile.closeAll();
+  router.closeAll();
   EXPECT_EQ(readFile(dir.file("v.mpv")), f.video);
   EXPECT_EQ(readFile(dir.file("a.mpa")), f.audio);
 }

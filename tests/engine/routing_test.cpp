@@ -1,7 +1,7 @@
 // Payload routing: which bytes of which packets reach which output file, however the input is split.
 #include <gtest/gtest.h>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {
@@ -69,21 +69,15 @@ TEST(Routing, AnyBlockSplitGivesTheSameResult) {
     SCOPED_TRACE(blockSize);
     FakeWindow window;
     StreamSlotTable slots;
-    SlotFiles files;
+    PayloadRouter router(slots);
     std::array<Bytes, 2> video;
     std::array<Bytes, 16> audio;
-    for (int n = 0; n < 2; ++n) {
-      files.video[n] = std::make_unique<MemoryOutputFile>("v", video[n]);
-      window.boxes[videoBox(n)].checked = true;
-    }
-    for (int n = 0; n < 16; ++n) {
-      files.audio[n] = std::make_unique<MemoryOutputFile>("a", audio[n]);
-      window.boxes[audioBox(n)].checked = true;
-    }
+    routeEveryNumber(router, video, audio);
     for (const Mode mode : {Mode::Scan, Mode::Demux}) {
-      Walker walker(window, slots, files);
+      Walker walker(window, slots, router);
       slots.Reset();
       walker.begin(mode);
+      router.begin(mode);
       for (std::size_t at = 0; at < m.bytes.size(); at += blockSize)
         walker.walk(m.bytes.data() + at, std::min(blockSize, m.bytes.size() - at));
     }
@@ -197,9 +191,11 @@ TEST(Routing, OnlyTickedBoxesWithOpenFilesAreWrittenAndOnlyInDemuxMode) {
 
   EngineHarness h;
   h.setInput(stream);
-  h.openAllOutputs();
-  h.window.boxes[videoBox(1)].checked = false;  // ticked file, box unticked
-  h.engine.run().SlotFile.audio[5].reset();     // box ticked, no file
+  PayloadRouter& router = h.engine.router();
+  routeToMemory(router, {Route::By::VideoNumber, 0}, videoBox(0), h.video[0]);
+  routeToMemory(router, {Route::By::VideoNumber, 1}, videoBox(1), h.video[1]);
+  router.setTicked(videoBox(1), false);  // a file, its box unticked
+  router.setTicked(audioBox(5), true);   // box ticked, no file
   h.demux();
   EXPECT_EQ(h.video[0], v0);
   EXPECT_TRUE(h.video[1].empty());
@@ -274,12 +270,12 @@ TEST(Routing, JunkBetweenPacketsChangesNothing) {
     SCOPED_TRACE(blockSize);
     FakeWindow window;
     StreamSlotTable slots;
-    SlotFiles files;
+    PayloadRouter router(slots);
     Bytes audio;
-    files.audio[3] = std::make_unique<MemoryOutputFile>("a", audio);
-    window.boxes[audioBox(3)].checked = true;
-    Walker walker(window, slots, files);
+    routeToMemory(router, {Route::By::AudioNumber, 3}, audioBox(3), audio);
+    Walker walker(window, slots, router);
     walker.begin(Mode::Demux);
+    router.begin(Mode::Demux);
     for (std::size_t at = 0; at < b.size(); at += blockSize)
       walker.walk(b.bytes().data() + at, std::min(blockSize, b.size() - at));
     EXPECT_EQ(audio, expected);

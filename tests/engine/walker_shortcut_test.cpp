@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/walker.h"
+#include "support/engine_harness.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"
 #include "support/ps_builder.h"
@@ -44,20 +45,21 @@ struct Walked {
 Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, bool subpictures) {
   Walked walked;
   FakeWindow window;
-  for (auto& box : window.boxes)
-    box.checked = true;
   StreamSlotTable slots;
-  SlotFiles files;
+  PayloadRouter router(slots);
   for (int n = 0; n < 2; ++n)
-    files.video[n] = std::make_unique<MemoryOutputFile>("v", walked.outputs[n]);
+    routeToMemory(router, {Route::By::VideoNumber, n}, videoBox(n), walked.outputs[n]);
   for (int n = 0; n < 16; ++n)
-    files.audio[n] = std::make_unique<MemoryOutputFile>("a", walked.outputs[2 + n]);
-  for (int n = 0; n < 16; ++n)
-    files.subpicture[n] =
-        std::make_unique<SupWriter>(std::make_unique<MemoryOutputFile>("s", walked.outputs[18 + n]), window, n);
-  Walker walker(window, slots, files);
+    routeToMemory(router, {Route::By::AudioNumber, n}, audioBox(n), walked.outputs[2 + n]);
+  for (int n = 0; n < 16; ++n) {
+    router.add({Route::By::SubpictureNumber, n}, subBox(n),
+               std::make_unique<SupWriter>(std::make_unique<MemoryOutputFile>("s", walked.outputs[18 + n]), window, n));
+    router.setTicked(subBox(n), true);
+  }
+  Walker walker(window, slots, router);
   StreamInventory inventory;
-  walker.setInventory(&inventory);
+  router.setInventory(&inventory);
+  router.begin(mode);
   walker.setByteWise(byteWise);
   walker.begin(mode, subpictures);
   for (std::size_t at = 0; at < data.size(); at += blockSize) {
@@ -65,7 +67,7 @@ Walked walk(const Bytes& data, std::size_t blockSize, Mode mode, bool byteWise, 
     walker.walk(block.data(), block.size());
     walked.states.push_back(walker.state());
   }
-  files.finishSubpictures(false);
+  router.finish(false);
   inventory.finish();
   walked.inventory = inventory.records();
   walked.log = window.logLines;

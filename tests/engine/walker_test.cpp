@@ -1,7 +1,7 @@
 // The stream slot table and the program stream walker: classification, slots, log lines, header steps.
 #include <gtest/gtest.h>
 
-#include "engine_harness.h"
+#include "support/engine_harness.h"
 
 namespace ardunex::test {
 namespace {
@@ -108,8 +108,8 @@ TEST(Walker, KeepsTheTimeStampScramblingAndLpcmHeaderOfThePacket) {
         SCOPED_TRACE(std::string(c.name) + (byteWise ? ", byte-wise, " : ", ") + std::to_string(blockSize));
         FakeWindow window;
         StreamSlotTable slots;
-        SlotFiles files;
-        Walker walker(window, slots, files);
+        PayloadRouter router(slots);
+        Walker walker(window, slots, router);
         walker.setByteWise(byteWise);
         walker.begin(Mode::Scan);
         for (std::size_t at = 0; at < stream.size(); at += blockSize)

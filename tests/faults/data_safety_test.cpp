@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/cli_runner.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
-#include "support/ps_builder.h"
+#include "support/feature_builder.h"
 
 namespace ardunex {
 namespace {
@@ -28,18 +28,9 @@ struct Part {
 };
 
 Part makePart(std::size_t minSize, std::uint32_t seed) {
-  Part part;
-  test::PsBuilder ps;
-  ps.pack(true);
-  for (; ps.size() < minSize; seed += 3) {
-    const Bytes v = test::payload(1500, seed), a = test::payload(300, seed + 1), b = test::payload(200, seed + 2);
-    ps.pack().pes(0xE0, v).privateStream1(0x80, a).privateStream1(0x81, b);
-    part.video.insert(part.video.end(), v.begin(), v.end());
-    part.audio0.insert(part.audio0.end(), a.begin(), a.end());
-    part.audio1.insert(part.audio1.end(), b.begin(), b.end());
-  }
-  part.file = ps.bytes();
-  return part;
+  const test::Feature f =
+      test::makeFeature({test::video(0xE0, 1500), test::audio(0x80, 300), test::audio(0x81, 200)}, minSize, seed);
+  return {f.file, f.payloads[0], f.payloads[1], f.payloads[2]};
 }
 
 /// A feature F_1.EVO + F_2.EVO in a folder, demuxed or scanned by the core or by ardunex-cli.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/cli_runner.h"
 #include "support/fake_window.h"

@@ -6,20 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
+#include "support/feature_builder.h"
 #include "support/memory_files.h"
-#include "support/ps_builder.h"
 
 namespace ardunex {
 namespace {
 
 using test::Bytes;
 using test::MemoryFileSystem;
-using test::payload;
-using test::PsBuilder;
 
 constexpr std::int64_t MIB = 1024 * 1024;
 const std::string FIRST = "/disc/HVDVD_TS/FEATURE_1.EVO";
@@ -29,13 +27,9 @@ const std::string AUDIO = "/out/FEATURE_1.DD.stream.00.mpa";
 
 /// MPEG-2 video and Dolby Digital audio 0 in packs, at least minSize bytes.
 Bytes makePart(std::int64_t minSize, std::uint32_t seed) {
-  PsBuilder ps;
-  ps.pack(true);
-  while (static_cast<std::int64_t>(ps.size()) < minSize) {
-    ps.pack().pes(0xE0, payload(1400 + seed % 500, seed)).privateStream1(0x80, payload(300 + seed % 200, seed + 1));
-    seed += 2;
-  }
-  return ps.bytes();
+  return test::makeFeature({test::video(0xE0, 1400, 500), test::audio(0x80, 300, 200)},
+                           static_cast<std::size_t>(minSize), seed)
+      .file;
 }
 
 Bytes prefix(const Bytes& bytes, std::int64_t size) { return Bytes(bytes.begin(), bytes.begin() + size); }

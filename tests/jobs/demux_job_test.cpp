@@ -6,19 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
+#include "support/feature_builder.h"
 #include "support/memory_files.h"
-#include "support/ps_builder.h"
 
 namespace ardunex {
 namespace {
 
 using test::Bytes;
-using test::payload;
-using test::PsBuilder;
 
 constexpr std::size_t MIB = 1024 * 1024;
 constexpr const char* VIDEO = "AVC.stream.00";
@@ -36,21 +34,9 @@ struct Feature {
 void append(Bytes& to, const Bytes& from) { to.insert(to.end(), from.begin(), from.end()); }
 
 Feature makeFeature(std::size_t minSize, std::uint32_t seed) {
-  Feature feature;
-  PsBuilder builder;
-  builder.pack(true);
-  while (builder.size() < minSize) {
-    const Bytes video = payload(1200 + seed % 700, seed);
-    const Bytes audio = payload(300 + seed % 200, seed + 1);
-    const Bytes lpcm = payload(200 + seed % 100, seed + 2);
-    builder.pack().pes(0xE2, video).privateStream1(0xC1, audio).privateStream1(0xA0, lpcm);
-    append(feature.video, video);
-    append(feature.audio, audio);
-    append(feature.lpcm, lpcm);
-    seed += 3;
-  }
-  feature.file = builder.bytes();
-  return feature;
+  const test::Feature f = test::makeFeature(
+      {test::video(0xE2, 1200, 700), test::audio(0xC1, 300, 200), test::audio(0xA0, 200, 100)}, minSize, seed);
+  return {f.file, f.payloads[0], f.payloads[1], f.payloads[2]};
 }
 
 std::vector<std::string> linesStartingWith(const std::vector<std::string>& lines, const std::string& start) {
@@ -121,43 +107,23 @@ TEST_F(DemuxJob, WritesTheTickedStreamsPayloads) {
   EXPECT_FALSE(fake.buttonEnabled(Button::Cancel));
 }
 
+// The names themselves are the plan's (demux_plan_test): here a caption with a separator writes its file in
+// the output folder, without making a folder of its own.
 TEST_F(DemuxJob, OutputNames) {
   const Feature feature = makeFeature(20'000, 2);
-  const struct {
-    std::string workdir;
-    std::string videoExt;
-    std::string audioExt;
-    std::string audioCaption;
-    std::string videoName;  // as logged
-    std::string audioName;
-  } cases[] = {
-      {out, "mpv", "mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1.DD+.stream.01.mpa"},
-      {out + "/", "m2v", "ac3", AUDIO, out + "/FEATURE_1.AVC.stream.00.m2v", out + "/FEATURE_1.DD+.stream.01.ac3"},
-      {out, "", ".mpa", AUDIO, out + "/FEATURE_1.AVC.stream.00.", out + "/FEATURE_1.DD+.stream.01..mpa"},
-      {out, "mpv", "mpa", "English/Commentary", out + "/FEATURE_1.AVC.stream.00.mpv",
-       out + "/FEATURE_1.English_Commentary.mpa"},
-      {out, "mpv", "mpa", "../../escape", out + "/FEATURE_1.AVC.stream.00.mpv", out + "/FEATURE_1..._.._escape.mpa"},
-  };
   prepare("FEATURE_1.EVO", feature);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.audioName);
-    std::filesystem::remove_all(out);
-    std::filesystem::create_directory(out);
-    fake.workdirText = c.workdir;
-    fake.videoExtText = c.videoExt;
-    fake.audioExtText = c.audioExt;
-    fake.boxes[audioBox(1)].caption = c.audioCaption;
-    fake.logLines.clear();
+  fake.boxes[audioBox(1)].caption = "../English/Commentary";
 
-    session.bDemuxClick();
+  session.bDemuxClick();
 
-    EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
-              (std::vector<std::string>{"Creating " + c.videoName, "Creating " + c.audioName}));
-    EXPECT_EQ(test::readFile(c.videoName), feature.video);
-    EXPECT_EQ(test::readFile(c.audioName), feature.audio);
-    EXPECT_EQ(filesIn(out), 2u);  // no folder made from a caption
-    EXPECT_EQ(fake.boxes[audioBox(1)].caption, c.audioCaption);
-  }
+  const std::string video = out + "/FEATURE_1.AVC.stream.00.mpv";
+  const std::string audio = out + "/FEATURE_1..._English_Commentary.mpa";
+  EXPECT_EQ(linesStartingWith(fake.logLines, "Creating "),
+            (std::vector<std::string>{"Creating " + video, "Creating " + audio}));
+  EXPECT_EQ(test::readFile(video), feature.video);
+  EXPECT_EQ(test::readFile(audio), feature.audio);
+  EXPECT_EQ(filesIn(out), 2u);
+  EXPECT_EQ(fake.boxes[audioBox(1)].caption, "../English/Commentary");
 }
 
 TEST_F(DemuxJob, EmptyOutputFolderWritesBesideTheEvoFile) {
@@ -305,6 +271,21 @@ TEST_F(DemuxJob, CancelDuringTheFirstPass) {
       EXPECT_EQ(video, whole);
     }
   }
+}
+
+// A box unticked during the run stops its file from receiving data from then on.
+TEST_F(DemuxJob, BoxUntickedDuringTheRunStopsItsFile) {
+  const Feature feature = makeFeature(4 * MIB + 100'000, 140);
+  prepare("FEATURE.EVO", feature);
+  fake.onProcessEvents = [&] { fake.click(audioBox(1)); };  // at the report after 4 MiB
+
+  session.bDemuxClick();
+
+  const Bytes audio = test::readFile(outFile("FEATURE", AUDIO, "mpa"));
+  EXPECT_TRUE(test::isPrefix(audio, feature.audio));
+  EXPECT_GT(audio.size(), feature.audio.size() / 2);
+  EXPECT_LT(audio.size(), feature.audio.size());
+  EXPECT_EQ(test::readFile(outFile("FEATURE", VIDEO, "mpv")), feature.video);
 }
 
 TEST_F(DemuxJob, OnlyOneJobAtATime) {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/fake_window.h"
 #include "support/golden_streams.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "jobs/session.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"

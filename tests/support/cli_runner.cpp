@@ -9,7 +9,7 @@
 
 #include <cstdlib>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 
 namespace ardunex::test {
 

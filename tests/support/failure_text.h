@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace ardunex::test {
 

@@ -2,7 +2,7 @@
 // fuzzing); a user overrides what it needs to see or answer.
 #pragma once
 
-#include "engine/window.h"
+#include "base/window.h"
 
 namespace ardunex {
 

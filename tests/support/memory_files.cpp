@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace ardunex::test {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {

@@ -26,7 +26,8 @@
 #include <functional>
 #include <memory>
 
-#include "engine/errors.h"
+#include "base/errors.h"
+#include "support/feature_builder.h"
 #include "support/ps_builder.h"
 #include "ui/jpeg_logo.h"
 #include "ui/window_settings.h"
@@ -50,20 +51,13 @@ struct Feature {
 
 /// AVC video 0 and DD+ audio 1 throughout, at least minSize bytes; lateAudio adds DD audio 5 at the very end.
 Feature makeFeature(std::size_t minSize, bool lateAudio = false) {
-  Feature feature;
-  PsBuilder builder;
-  builder.pack(true);
-  std::uint32_t seed = 1;
-  while (builder.size() < minSize) {
-    const Bytes video = ardunex::test::payload(1500, seed++);
-    const Bytes audio = ardunex::test::payload(400, seed++);
-    builder.pack().pes(AVC_VIDEO_0, video).privateStream1(DD_PLUS_1, audio);
-    feature.video.insert(feature.video.end(), video.begin(), video.end());
-    feature.audio.insert(feature.audio.end(), audio.begin(), audio.end());
+  namespace test = ardunex::test;
+  const test::Feature f = test::makeFeature({test::video(AVC_VIDEO_0, 1500), test::audio(DD_PLUS_1, 400)}, minSize, 1);
+  Feature feature{f.file, f.payloads[0], f.payloads[1]};
+  if (lateAudio) {
+    const Bytes late = PsBuilder().pack().privateStream1(DD_5, test::payload(400, 0)).bytes();
+    feature.file.insert(feature.file.end(), late.begin(), late.end());
   }
-  if (lateAudio)
-    builder.pack().privateStream1(DD_5, ardunex::test::payload(400, seed));
-  feature.file = builder.bytes();
   return feature;
 }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 #include "settings/settings_fakes.h"
 #include "settings/settings_persistence.h"
 

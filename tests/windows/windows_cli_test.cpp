@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/errors.h"
-#include "engine/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 #include "jobs/session.h"
 #include "support/cli_runner.h"
 #include "support/failure_text.h"
 #include "support/fake_window.h"
+#include "support/feature_builder.h"
 #include "support/ps_builder.h"
 
 namespace ardunex::test {
@@ -19,33 +20,14 @@ namespace {
 
 const std::string UNICODE_NAME = "Ünïcødé_日本";
 
-struct Part {
-  Bytes video, audio, file;
-};
-
-Part makePart(std::uint32_t seed) {
-  Part part;
-  PsBuilder ps;
-  for (int i = 0; i < 5; ++i) {
-    const Bytes v = payload(1400 + i, seed + i), a = payload(600 + i, seed + 50 + i);
-    ps.pack(i == 0).pes(0xE0, v, {.ptsDts = true}).pack().privateStream1(0x80, a);
-    part.video.insert(part.video.end(), v.begin(), v.end());
-    part.audio.insert(part.audio.end(), a.begin(), a.end());
-  }
-  part.file = ps.bytes();
-  return part;
-}
+// A feature: MPEG-2 video and Dolby Digital audio 0, in packs.
+const std::vector<FeatureStream> STREAMS = {video(0xE0, 1400, 0, PesHeader{.ptsDts = true}), audio(0x80, 600)};
 
 /// What the tool printed, its lines ended by "\n" alone (Windows ends them with "\r\n" on standard output).
 std::string printed(const CliResult& result) {
   std::string text = result.out;
   std::erase(text, '\r');
   return text;
-}
-
-Bytes joined(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
 }
 
 TEST(WindowsFiles, NamesBeyondAsciiOpenCreateAndExist) {
@@ -82,7 +64,7 @@ TEST(WindowsFiles, OneFileUnderAnotherSpellingHasTheSameIdentity) {
 
 TEST(WindowsFiles, AnOutputNamingTheEvoFileInAnotherSpellingIsRefused) {
   TempDir dir;
-  const Part part = makePart(3);
+  const Feature part = makeFeature(STREAMS, 10'000, 3);
   writeFile(dir.file("F_1.EVO"), part.file);
   FakeWindow window;
   Session session(window);
@@ -101,9 +83,8 @@ TEST(WindowsCli, DemuxesATwoPartFeatureUnderUnicodeNames) {
   TempDir dir;
   const std::string disc = dir.file(UNICODE_NAME);
   std::filesystem::create_directory(fsPath(disc));
-  const Part first = makePart(1), second = makePart(40);
-  writeFile(disc + "\\" + UNICODE_NAME + "_1.EVO", first.file);
-  writeFile(disc + "\\" + UNICODE_NAME + "_2.EVO", second.file);
+  const TwoPartFeature feature = makeTwoPartFeature(STREAMS, 10'000, 10'000, 1);
+  feature.write(disc, UNICODE_NAME);
   const std::string out = dir.file("出力");
   std::filesystem::create_directory(fsPath(out));
 
@@ -116,8 +97,8 @@ TEST(WindowsCli, DemuxesATwoPartFeatureUnderUnicodeNames) {
   EXPECT_NE(printed(result).find("Continue on " + UNICODE_NAME + "_2.EVO\n"), std::string::npos) << printed(result);
   EXPECT_EQ(folderEntries(out),
             (std::vector<std::string>{UNICODE_NAME + "_1.DD.stream.00.mpa", UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"}));
-  EXPECT_EQ(joined(first.video, second.video), readFile(out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"));
-  EXPECT_EQ(joined(first.audio, second.audio), readFile(out + "/" + UNICODE_NAME + "_1.DD.stream.00.mpa"));
+  EXPECT_EQ(feature.joined(0), readFile(out + "\\" + UNICODE_NAME + "_1.MPEG-2.stream.00.mpv"));
+  EXPECT_EQ(feature.joined(1), readFile(out + "/" + UNICODE_NAME + "_1.DD.stream.00.mpa"));
 }
 
 TEST(WindowsCli, PlaylistDescriptionsInUtf8BecomeOutputNames) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_io.h"
+#include "base/file_io.h"
 #include "jobs/session.h"
 #include "support/fake_window.h"
 #include "support/memory_files.h"

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 
 namespace ardunex {
 namespace {

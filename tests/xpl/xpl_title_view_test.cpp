@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/errors.h"
+#include "base/errors.h"
 #include "support/fake_window.h"
 
 namespace ardunex {
