@@ -32,11 +32,13 @@ using namespace ardunex;
 
 constexpr const char* USAGE =
     "Usage: ardunex-cli [options] FILE.EVO\n"
+    "       ardunex-cli [options] --disc DIR [--title N]\n"
     "       ardunex-cli --disc DIR --titles [--json]\n"
     "Try 'ardunex-cli --help' for more information.\n";
 
 constexpr const char* HELP =
     "Usage: ardunex-cli [options] FILE.EVO\n"
+    "       ardunex-cli [options] --disc DIR [--title N]\n"
     "       ardunex-cli --disc DIR --titles [--json]\n"
     "\n"
     "Splits an HD DVD video object (.EVO) into raw elementary-stream files.\n"
@@ -44,6 +46,8 @@ constexpr const char* HELP =
     "the ticked boxes are then demuxed (\"Demux\"), one output file per box:\n"
     "  OUTPUT/BASE.LABEL.EXT   e.g. FEATURE_1.VC-1.stream.00.mpv\n"
     "A feature stored as NAME_1.EVO and NAME_2.EVO is demuxed into one set of files.\n"
+    "With --disc a title of a disc is demuxed: its clips in playlist order into one\n"
+    "set of files named after its first clip, the boxes labelled from the playlist.\n"
     "\n"
     "Options:\n"
     "  -s, --scan            only scan: print the log and the boxes, write nothing\n"
@@ -64,7 +68,9 @@ constexpr const char* HELP =
     "      --json            only scan, and print one JSON object describing every\n"
     "                        stream met and every box instead of the log\n"
     "      --disc DIR        the disc: the folder holding HVDVD_TS and ADV_OBJ, or\n"
-    "                        HVDVD_TS, or any file inside the disc\n"
+    "                        HVDVD_TS, or any file inside the disc; its playlist\n"
+    "                        is read as with --xpl, and every option above works\n"
+    "      --title N         with --disc: the title to demux (default: the longest)\n"
     "      --titles          with --disc: list the titles of the disc's playlist with\n"
     "                        their clips and tracks (with --json as one JSON object\n"
     "                        that also holds the chapters)\n";
@@ -87,6 +93,7 @@ constexpr const char* HELP_END =
 struct Arguments {
   std::string evoFile;
   std::optional<std::string> disc;
+  std::optional<int> title;
   bool titles = false;
   std::string xplFile;
   bool scanOnly = false;
@@ -205,7 +212,12 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
       args.disc = value();
     else if (arg == "--titles")
       args.titles = true;
-    else if (const OptionInfo* info = findOption(arg))
+    else if (arg == "--title") {
+      const std::string number = value();
+      if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos)
+        throw UsageError{"invalid title number '" + number + "' for --title"};
+      args.title = std::stoi(number);
+    } else if (const OptionInfo* info = findOption(arg))
       args.options[static_cast<std::size_t>(info->option)] = true;
     else if (arg == "--")
       for (++i; i < argc; ++i)
@@ -219,21 +231,24 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
     return args;
   if (args.titles && !args.disc)
     throw UsageError{"--titles needs --disc DIR"};
+  if (args.title && (!args.disc || args.titles))
+    throw UsageError{args.titles ? "--titles lists every title: leave out --title" : "--title needs --disc DIR"};
   if (args.disc) {
     if (!files.empty())
       throw UsageError{"--disc takes the disc folder instead of an EVO file"};
-    // Demuxing a title of the disc goes here once it is built; until then a disc is only listed.
-    if (!args.titles)
-      throw UsageError{"--disc DIR needs --titles: this version lists a disc's titles but cannot demux one"};
-    return args;
+    if (!args.xplFile.empty())
+      throw UsageError{"--disc reads the disc's own playlist: leave out --xpl"};
+    if (args.titles)
+      return args;
+  } else {
+    if (files.size() != 1)
+      throw UsageError{files.empty() ? "no EVO file given" : "only one EVO file can be given"};
+    args.evoFile = files.front();
+    if (args.printXpl && args.xplFile.empty())
+      throw UsageError{"--print-xpl needs --xpl FILE"};
+    if (args.options[static_cast<std::size_t>(Option::Chapters)] && args.xplFile.empty())
+      throw UsageError{"--chapters needs --xpl FILE"};
   }
-  if (files.size() != 1)
-    throw UsageError{files.empty() ? "no EVO file given" : "only one EVO file can be given"};
-  args.evoFile = files.front();
-  if (args.printXpl && args.xplFile.empty())
-    throw UsageError{"--print-xpl needs --xpl FILE"};
-  if (args.options[static_cast<std::size_t>(Option::Chapters)] && args.xplFile.empty())
-    throw UsageError{"--chapters needs --xpl FILE"};
   if (args.json && args.printXpl)
     throw UsageError{"--json prints nothing but the report: leave out --print-xpl"};
   return args;
@@ -293,6 +308,36 @@ int listTitles(const std::string& path, bool json) {
   return listing.checkOutput() ? 0 : LOG_LOST_STATUS;
 }
 
+// Chooses the title --title names, else the default one; a number the disc does not have is a usage error
+// that names the titles there are.
+void chooseDiscTitle(Session& session, std::optional<int> number) {
+  const Disc& disc = *session.disc();
+  if (!number) {
+    if (!disc.defaultTitle)
+      throw Error("No title in " + disc.playlist);
+    session.chooseTitle(*disc.defaultTitle);
+    return;
+  }
+  std::string numbers;
+  for (std::size_t k = 0; k < disc.titles.size(); ++k) {
+    if (disc.titles[k].number == *number) {
+      session.chooseTitle(k);
+      return;
+    }
+    numbers += (numbers.empty() ? "" : ", ") + std::to_string(disc.titles[k].number);
+  }
+  throw UsageError{"no title " + std::to_string(*number) + " on the disc " + disc.root + "; " +
+                   (numbers.empty() ? std::string("it has none") : "its titles are " + numbers)};
+}
+
+// The bytes the scan of a title is over: all its clips on the disc.
+std::int64_t titleSize(const Session& session) {
+  std::int64_t size = 0;
+  for (const std::string& clip : session.titleClips())
+    size += PosixFileSystem::instance().openRead(clip)->size();
+  return size;
+}
+
 extern "C" void onStopSignal(int signal) {
   int none = 0;
   ConsoleWindow::stopSignal.compare_exchange_strong(none, signal);
@@ -321,7 +366,7 @@ int main(int argc, char** argv) {
     ConsoleWindow helpWindow(stdout, stderr, false);
     return helpWindow.checkOutput() ? 0 : LOG_LOST_STATUS;
   }
-  if (args.disc)
+  if (args.disc && args.titles)
     return listTitles(*args.disc, args.json);
 
   ConsoleWindow window(args.json ? nullptr : stdout, stderr, isatty(fileno(stderr)) != 0);
@@ -352,10 +397,17 @@ int main(int argc, char** argv) {
 
   try {
     session.Resetcbs();
-    session.chooseEvoFile(args.evoFile);
+    if (args.disc) {
+      session.openDisc(*args.disc, false);
+      chooseDiscTitle(session, args.title);
+    } else {
+      session.chooseEvoFile(args.evoFile);
+    }
     session.bCheckClick();
-    if (!args.xplFile.empty()) {
-      session.chooseXplFile(args.xplFile);
+    // A title's boxes take the labels of its playlist, as after --xpl.
+    if (args.disc || !args.xplFile.empty()) {
+      if (!args.disc)
+        session.chooseXplFile(args.xplFile);
       session.bReadXPLClick();
       if (args.printXpl) {
         for (const std::string& line : session.xplLines())
@@ -365,8 +417,9 @@ int main(int argc, char** argv) {
     }
     if (args.json) {
       window.endProgress();
-      const std::int64_t size = PosixFileSystem::instance().openRead(args.evoFile)->size();
-      std::printf("%s\n", jsonReport(session, window, args.evoFile, size).c_str());
+      const std::string file = args.disc ? window.evoFileText() : args.evoFile;
+      const std::int64_t size = args.disc ? titleSize(session) : PosixFileSystem::instance().openRead(file)->size();
+      std::printf("%s\n", jsonReport(session, window, file, size).c_str());
       ConsoleWindow report(stdout, stderr, false);
       const bool written = report.checkOutput();
       if (ConsoleWindow::interrupted)
@@ -387,6 +440,10 @@ int main(int argc, char** argv) {
       applySelection(window, args);
       session.bDemuxClick();
     }
+  } catch (const UsageError& error) {
+    window.checkOutput();
+    std::fprintf(stderr, "ardunex-cli: %s\n%s", error.message.c_str(), USAGE);
+    return 2;
   } catch (const Error& error) {
     window.endProgress();
     std::fprintf(stderr, "%s\n", reportText(error.what()).c_str());

@@ -45,7 +45,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("HD DVD Ardunex"));
   QApplication::setApplicationVersion(QStringLiteral(ARDUNEX_VERSION));
 
-  // A file manager opens an .EVO file with "ardunex FILE"; the file is taken as if dropped on the window.
+  // A file manager opens an .EVO file, or a disc folder, with "ardunex FILE"; it is taken as if dropped on the
+  // window.
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("Splits an HD DVD video object (.EVO) into raw elementary-stream files."));
@@ -53,7 +54,8 @@ int main(int argc, char* argv[]) {
   parser.addVersionOption();
   parser.addPositionalArgument(
       QStringLiteral("FILE"),
-      QStringLiteral("An .EVO file, or a playlist (.XPL), to open as if dropped on the window."),
+      QStringLiteral("An .EVO file, a playlist (.XPL), or a disc (its folder, HVDVD_TS or any other file "
+                     "inside it), to open as if dropped on the window."),
       QStringLiteral("[FILE]"));
   parser.process(application);
 

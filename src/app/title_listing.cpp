@@ -11,10 +11,6 @@
 namespace ardunex {
 namespace {
 
-constexpr std::int64_t MS_PER_SECOND = 1000;
-constexpr std::int64_t SECONDS_PER_MINUTE = 60;
-constexpr std::int64_t SECONDS_PER_HOUR = 3600;
-
 template <typename T>
 nlohmann::json orNull(const std::optional<T>& value) {
   return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
@@ -22,49 +18,6 @@ nlohmann::json orNull(const std::optional<T>& value) {
 
 nlohmann::json textOrNull(const std::string& text) {
   return text.empty() ? nlohmann::json(nullptr) : nlohmann::json(text);
-}
-
-/// value in decimal with leading zeros up to width digits.
-std::string padded(std::int64_t value, std::size_t width) {
-  const std::string digits = std::to_string(value);
-  return std::string(width - std::min(width, digits.size()), '0') + digits;
-}
-
-/// HH:MM:SS.mmm, or "unknown".
-std::string clock(std::optional<std::int64_t> ms) {
-  if (!ms || *ms < 0)
-    return "unknown";
-  const std::int64_t seconds = *ms / MS_PER_SECOND;
-  return padded(seconds / SECONDS_PER_HOUR, 2) + ":" + padded(seconds / SECONDS_PER_MINUTE % SECONDS_PER_MINUTE, 2) +
-         ":" + padded(seconds % SECONDS_PER_MINUTE, 2) + "." + padded(*ms % MS_PER_SECOND, 3);
-}
-
-std::string number(std::optional<int> value) { return value ? std::to_string(*value) : "?"; }
-
-std::string counted(std::size_t count, const std::string& what) {
-  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
-}
-
-/// The clip's place on the disc and its marks: refused, skipped, missing.
-std::string clipText(const Disc& disc, const DiscClip& clip) {
-  if (!clip.refusal.empty())
-    return "refused: " + clip.refusal;
-  const std::string times = clock(clip.beginMs) + " to " + clock(clip.endMs);
-  if (!clip.onDisc)
-    return "skipped, data source \"" + clip.dataSource + "\": " + clip.src + ", " + times;
-  // The EVO path is built below the root: shown relative to it.
-  const std::string evo = clip.evoPath.substr(std::min(clip.evoPath.size(), disc.root.size() + 1));
-  return evo + ", " + times + (clip.present ? "" : ", missing");
-}
-
-std::string trackText(const char* kind, const DiscTrack& track) {
-  std::string text = std::string("  ") + kind + " stream " + number(track.streamNumber) + ", track " +
-                     number(track.track) + ": " + track.description;
-  if (!track.language.empty())
-    text += " (" + track.language + ")";
-  if (!track.codec.empty())
-    text += " " + track.codec;
-  return text + "\n";
 }
 
 nlohmann::json tracksJson(const std::vector<DiscTrack>& tracks) {
@@ -107,18 +60,8 @@ std::string titleListingText(const Disc& disc) {
   std::string text = "Disc " + disc.root + "\nPlaylist " + disc.playlist + "\n";
   if (disc.titles.empty())
     text += "No titles\n";
-  for (std::size_t k = 0; k < disc.titles.size(); ++k) {
-    const DiscTitle& title = disc.titles[k];
-    text += "Title " + std::to_string(title.number) + ": " + (title.name.empty() ? "(no name)" : title.name) + ", " +
-            clock(title.durationMs) + ", " + counted(title.clips.size(), "clip") + ", " +
-            counted(title.chapters.size(), "chapter") + (disc.defaultTitle == k ? ", default" : "") + "\n";
-    for (std::size_t c = 0; c < title.clips.size(); ++c)
-      text += "  Clip " + std::to_string(c + 1) + ": " + clipText(disc, title.clips[c]) + "\n";
-    for (const DiscTrack& track : title.audio)
-      text += trackText("Audio", track);
-    for (const DiscTrack& track : title.subtitles)
-      text += trackText("Subtitle", track);
-  }
+  for (std::size_t k = 0; k < disc.titles.size(); ++k)
+    text += titleListing(disc, k);
   if (disc.titlesNotRead > 0)
     text += "Titles after the first " + std::to_string(disc.titles.size()) +
             " not read: " + std::to_string(disc.titlesNotRead) + "\n";

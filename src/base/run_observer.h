@@ -24,7 +24,8 @@ class RunObserver {
   /// Repaints the whole window at once.
   virtual void repaint() {}
   /// How far the running phase of a job has got, in units of the phase's own (the engine: bytes of the
-  /// file). Each phase (the walk of each part, a later mux) starts again from 0.
+  /// file, or of all the clips of a title). Each phase (the walk of each part of a feature, the walk of a
+  /// title's clips, a later mux) starts again from 0.
   virtual void progress(std::int64_t done, std::int64_t total) {
     (void)done;
     (void)total;

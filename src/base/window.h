@@ -11,7 +11,8 @@
 
 namespace ardunex {
 
-enum class Button { ReadEvo, ReadXpl, Demux, Cancel, BrowseEvo, BrowseXpl };
+/// The command buttons and the browse buttons; BrowseDisc also stands for choosing a title of the open disc.
+enum class Button { ReadEvo, ReadXpl, Demux, Cancel, BrowseEvo, BrowseXpl, BrowseDisc };
 
 /// The opt-in options beyond the file extensions, folder, continuation and fast check. Every one is off
 /// by default, and with all of them off scan and demux behave exactly as without them.
@@ -25,8 +26,8 @@ enum class Option {
 };
 inline constexpr int OPTION_COUNT = 6;
 
-/// Pages of the window's page control, in tab order.
-enum class Page { Status = 0, Video, Audio, Subpicture, Xpl, Options };
+/// Pages of the window's page control, in tab order; the Titles page is there only once a disc is opened.
+enum class Page { Status = 0, Video, Audio, Subpicture, Xpl, Options, Titles };
 
 /// The most characters the audio file extension takes.
 inline constexpr int AUDIO_EXT_MAX_LENGTH = 5;
@@ -35,6 +36,18 @@ inline constexpr int AUDIO_EXT_MAX_LENGTH = 5;
 struct TreeNode {
   std::string text;
   std::vector<TreeNode> children;
+};
+
+/// One title of an open disc as the titles page lists it.
+struct TitleRow {
+  std::string number;
+  std::string name;
+  std::string duration;
+  std::string clips;
+  std::string audio;
+  std::string subtitles;
+  /// All the listing says of the title: its line, then its clips with their marks and its tracks.
+  std::string detail;
 };
 
 /// What the core needs from the window: the run observer of the engine, and the controls the jobs use. The Qt
@@ -98,6 +111,11 @@ class Window : public RunObserver {
   virtual void setXplMemoVisible(bool visible) = 0;
   virtual void setXplMemo(const std::vector<std::string>& lines) = 0;
   virtual void setXplTree(const std::vector<TreeNode>& roots) = 0;
+
+  /// The titles page: the titles of the disc just opened, and the title chosen (-1: none). Windows without
+  /// such a page ignore them.
+  virtual void setTitles(const std::vector<TitleRow>& rows) { (void)rows; }
+  virtual void selectTitle(int row) { (void)row; }
 };
 
 }  // namespace ardunex

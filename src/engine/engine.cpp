@@ -30,7 +30,7 @@ Engine::Engine(RunObserver& observer, StreamSlotTable& slots)
   m_router.setInventory(&m_inventory);
 }
 
-void Engine::demux(Mode mode, const RunOptions& options) {
+void Engine::demux(Mode mode, const RunOptions& options, ProgressSpan span, bool keepSlots) {
   m_observer.setCancelEnabled(true);
   // Cancel is only meaningful while the loop runs, whatever way it ends.
   struct CancelOff {
@@ -43,7 +43,8 @@ void Engine::demux(Mode mode, const RunOptions& options) {
   m_walker.begin(mode, options.subpictures);
   m_router.begin(mode);
   const Clock::time_point start = m_now();
-  m_slots.Reset();
+  if (!keepSlots)
+    m_slots.Reset();
 
   InputFile& input = *m_run.InputFile;
   const std::int64_t startPosition = input.position();
@@ -64,7 +65,7 @@ void Engine::demux(Mode mode, const RunOptions& options) {
       throw StreamReadError(input.path(), ENDS_BEFORE_ITS_SIZE);  // a failing medium
     const std::int64_t position = input.position();
     if (position % PROGRESS_STEP == 0) {
-      reportProgress(mode, position, size, start);
+      reportProgress(mode, position, size, span, start);
       if (mode == Mode::Scan && options.fastCheck)
         m_run.CancelRequested = true;
       m_observer.processEvents();
@@ -76,20 +77,24 @@ void Engine::demux(Mode mode, const RunOptions& options) {
   }
 }
 
-void Engine::reportProgress(Mode mode, std::int64_t position, std::int64_t size, Clock::time_point start) {
+void Engine::reportProgress(Mode mode, std::int64_t position, std::int64_t size, ProgressSpan span,
+                            Clock::time_point start) {
+  // Over several files the sizes are those of them all, and the estimate what is left of them at this run's pace.
+  const std::int64_t done = span.total > 0 ? span.before + position : position;
+  const std::int64_t total = span.total > 0 ? span.total : size;
   const double elapsed = std::chrono::duration<double>(m_now() - start).count();
-  const long double ratio = static_cast<long double>(size) / static_cast<long double>(position);
+  const long double ratio = static_cast<long double>(total - span.before) / static_cast<long double>(position);
   const double remaining = static_cast<double>(elapsed * (ratio - 1));
   std::string text = mode == Mode::Scan ? "Reading " : "Demuxing ";
   text += fileNamePart(m_run.InputFile->path());
   text += ' ';
-  text += std::to_string(position / MBYTE);
+  text += std::to_string(done / MBYTE);
   text += '/';
-  text += std::to_string(size / MBYTE);
+  text += std::to_string(total / MBYTE);
   text += " Mbytes, Remaining time: ";
   text += formatRemainingTime(remaining);
   m_observer.slog(text, 1);
-  m_observer.progress(position, size);
+  m_observer.progress(done, total);
 }
 
 }  // namespace ardunex

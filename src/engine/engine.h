@@ -31,6 +31,13 @@ struct RunOptions {
   bool subpictures = false;
 };
 
+/// Where a run's file stands among the files a job reads as one (the clips of a title): the bytes of the files
+/// before it, and of all of them. A total of 0 leaves a run's progress its own file's.
+struct ProgressSpan {
+  std::int64_t before = 0;
+  std::int64_t total = 0;
+};
+
 /// State shared by the engine and the jobs for one run.
 struct RunState {
   std::unique_ptr<ardunex::InputFile> InputFile;
@@ -49,8 +56,10 @@ class Engine {
   Engine(RunObserver& observer, StreamSlotTable& slots);
 
   /// Runs over InputFile from its position to its end (or to a stop), in scan or demux mode, with the
-  /// options its job read at its start.
-  void demux(Mode mode, const RunOptions& options);
+  /// options its job read at its start; span places the file among the files its job reads as one. A run
+  /// empties the slots first, unless keepSlots: a later clip of a title goes on where the clips before left
+  /// them, as one file would.
+  void demux(Mode mode, const RunOptions& options, ProgressSpan span = {}, bool keepSlots = false);
 
   RunState& run() { return m_run; }
   const RunState& run() const { return m_run; }
@@ -73,7 +82,7 @@ class Engine {
   void setClock(std::function<Clock::time_point()> now) { m_now = std::move(now); }
 
  private:
-  void reportProgress(Mode mode, std::int64_t position, std::int64_t size, Clock::time_point start);
+  void reportProgress(Mode mode, std::int64_t position, std::int64_t size, ProgressSpan span, Clock::time_point start);
 
   RunObserver& m_observer;
   StreamSlotTable& m_slots;

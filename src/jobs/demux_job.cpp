@@ -30,6 +30,14 @@ void DemuxJob::openFirstPart(const std::string& evoName) {
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
 }
 
+void DemuxJob::checkClips() {
+  if (!m_plan.parts.front().clip)
+    return;
+  m_clipSizes.push_back(m_engine.run().InputFile->size());
+  for (std::size_t k = 1; k < m_plan.parts.size(); ++k)
+    m_clipSizes.push_back(m_fileSystem.openRead(m_plan.parts[k].path)->size());
+}
+
 void DemuxJob::guardOutputs(RemuxFiles& remux) {
   for (const GuardedInput& input : m_plan.inputs)
     m_guard.addInput(input.path, input.reason.data());  // a text of the guard's own
@@ -74,18 +82,25 @@ void DemuxJob::createOutputs(RemuxFiles& remux) {
 
 void DemuxJob::runParts(const RunOptions& options) {
   RunState& run = m_engine.run();
-  for (const InputPart& part : m_plan.parts) {
+  // The progress of a title runs over all its clips.
+  ProgressSpan span;
+  for (const std::int64_t size : m_clipSizes)
+    span.total += size;
+  for (std::size_t k = 0; k < m_plan.parts.size(); ++k) {
+    const InputPart& part = m_plan.parts[k];
     if (part.continuation) {
-      if (run.CancelRequested || !m_fileSystem.exists(part.path))
+      if (run.CancelRequested || (!part.clip && !m_fileSystem.exists(part.path)))
         break;
       run.InputFile.reset();
       m_guard.refuseOutput(part.path);
       run.InputFile = m_fileSystem.openRead(part.path);
       m_window.log("Continue on " + fileNamePart(part.path));
     }
-    m_engine.demux(Mode::Demux, options);
+    if (k > 0 && k <= m_clipSizes.size())
+      span.before += m_clipSizes[k - 1];
+    m_engine.demux(Mode::Demux, options, span, part.clip && k > 0);  // a title's clips as one file
   }
-  logUserStop(m_window, run, false);
+  logUserStop(m_window, run, false, span);
 }
 
 DemuxOutcome DemuxJob::finish() {

@@ -45,6 +45,10 @@ class DemuxJob {
 
   /// Opens the first part: "Opening file NAME", its size. Throws OpenError.
   void openFirstPart(const std::string& evoName);
+  /// Opens each later clip of a title once, before anything is created, so that a clip that is missing or no
+  /// regular file fails the demux with its name while no file of it exists yet; their sizes make the
+  /// progress run over the whole title. Throws OpenError.
+  void checkClips();
   /// Takes every output name, the stream files' and those of remux, makes the output folder and checks that
   /// every name can be created, before the first file is, so that a refused demux empties no file of an
   /// earlier one. Throws CreateError or FolderError.
@@ -66,6 +70,8 @@ class DemuxJob {
   WrittenOutputs m_written;
   std::array<const WavWriter*, BOX_COUNT> m_wavWriters{};
   std::array<bool, BOX_COUNT> m_created{};
+  /// The sizes of a title's clips, in the order of the parts; empty for a file.
+  std::vector<std::int64_t> m_clipSizes;
   bool m_closed = false;
 };
 

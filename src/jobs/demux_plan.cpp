@@ -73,13 +73,21 @@ DemuxPlan planDemux(const DemuxRequest& request) {
   plan.folder = options.workdir;
 
   const std::string second = secondPart(request.evoPath);
-  plan.parts.push_back({request.evoPath, false});
-  if (options.continueOnSecond && isFirstPart(request.evoName))
-    plan.parts.push_back({second, true});
-  // No output may be a file the demux reads, nor the user's second part, continued onto or not.
+  plan.parts.push_back({request.evoPath, false, !request.titleClips.empty()});
   plan.inputs.push_back({request.evoPath, IS_EVO_FILE});
-  if (isFirstPart(request.evoName))
-    plan.inputs.push_back({second, IS_SECOND_PART});
+  if (!request.titleClips.empty()) {
+    // A title's clips are its parts: the NAME_1/NAME_2 continuation does not apply on top of them.
+    for (std::size_t k = 1; k < request.titleClips.size(); ++k) {
+      plan.parts.push_back({request.titleClips[k], true, true});
+      plan.inputs.push_back({request.titleClips[k], IS_TITLE_CLIP});
+    }
+  } else {
+    if (options.continueOnSecond && isFirstPart(request.evoName))
+      plan.parts.push_back({second, true});
+    // No output may be a file the demux reads, nor the user's second part, continued onto or not.
+    if (isFirstPart(request.evoName))
+      plan.inputs.push_back({second, IS_SECOND_PART});
+  }
   if (!request.xplPath.empty())
     plan.inputs.push_back({request.xplPath, IS_PLAYLIST});
 

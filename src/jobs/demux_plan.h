@@ -37,6 +37,9 @@ struct DemuxRequest {
   std::string evoName;  ///< its file name
   std::string evoBase;  ///< the name the outputs begin with
   std::string xplPath;  ///< the playlist's path field
+  /// A title of a disc: the EVO files of its clips in playlist order, the first one the path field's; empty
+  /// for a file.
+  std::vector<std::string> titleClips;
 };
 
 enum class OutputKind : std::uint8_t { Raw, Wav, Sup };
@@ -63,6 +66,9 @@ struct InputPart {
   /// Read only when the parts before it ran to their end and the file exists by then; it is logged as
   /// "Continue on NAME" instead of being opened with its size.
   bool continuation = false;
+  /// A clip of a title: read after every part before it that Cancel did not stop, and a failure when it
+  /// cannot be opened, since the title goes on in it.
+  bool clip = false;
 
   bool operator==(const InputPart&) const = default;
 };
@@ -90,7 +96,7 @@ struct DemuxPlan {
 /// The plan of a demux. Only a box the user can see ticked gets an output: video boxes 0 and 1 by their
 /// number, audio boxes by theirs, boxes of streams of their own by their code, and with the Subpictures option
 /// the subpicture boxes of the streams the scan found. A FEATURE_1.EVO continues on FEATURE_2.EVO when the
-/// option says so.
+/// option says so; a title reads its clips in turn instead.
 DemuxPlan planDemux(const DemuxRequest& request);
 
 }  // namespace ardunex

@@ -24,6 +24,11 @@ namespace fs = std::filesystem;
 constexpr std::string_view DISC_URI = "file:///dvddisc/";
 constexpr std::string_view DISC_DATA_SOURCE = "DISC";
 constexpr std::int64_t NS_PER_MS = 1'000'000;
+constexpr std::int64_t MS_PER_SECOND = 1000;
+constexpr std::int64_t SECONDS_PER_MINUTE = 60;
+constexpr std::int64_t SECONDS_PER_HOUR = 3600;
+/// The most clips the titles page's detail of a title lists, so that a title of thousands stays readable.
+constexpr std::size_t ROW_DETAIL_CLIPS = 40;
 
 // Paths are UTF-8 in the program; the standard library takes them as such only through char8_t.
 fs::path utf8Path(const std::string& text) { return {std::u8string(text.begin(), text.end())}; }
@@ -141,6 +146,69 @@ DiscTitle discTitle(PlaylistTitle title, int place, const fs::path& root, Folder
   return out;
 }
 
+/// value in decimal with leading zeros up to width digits.
+std::string padded(std::int64_t value, std::size_t width) {
+  const std::string digits = std::to_string(value);
+  return std::string(width - std::min(width, digits.size()), '0') + digits;
+}
+
+std::string number(std::optional<int> value) { return value ? std::to_string(*value) : "?"; }
+
+std::string counted(std::size_t count, const std::string& what) {
+  return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+/// The clip's place on the disc and its marks: refused, skipped, missing.
+std::string clipText(const Disc& disc, const DiscClip& clip) {
+  if (!clip.refusal.empty())
+    return "refused: " + clip.refusal;
+  const std::string times = clockText(clip.beginMs) + " to " + clockText(clip.endMs);
+  if (!clip.onDisc)
+    return "skipped, data source \"" + clip.dataSource + "\": " + clip.src + ", " + times;
+  // The EVO path is built below the root: shown relative to it.
+  const std::string evo = clip.evoPath.substr(std::min(clip.evoPath.size(), disc.root.size() + 1));
+  return evo + ", " + times + (clip.present ? "" : ", missing");
+}
+
+std::string trackText(const char* kind, const DiscTrack& track) {
+  std::string text = std::string("  ") + kind + " stream " + number(track.streamNumber) + ", track " +
+                     number(track.track) + ": " + track.description;
+  if (!track.language.empty())
+    text += " (" + track.language + ")";
+  if (!track.codec.empty())
+    text += " " + track.codec;
+  return text + "\n";
+}
+
+/// The tracks in a few words each: language (else description) and codec.
+std::string tracksInBrief(const std::vector<DiscTrack>& tracks, bool codec) {
+  std::string text;
+  for (const DiscTrack& track : tracks) {
+    std::string item = track.language.empty() ? track.description : track.language;
+    if (codec && !track.codec.empty())
+      item += (item.empty() ? "" : " ") + track.codec;
+    text += (text.empty() ? "" : ", ") + item;
+  }
+  return text;
+}
+
+/// The number of clips, and how many of them cannot be demuxed and why.
+std::string clipsInBrief(const DiscTitle& title) {
+  std::size_t missing = 0;
+  std::size_t refused = 0;
+  std::size_t skipped = 0;
+  for (const DiscClip& clip : title.clips) {
+    refused += clip.refusal.empty() ? 0 : 1;
+    skipped += clip.onDisc ? 0 : 1;
+    missing += clip.onDisc && clip.refusal.empty() && !clip.present ? 1 : 0;
+  }
+  std::string text = std::to_string(title.clips.size());
+  for (const auto& [count, mark] : {std::pair{missing, "missing"}, {refused, "refused"}, {skipped, "skipped"}})
+    if (count > 0)
+      text += ", " + std::to_string(count) + " " + mark;
+  return text;
+}
+
 }  // namespace
 
 std::string findDiscRoot(const std::string& path) {
@@ -164,6 +232,20 @@ std::string findDiscRoot(const std::string& path) {
   }
   throw Error("No HD DVD disc at \"" + path + "\": no " + DISC_PLAYLIST_FOLDER + "/" + DISC_PLAYLIST_NAME +
               " in it or in a folder above it");
+}
+
+bool isFolder(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(utf8Path(path), error);
+}
+
+bool insideDisc(const std::string& path) {
+  try {
+    findDiscRoot(path);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 Disc readDisc(const std::string& path, FileSystem& files) {
@@ -228,6 +310,43 @@ std::optional<std::size_t> defaultTitleIndex(const std::vector<DiscTitle>& title
       best = k;
   }
   return best;
+}
+
+std::string clockText(std::optional<std::int64_t> ms, bool milliseconds) {
+  if (!ms || *ms < 0)
+    return "unknown";
+  const std::int64_t seconds = *ms / MS_PER_SECOND;
+  return padded(seconds / SECONDS_PER_HOUR, 2) + ":" + padded(seconds / SECONDS_PER_MINUTE % SECONDS_PER_MINUTE, 2) +
+         ":" + padded(seconds % SECONDS_PER_MINUTE, 2) + (milliseconds ? "." + padded(*ms % MS_PER_SECOND, 3) : "");
+}
+
+std::string titleListing(const Disc& disc, std::size_t index, std::size_t maxClips) {
+  const DiscTitle& title = disc.titles[index];
+  std::string text = "Title " + std::to_string(title.number) + ": " + (title.name.empty() ? "(no name)" : title.name) +
+                     ", " + clockText(title.durationMs) + ", " + counted(title.clips.size(), "clip") + ", " +
+                     counted(title.chapters.size(), "chapter") + (disc.defaultTitle == index ? ", default" : "") + "\n";
+  for (std::size_t c = 0; c < title.clips.size() && c < maxClips; ++c)
+    text += "  Clip " + std::to_string(c + 1) + ": " + clipText(disc, title.clips[c]) + "\n";
+  if (title.clips.size() > maxClips)
+    text += "  Clips after the first " + std::to_string(maxClips) +
+            " not shown: " + std::to_string(title.clips.size() - maxClips) + "\n";
+  for (const DiscTrack& track : title.audio)
+    text += trackText("Audio", track);
+  for (const DiscTrack& track : title.subtitles)
+    text += trackText("Subtitle", track);
+  return text;
+}
+
+std::vector<TitleRow> titleRows(const Disc& disc) {
+  std::vector<TitleRow> rows;
+  rows.reserve(disc.titles.size());
+  for (std::size_t k = 0; k < disc.titles.size(); ++k) {
+    const DiscTitle& title = disc.titles[k];
+    rows.push_back({std::to_string(title.number), title.name, clockText(title.durationMs, false), clipsInBrief(title),
+                    tracksInBrief(title.audio, true), tracksInBrief(title.subtitles, false),
+                    titleListing(disc, k, ROW_DETAIL_CLIPS)});
+  }
+  return rows;
 }
 
 }  // namespace ardunex

@@ -2,12 +2,14 @@
 // and chapters, and the default title.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/window.h"
 #include "xpl/codec_tables.h"
 #include "xpl/playlist_title.h"
 
@@ -111,6 +113,10 @@ struct Disc {
 /// the disc) that holds ADV_OBJ/VPLST000.XPL, names matched without regard to ASCII case. Throws Error.
 std::string findDiscRoot(const std::string& path);
 
+/// Whether path names a folder; whether it is inside a disc (findDiscRoot finds one). Neither throws.
+bool isFolder(const std::string& path);
+bool insideDisc(const std::string& path);
+
 /// Reads the disc that path is in or above: its playlist, titles and clips. Throws OpenError when the path
 /// or the playlist cannot be read, Error when there is no disc. Odd playlist values never throw: what
 /// cannot be read is left empty.
@@ -124,5 +130,17 @@ ClipLocation clipLocation(std::string_view src);
 /// The index of the longest title, ties going to the lower number; a title of unknown duration counts as
 /// shorter than any other.
 std::optional<std::size_t> defaultTitleIndex(const std::vector<DiscTitle>& titles);
+
+/// A time as HH:MM:SS.mmm (HH:MM:SS without milliseconds), or "unknown".
+std::string clockText(std::optional<std::int64_t> ms, bool milliseconds = true);
+
+/// The lines a listing gives the title at index: the title's own line (number, name, duration, clips,
+/// chapters, whether it is the default), then its clips with their marks (missing, refused, skipped) and its
+/// audio and subtitle streams, indented; every line ends with a newline. Clips beyond maxClips are counted
+/// in one line.
+std::string titleListing(const Disc& disc, std::size_t index, std::size_t maxClips = SIZE_MAX);
+
+/// The titles as the titles page lists them.
+std::vector<TitleRow> titleRows(const Disc& disc);
 
 }  // namespace ardunex

@@ -14,7 +14,8 @@ class JobScope {
     m_readEvo = m_window.buttonEnabled(Button::ReadEvo);
     m_readXpl = m_window.buttonEnabled(Button::ReadXpl);
     m_session.m_jobRunning = true;
-    for (Button button : {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl})
+    for (Button button :
+         {Button::ReadEvo, Button::ReadXpl, Button::Demux, Button::BrowseEvo, Button::BrowseXpl, Button::BrowseDisc})
       m_window.setButtonEnabled(button, false);
     m_window.setOptionsEnabled(false);  // the job has read them
   }
@@ -23,6 +24,7 @@ class JobScope {
     m_window.setOptionsEnabled(true);
     m_window.setButtonEnabled(Button::BrowseEvo, true);
     m_window.setButtonEnabled(Button::BrowseXpl, true);
+    m_window.setButtonEnabled(Button::BrowseDisc, true);
     m_window.setButtonEnabled(Button::ReadEvo, m_readEvo);
     m_window.setButtonEnabled(Button::ReadXpl, m_readXpl);
     if (m_demux == DemuxAfter::Rule)

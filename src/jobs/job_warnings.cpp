@@ -118,9 +118,9 @@ std::string contradiction(int box, const std::string& playlistCodec, const std::
   return "the playlist labels " + boxName(box) + " " + playlistCodec + ", but the stream found is " + streamCodec;
 }
 
-bool logUserStop(Window& window, const RunState& run, bool fastScan) {
-  const std::int64_t position = run.InputFile->position();
-  const std::int64_t size = run.InputFile->size();
+bool logUserStop(Window& window, const RunState& run, bool fastScan, ProgressSpan span) {
+  const std::int64_t position = span.before + run.InputFile->position();
+  const std::int64_t size = span.total > 0 ? span.total : run.InputFile->size();
   if (!run.CancelRequested || position >= size || (fastScan && position <= PROGRESS_STEP))
     return false;
   window.log("Stopped by the user after " + std::to_string(position / MBYTE) + " of " + std::to_string(size / MBYTE) +

@@ -31,8 +31,8 @@ std::string contradiction(int box, const std::string& playlistCodec, const std::
 /// After a run that Cancel (or an interrupt) stopped before the end of its input, logs how far it got
 /// ("Stopped by the user after 1256 of 2037 Mbytes."), so that the files of a stopped job are not taken for
 /// complete ones. The stop of a fast scan at its first progress report is the fast check's own, not the
-/// user's. Returns whether the user stopped it.
-bool logUserStop(Window& window, const RunState& run, bool fastScan);
+/// user's. Over the clips of a title, span gives how far into them all. Returns whether the user stopped it.
+bool logUserStop(Window& window, const RunState& run, bool fastScan, ProgressSpan span = {});
 
 /// "Warning: FEATURE_1.DD.stream.02.mpa stayed empty"
 std::string emptyOutputLine(const std::string& name);

@@ -44,9 +44,11 @@ class OutputGuard {
   std::vector<Known> m_outputs;
 };
 
-/// Why an output is refused: it names the EVO file, its second part, the playlist, or a file already written.
+/// Why an output is refused: it names the EVO file, its second part or a later clip of its title, the playlist,
+/// or a file already written.
 inline constexpr const char* IS_EVO_FILE = "It is the EVO file being demuxed";
 inline constexpr const char* IS_SECOND_PART = "It is the second part of the EVO file";
+inline constexpr const char* IS_TITLE_CLIP = "It is a clip of the title being demuxed";
 inline constexpr const char* IS_PLAYLIST = "It is the playlist";
 inline constexpr const char* IS_OUTPUT_ALREADY = "It is already an output file of this demux";
 

@@ -103,6 +103,8 @@ void Session::bReadXPLClick() {
   m_window.log("Filesize: " + std::to_string(run.InputFile->size()) + " bytes");
 
   scope.hideMemo();
+  if (chosen() != nullptr)
+    m_codecs = {};  // a title of a disc is shown with the codecs of its own playlist
   XplReader reader(m_xplLines, m_codecs);
   bool utf16 = false;
   bool first = true;
@@ -121,10 +123,15 @@ void Session::bReadXPLClick() {
     m_window.log("Tag lines after the first " + std::to_string(XPL_MAX_TAG_LINES) +
                  " not shown: " + std::to_string(reader.droppedLines()));
 
-  std::optional<PlaylistTitle> title = findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
+  // The title of a disc is the one chosen; a file's is the one that names it.
+  const DiscTitle* discTitle = chosen();
+  if (discTitle != nullptr && m_xplLines != m_disc->xplLines)
+    throw Error(m_paths.XPLname + " has changed since the disc was opened: open the disc again");
+  std::optional<PlaylistTitle> title = discTitle != nullptr ? std::optional<PlaylistTitle>(discTitle->playlist)
+                                                            : findPlaylistTitle(m_xplLines, m_paths.EVObase, m_codecs);
   // Without a title for the EVO file the boxes keep what they show: greying them would leave the scan's
   // streams without a box to demux them from.
-  const bool titleFound = xplTitleFound(m_xplLines, m_paths.EVObase);
+  const bool titleFound = discTitle != nullptr || xplTitleFound(m_xplLines, m_paths.EVObase);
   if (!titleFound && !m_paths.EVObase.empty())
     m_window.log("No title for " + m_paths.EVObase + " in " + m_paths.XPLname +
                  ": the stream boxes stay as they were.");
@@ -152,8 +159,11 @@ void Session::bReadXPLClick() {
       }
     }
   }
-  const std::vector<PlaylistBoxLabel> labels = showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window,
-                                                            everyStream ? &audioBoxes : nullptr, &reader.cutValues());
+  const std::vector<PlaylistBoxLabel> labels =
+      discTitle != nullptr ? showXplTitleLines(m_xplLines, title->firstLine, title->lastLine, m_codecs, m_slots,
+                                               m_window, everyStream ? &audioBoxes : nullptr, &reader.cutValues())
+                           : showXplTitle(m_xplLines, m_codecs, m_paths.EVObase, m_slots, m_window,
+                                          everyStream ? &audioBoxes : nullptr, &reader.cutValues());
   m_playlistTitle = std::move(title);
   for (int box = 0; box < BOX_COUNT && titleFound && everyStream; ++box) {
     if (m_boxes.code[static_cast<std::size_t>(box)] < 0 ||

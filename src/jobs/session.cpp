@@ -23,12 +23,12 @@ namespace ardunex {
 namespace {
 
 constexpr const char* RESET_CAPTIONS[] = {"No video stream", "No audio stream", "No subpicture"};
-constexpr const char* PLAYLIST_NAME = "VPLST000.XPL";
+constexpr const char* PLAYLIST_NAME = DISC_PLAYLIST_NAME;
 
 // The disc's folders, each followed by a separator: "/" on POSIX; on Windows "\" or "/", and the guessed
 // playlist folder keeps the separator the EVO path used.
-constexpr std::string_view DISC_VIDEO_FOLDER = "HVDVD_TS";
-constexpr std::string_view DISC_PLAYLIST_FOLDER = "ADV_OBJ";
+constexpr std::string_view VIDEO_FOLDER = DISC_VIDEO_FOLDER;
+constexpr std::string_view PLAYLIST_FOLDER = DISC_PLAYLIST_FOLDER;
 
 /// Whether a run claimed any slot (a stream may claim one before any payload of it is met).
 bool anySlotFilled(const StreamSlotTable& slots) {
@@ -95,23 +95,48 @@ void Session::bCheckClick() {
   m_scannedSubpictures = 0;
   m_noStream.clear();
   m_window.showPage(Page::Status);
+  // A title is scanned from its first clip; a full scan reads all of them, so that streams that begin in a
+  // later clip get boxes too.
+  std::vector<std::string> parts{m_window.evoFileText()};
+  if (chosen() != nullptr) {
+    parts = titleClips(!options.fastCheck);
+    if (options.fastCheck)
+      parts.resize(1);
+  }
   m_window.log("Opening file " + m_paths.EVOname);
   m_window.slog("Opening", 0);
   RunState& run = m_engine.run();
-  run.InputFile = m_fileSystem.openRead(m_window.evoFileText());
+  run.InputFile = m_fileSystem.openRead(parts.front());
   struct Release {
     RunState& run;
     ~Release() { run.InputFile.reset(); }
   } release{run};
   m_window.slog("Reading", 0);
   m_window.log("File size: " + std::to_string(run.InputFile->size() / MBYTE) + " Mbytes.");
+  // The progress of a full scan of a title runs over all its clips; one missing fails the scan before it reads.
+  ProgressSpan span;
+  for (std::size_t k = 1; k < parts.size(); ++k)
+    span.total += m_fileSystem.openRead(parts[k])->size();
+  if (span.total > 0)
+    span.total += run.InputFile->size();
   m_engine.inventory().reset();
-  m_engine.demux(Mode::Scan, options.run());
-  const bool userStop = logUserStop(m_window, run, options.fastCheck);
+  m_scannedBytes = 0;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k > 0) {
+      if (run.CancelRequested)
+        break;
+      span.before += run.InputFile->size();
+      run.InputFile = m_fileSystem.openRead(parts[k]);
+      m_window.log("Continue on " + fileNamePart(parts[k]));
+    }
+    // A later clip finds only the streams the clips before it did not have.
+    m_engine.demux(Mode::Scan, options.run(), span, k > 0);
+    m_scannedBytes += m_engine.bytesRead();
+  }
+  const bool userStop = logUserStop(m_window, run, options.fastCheck, span);
   const bool wholeFile = run.InputFile->position() >= run.InputFile->size();
   run.InputFile.reset();
   m_engine.inventory().finish();
-  m_scannedBytes = m_engine.bytesRead();
 
   for (int k = 0; k < 2; ++k) {
     const int box = videoBox(k);
@@ -260,11 +285,20 @@ void Session::bDemuxClick() {
   const JobOptions options = JobOptions::of(m_window);
   m_window.showPage(Page::Status);
 
-  // Plan: every output, its name and format and the packets it takes, and the parts of the input.
-  const DemuxPlan plan = planDemux(demuxRequest(options));
+  // Plan: every output, its name and format and the packets it takes, and the parts of the input (a title's
+  // clips).
+  DemuxRequest request = demuxRequest(options);
+  if (chosen() != nullptr)
+    request.titleClips = titleClips(true);
+  const DemuxPlan plan = planDemux(request);
   DemuxJob job(m_window, m_fileSystem, m_engine, plan);
-  RemuxFiles remux(m_window, options, job.guard(), m_playlistTitle, plan.createBase, plan.outputBase);
+  // A title's chapters and track names are the disc's, whatever Read XPL showed last.
+  const std::optional<PlaylistTitle> discTitle =
+      chosen() != nullptr ? std::optional<PlaylistTitle>(chosen()->playlist) : std::nullopt;
+  RemuxFiles remux(m_window, options, job.guard(), chosen() != nullptr ? discTitle : m_playlistTitle, plan.createBase,
+                   plan.outputBase);
   job.openFirstPart(m_paths.EVOname);
+  job.checkClips();
   // Guard: no output may be a file the demux reads or another output, and each must be creatable.
   job.guardOutputs(remux);
   job.createOutputs(remux);
@@ -318,9 +352,8 @@ void Session::EVOadj() {
   m_window.setXplFileText(PLAYLIST_NAME);
   const std::string& dir = m_paths.EVOdir;
   const char separator = dir.empty() ? '\0' : dir.back();
-  if (separator != ':' && isPathSeparator(separator) && dir.substr(0, dir.size() - 1).ends_with(DISC_VIDEO_FOLDER)) {
-    m_paths.XPLdir =
-        dir.substr(0, dir.size() - 1 - DISC_VIDEO_FOLDER.size()) + std::string(DISC_PLAYLIST_FOLDER) + separator;
+  if (separator != ':' && isPathSeparator(separator) && dir.substr(0, dir.size() - 1).ends_with(VIDEO_FOLDER)) {
+    m_paths.XPLdir = dir.substr(0, dir.size() - 1 - VIDEO_FOLDER.size()) + std::string(PLAYLIST_FOLDER) + separator;
     m_xplDialog.initialDir = m_paths.XPLdir;
     m_paths.XPLname = PLAYLIST_NAME;
     m_xplDialog.fileName = m_paths.XPLname;
@@ -339,6 +372,7 @@ void Session::XPLadj() {
 void Session::chooseEvoFile(const std::string& path) {
   if (m_jobRunning)
     return;
+  leaveTitle();
   m_window.setEvoFileText(path);
   EVOadj();
 }
@@ -346,6 +380,7 @@ void Session::chooseEvoFile(const std::string& path) {
 void Session::chooseXplFile(const std::string& path) {
   if (m_jobRunning)
     return;
+  leaveTitle();
   m_window.setXplFileText(path);
   XPLadj();
 }
@@ -358,6 +393,70 @@ void Session::dropFile(const std::string& path) {
     chooseEvoFile(path);
   else if (ext == ".XPL")
     chooseXplFile(path);
+  else if (isFolder(path) || insideDisc(path))
+    openDisc(path);  // a folder that holds no disc is said so; another file outside a disc is ignored
+}
+
+void Session::openDisc(const std::string& path, bool chooseDefault) {
+  if (m_jobRunning)
+    return;
+  m_disc = readDisc(path, m_fileSystem);
+  m_title.reset();
+  const std::size_t count = m_disc->titles.size();
+  m_window.log("Disc " + m_disc->root + ": " + std::to_string(count) + (count == 1 ? " title" : " titles"));
+  m_window.setTitles(titleRows(*m_disc));
+  m_window.showPage(Page::Titles);
+  if (m_disc->defaultTitle && chooseDefault)
+    chooseTitle(*m_disc->defaultTitle);
+  else
+    m_window.selectTitle(-1);
+}
+
+void Session::chooseTitle(std::size_t index) {
+  if (m_jobRunning || !m_disc || index >= m_disc->titles.size() || m_title == index)
+    return;
+  m_title = index;
+  const DiscTitle& title = m_disc->titles[index];
+  // The first clip whose data are on the disc names the outputs; a refused one has no path, and Read EVO says
+  // why.
+  const auto first = std::find_if(title.clips.begin(), title.clips.end(), [](const DiscClip& c) { return c.onDisc; });
+  m_window.setEvoFileText(first != title.clips.end() ? first->evoPath : std::string());
+  EVOadj();
+  m_window.setXplFileText(m_disc->playlist);
+  XPLadj();
+  m_window.selectTitle(static_cast<int>(index));
+  m_window.log("Title " + std::to_string(title.number) + ": " + (title.name.empty() ? "(no name)" : title.name) + ", " +
+               std::to_string(title.clips.size()) + (title.clips.size() == 1 ? " clip" : " clips"));
+}
+
+void Session::leaveTitle() {
+  if (!m_title)
+    return;
+  m_title.reset();
+  m_window.selectTitle(-1);
+}
+
+std::vector<std::string> Session::titleClips(bool logSkipped) const {
+  const DiscTitle* title = chosen();
+  std::vector<std::string> paths;
+  if (title == nullptr)
+    return paths;
+  const std::string titleName = "title " + std::to_string(title->number);
+  for (std::size_t k = 0; k < title->clips.size(); ++k) {
+    const DiscClip& clip = title->clips[k];
+    const std::string clipName = "clip " + std::to_string(k + 1) + " of " + titleName;
+    if (!clip.onDisc) {
+      if (logSkipped)
+        m_window.log("Skipping " + clipName + ": its data source is \"" + clip.dataSource + "\", not the disc");
+      continue;
+    }
+    if (!clip.refusal.empty())
+      throw Error("Cannot demux " + clipName + ": " + clip.refusal);
+    paths.push_back(clip.evoPath);
+  }
+  if (paths.empty())
+    throw Error("Cannot demux " + titleName + ": none of its clips is on the disc");
+  return paths;
 }
 
 }  // namespace ardunex

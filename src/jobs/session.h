@@ -14,6 +14,7 @@
 #include "engine/stream_slot_table.h"
 #include "jobs/box_assignment.h"
 #include "jobs/demux_plan.h"
+#include "jobs/disc.h"
 #include "jobs/job_options.h"
 #include "jobs/path_state.h"
 #include "xpl/codec_tables.h"
@@ -49,8 +50,24 @@ class Session {
   /// A file chosen by a dialog or dropped: sets the matching path field. Ignored while a job runs.
   void chooseEvoFile(const std::string& path);
   void chooseXplFile(const std::string& path);
-  /// A dropped file: taken by its extension (.EVO or .XPL, any case); anything else is ignored.
+  /// A dropped file: taken by its extension (.EVO or .XPL, any case); a folder, or another file inside a disc,
+  /// opens the disc; anything else is ignored.
   void dropFile(const std::string& path);
+
+  /// Opens a disc: its folder, HVDVD_TS or any file inside it. Its titles go to the titles page and, with
+  /// chooseDefault, its default title is chosen. Ignored while a job runs. Throws Error.
+  void openDisc(const std::string& path, bool chooseDefault = true);
+  /// Chooses a title of the open disc by its index: the path fields name its first clip and the disc's
+  /// playlist, and Read EVO, Read XPL and Demux take the title's clips, until a file is chosen by hand.
+  /// Ignored while a job runs.
+  void chooseTitle(std::size_t index);
+  /// The disc opened last; the title chosen, while Read EVO, Read XPL and Demux take its clips.
+  const std::optional<Disc>& disc() const { return m_disc; }
+  std::optional<std::size_t> chosenTitle() const { return m_title; }
+  /// The EVO files of the chosen title's clips that are on the disc, in playlist order; with logSkipped, a
+  /// line for each clip whose data are not on the disc. Throws Error naming a clip whose src is refused, or
+  /// when no clip is left.
+  std::vector<std::string> titleClips(bool logSkipped = false) const;
 
   /// Whether a scan, demux or playlist read is running.
   bool jobRunning() const { return m_jobRunning; }
@@ -99,6 +116,10 @@ class Session {
   DemuxRequest demuxRequest(const JobOptions& options) const;
   /// What follows a demux once its files are closed.
   void afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome);
+  /// The title chosen on the open disc; null when files are chosen by hand.
+  const DiscTitle* chosen() const { return m_title ? &m_disc->titles[*m_title] : nullptr; }
+  /// Leaves the title of the disc: a file was chosen by hand.
+  void leaveTitle();
 
   Window& m_window;
   FileSystem& m_fileSystem;
@@ -123,6 +144,8 @@ class Session {
   std::int64_t m_scannedBytes = 0;
   bool m_wroteEncrypted = false;
   std::string m_noStream;
+  std::optional<Disc> m_disc;
+  std::optional<std::size_t> m_title;
 };
 
 }  // namespace ardunex

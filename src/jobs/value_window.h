@@ -28,7 +28,7 @@ class ValueWindow : public Window {
   std::array<Box, BOX_COUNT> boxes{};
   /// What the window would show of each box's stream after its hint.
   std::array<std::string, BOX_COUNT> boxDetails{};
-  std::map<Button, bool> buttons{{Button::BrowseEvo, true}, {Button::BrowseXpl, true}};
+  std::map<Button, bool> buttons{{Button::BrowseEvo, true}, {Button::BrowseXpl, true}, {Button::BrowseDisc, true}};
   Page page = Page::Status;
 
   std::string workdirText;
@@ -46,6 +46,8 @@ class ValueWindow : public Window {
   bool xplMemoVisible = true;
   std::vector<std::string> xplMemo;
   std::vector<TreeNode> xplTree;
+  std::vector<TitleRow> titles;
+  int chosenTitle = -1;
 
   /// A click of the user on a box: toggles it when enabled.
   void click(int box);
@@ -78,6 +80,8 @@ class ValueWindow : public Window {
   void setXplMemoVisible(bool visible) override { xplMemoVisible = visible; }
   void setXplMemo(const std::vector<std::string>& lines) override { xplMemo = lines; }
   void setXplTree(const std::vector<TreeNode>& roots) override { xplTree = roots; }
+  void setTitles(const std::vector<TitleRow>& rows) override { titles = rows; }
+  void selectTitle(int row) override { chosenTitle = row; }
 };
 
 }  // namespace ardunex

@@ -18,8 +18,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSpacerItem>
 #include <QSplitter>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -429,13 +431,15 @@ QAbstractButton* buttonOf(const Buttons& buttons, Button button) {
 }  // namespace
 
 bool TfMain::buttonEnabled(Button button) const {
-  const std::array<QAbstractButton*, 6> buttons{m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL};
+  const std::array<QAbstractButton*, 7> buttons{m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL, m_bbDisc};
   return buttonOf(buttons, button)->isEnabled();
 }
 
 void TfMain::setButtonEnabled(Button button, bool enabled) {
-  const std::array<QAbstractButton*, 6> buttons{m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL};
+  const std::array<QAbstractButton*, 7> buttons{m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL, m_bbDisc};
   buttonOf(buttons, button)->setEnabled(enabled);
+  if (button == Button::BrowseDisc)
+    m_tvTitles->setEnabled(enabled);  // choosing a title is choosing files
 }
 
 void TfMain::showPage(Page page) { m_pageControl->setCurrentIndex(static_cast<int>(page)); }
@@ -475,6 +479,50 @@ void TfMain::setXplTree(const std::vector<TreeNode>& roots) {
     addChildren(item, root.children);
   }
   widenTreeForEntries();
+}
+
+void TfMain::setTitles(const std::vector<TitleRow>& rows) {
+  const QSignalBlocker blocker(m_tvTitles);
+  m_tvTitles->clear();
+  QList<QTreeWidgetItem*> items;
+  for (const TitleRow& row : rows) {
+    auto* item = new QTreeWidgetItem(QStringList{utf8Text(row.number), utf8Text(row.name), utf8Text(row.duration),
+                                                 utf8Text(row.clips), utf8Text(row.audio), utf8Text(row.subtitles)});
+    const QString detail = utf8Text(row.detail).trimmed();
+    for (int column = 0; column < m_tvTitles->columnCount(); ++column)
+      item->setToolTip(column, detail);
+    item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    items << item;
+  }
+  m_tvTitles->addTopLevelItems(items);
+  // Columns as wide as what they hold, the name and the tracks up to a third of the list each; the
+  // subtitles take the rest, and each row's tooltip says it all.
+  for (int column = 0; column + 1 < m_tvTitles->columnCount(); ++column) {
+    m_tvTitles->resizeColumnToContents(column);
+    if (column == 1 || column == 4)
+      m_tvTitles->setColumnWidth(column, std::min(m_tvTitles->columnWidth(column), m_pageControl->width() / 3));
+  }
+  if (m_pageControl->indexOf(m_tsTitles) >= 0)
+    return;
+  // The page joins the others when the first disc is opened; the window widens where its tab needs room.
+  m_pageControl->addTab(m_tsTitles, QStringLiteral("Titles"));
+  const int extra =
+      m_pageControl->tabBar()->sizeHint().width() - anchoredRect(anchoredOf(m_pageControl), minimumSize()).width();
+  if (extra > 0)
+    setMinimumWidth(minimumWidth() + extra);
+}
+
+void TfMain::selectTitle(int row) {
+  const QSignalBlocker blocker(m_tvTitles);
+  QTreeWidgetItem* item = row >= 0 ? m_tvTitles->topLevelItem(row) : nullptr;
+  m_tvTitles->setCurrentItem(item);
+  if (item == nullptr)
+    m_tvTitles->clearSelection();
+}
+
+void TfMain::tvTitlesClick(int row) {
+  if (row >= 0)
+    command([this, row] { m_session.chooseTitle(static_cast<std::size_t>(row)); });
 }
 
 void TfMain::widenTreeForEntries() {

@@ -119,6 +119,10 @@ class TfMain : public QWidget, public Window {
   void bbXPLClick();
   /// The output folder's browse button: a folder dialog for the Options page's output folder.
   void bbWorkdirClick();
+  /// The disc's browse button: a folder dialog for a disc to open.
+  void bbDiscClick();
+  /// A title chosen on the titles page (its row).
+  void tvTitlesClick(int row);
   /// The About box: version, licence and the licences of the parts the program is built with.
   void bAboutClick();
   void cbVideoClick();
@@ -164,6 +168,8 @@ class TfMain : public QWidget, public Window {
   void setXplMemoVisible(bool visible) override;
   void setXplMemo(const std::vector<std::string>& lines) override;
   void setXplTree(const std::vector<TreeNode>& roots) override;
+  void setTitles(const std::vector<TitleRow>& rows) override;
+  void selectTitle(int row) override;
 
  protected:
   bool event(QEvent* event) override;
@@ -195,6 +201,8 @@ class TfMain : public QWidget, public Window {
   void createControls();
   void createPages();
   void createOptionsPage(QWidget* page);
+  /// The titles page, kept out of the page control until a disc is opened.
+  void createTitlesPage();
   void createStatusBar();
   void place(QWidget* widget, int left, int top, int width, int height, int anchors);
   /// Anchors a control inside a page: pages grow exactly as the window does.
@@ -259,6 +267,9 @@ class TfMain : public QWidget, public Window {
   QLabel* m_imLogo = nullptr;
   QPushButton* m_bCancel = nullptr;
   QToolButton* m_bAbout = nullptr;
+  QToolButton* m_bbDisc = nullptr;
+  QWidget* m_tsTitles = nullptr;
+  QTreeWidget* m_tvTitles = nullptr;
   StatusPanels* m_statusBar = nullptr;
   QProgressBar* m_progress = nullptr;
   QToolButton* m_bOpenFolder = nullptr;

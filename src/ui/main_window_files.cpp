@@ -1,4 +1,5 @@
-// Naming files: the two open-file dialogs, the output folder's dialog, and files dropped on the window.
+// Naming files: the two open-file dialogs, the output folder's and the disc's dialogs, and files and folders
+// dropped on the window.
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -20,6 +21,7 @@ namespace {
 
 const char* const EVO_DIALOG_TITLE = "Choose the EVO file to demux";
 const char* const WORKDIR_DIALOG_TITLE = "Choose the output folder";
+const char* const DISC_DIALOG_TITLE = "Choose the HD DVD disc folder (or its HVDVD_TS folder)";
 /// The drop highlight: the width of its border and how opaque its tint is (of 255).
 constexpr int HIGHLIGHT_BORDER = 3;
 constexpr int HIGHLIGHT_TINT = 40;
@@ -113,6 +115,23 @@ void TfMain::bbWorkdirClick() {
     return;
   // The field is read when a demux starts, so a folder chosen during a job applies to the next one.
   m_eWorkdir->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+}
+
+void TfMain::bbDiscClick() {
+  if (m_session.jobRunning())
+    return;
+  const std::optional<Disc>& disc = m_session.disc();
+  const QString start = disc                                ? pathText(disc->root)
+                        : !m_session.paths().EVOdir.empty() ? pathText(m_session.paths().EVOdir)
+                                                            : QDir::currentPath();
+  QFileDialog dialog(this, QString::fromLatin1(DISC_DIALOG_TITLE), start);
+  dialog.setObjectName(QStringLiteral("odDisc"));
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  const std::string path = pathString(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+  command([this, path] { m_session.openDisc(path); });
 }
 
 void TfMain::WMDropFiles(const QList<QUrl>& urls) {

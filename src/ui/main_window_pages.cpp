@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -177,6 +178,13 @@ void TfMain::createControls() {
   setHint(m_bAbout, QStringLiteral("About Ardunex (F1)"));
   place(m_bAbout, 263, 294, 25, 25, AnchorRight | AnchorBottom);
 
+  // A disc is opened by its folder: the button stands beside Demux, which then follows the chosen title.
+  m_bbDisc = new QToolButton(this);
+  m_bbDisc->setObjectName(QStringLiteral("bbDisc"));
+  m_bbDisc->setIcon(style()->standardIcon(QStyle::SP_DriveDVDIcon));
+  setHint(m_bbDisc, QStringLiteral("Open an HD DVD disc folder and choose one of its titles"));
+  place(m_bbDisc, 74, 294, 25, 25, AnchorLeft | AnchorBottom);
+
   createStatusBar();
 
   // Names for assistive tools where a control shows no text of its own.
@@ -187,6 +195,8 @@ void TfMain::createControls() {
                                                     {m_pageControl, "Pages"},
                                                     {m_imLogo, "HD DVD logo"},
                                                     {m_bAbout, "About Ardunex"},
+                                                    {m_bbDisc, "Open a disc folder"},
+                                                    {m_tvTitles, "Titles of the disc"},
                                                     {m_mMessage, "Log"},
                                                     {m_tvXPL, "Playlist tree"},
                                                     {m_mXPL, "Playlist text"},
@@ -207,7 +217,7 @@ void TfMain::createControls() {
     button->setAutoDefault(false);
   // Enter presses a focused button as Space does.
   for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
-           m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL, m_bbWorkdir, m_bAbout, m_bOpenFolder})
+           m_bCheck, m_bReadXPL, m_bDemux, m_bCancel, m_bbEVO, m_bbXPL, m_bbWorkdir, m_bAbout, m_bOpenFolder, m_bbDisc})
     button->installEventFilter(this);
   connect(m_bCheck, &QPushButton::clicked, this, [this] { bCheckClick(); });
   connect(m_bDemux, &QPushButton::clicked, this, [this] { bDemuxClick(); });
@@ -217,11 +227,12 @@ void TfMain::createControls() {
   connect(m_bbXPL, &QToolButton::clicked, this, [this] { bbXPLClick(); });
   connect(m_bbWorkdir, &QToolButton::clicked, this, [this] { bbWorkdirClick(); });
   connect(m_bAbout, &QToolButton::clicked, this, [this] { bAboutClick(); });
+  connect(m_bbDisc, &QToolButton::clicked, this, [this] { bbDiscClick(); });
   connect(m_bOpenFolder, &QToolButton::clicked, this,
           [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_openFolder)); });
 
-  QWidget* order[] = {m_eEVOfile, m_bCheck,  m_eXPLfile, m_bDemux, m_pageControl,
-                      m_bReadXPL, m_bCancel, m_bbEVO,    m_bbXPL,  m_bAbout};
+  QWidget* order[] = {m_eEVOfile, m_bCheck, m_eXPLfile, m_bDemux, m_pageControl, m_bReadXPL,
+                      m_bCancel,  m_bbEVO,  m_bbXPL,    m_bAbout, m_bbDisc};
   for (std::size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
 }
@@ -357,6 +368,33 @@ void TfMain::createPages() {
   xplLayout->addWidget(m_splXPL);
 
   createOptionsPage(addPage("tsOption", "Options"));
+  createTitlesPage();
+}
+
+void TfMain::createTitlesPage() {
+  // Shown as a page of its own once a disc is opened; until then the window has only the pages above.
+  m_tsTitles = new QWidget(this);
+  m_tsTitles->setObjectName(QStringLiteral("tsTitles"));
+  m_tsTitles->hide();
+  m_tvTitles = new QTreeWidget(m_tsTitles);
+  m_tvTitles->setObjectName(QStringLiteral("tvTitles"));
+  m_tvTitles->setRootIsDecorated(false);
+  m_tvTitles->setUniformRowHeights(true);
+  m_tvTitles->setAllColumnsShowFocus(true);
+  m_tvTitles->setSelectionMode(QAbstractItemView::SingleSelection);
+  m_tvTitles->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  m_tvTitles->setHeaderLabels({QStringLiteral("No."), QStringLiteral("Name"), QStringLiteral("Duration"),
+                               QStringLiteral("Clips"), QStringLiteral("Audio"), QStringLiteral("Subtitles")});
+  m_tvTitles->header()->setStretchLastSection(true);
+  m_tvTitles->header()->setSectionsMovable(false);
+  setHint(m_tvTitles, QStringLiteral("Choose the title to read and demux: its clips are demuxed in turn"));
+  connect(m_tvTitles, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+    if (item != nullptr)
+      tvTitlesClick(m_tvTitles->indexOfTopLevelItem(item));
+  });
+  auto* layout = new QHBoxLayout(m_tsTitles);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(m_tvTitles);
 }
 
 void TfMain::createOptionsPage(QWidget* page) {
@@ -463,8 +501,9 @@ void TfMain::fitToContent() {
     anchoredOf(browse).design.translate(-top, 0);
   for (QWidget* field : {m_eEVOfile, m_eXPLfile})
     anchoredOf(field).design.setRight(field->geometry().right() - top);
-  anchoredOf(m_bDemux).design.setRight(m_bDemux->geometry().right() +
-                                       std::max(0, captionWidth(m_bDemux) - m_bDemux->width()));
+  const int demux = std::max(0, captionWidth(m_bDemux) - m_bDemux->width());
+  anchoredOf(m_bDemux).design.setRight(m_bDemux->geometry().right() + demux);
+  anchoredOf(m_bbDisc).design.translate(demux, 0);
   const int cancel = std::max(0, captionWidth(m_bCancel) - m_bCancel->width());
   anchoredOf(m_bCancel).design.setLeft(m_bCancel->x() - cancel);
   anchoredOf(m_bAbout).design.translate(-cancel, 0);

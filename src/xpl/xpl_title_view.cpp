@@ -1,6 +1,7 @@
 // The title view: anchor by the EVO file's base name, trim to the title, list its tracks and chapters.
 #include "xpl/xpl_title_view.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -153,8 +154,18 @@ std::vector<PlaylistBoxLabel> showXplTitle(std::vector<std::string>& lines, cons
   // ends nothing.
   const std::size_t first = title->start.value_or(0);
   const std::size_t last = isTitleEnd(lines[first]) ? lines.size() - 1 : title->last;
+  return showXplTitleLines(lines, first, last, codecs, slots, window, audioBoxes, cut);
+}
+
+std::vector<PlaylistBoxLabel> showXplTitleLines(std::vector<std::string>& lines, std::size_t first, std::size_t last,
+                                                const CodecTables& codecs, StreamSlotTable& slots, Window& window,
+                                                const std::array<int, AUDIO_BOX_COUNT>* audioBoxes, XplCutValues* cut) {
+  slots.Reset();
+  if (lines.empty() || first > last)
+    return {};
+  last = std::min(last, lines.size() - 1);
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, lines.end());
-  lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(first));
+  lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(first, lines.size())));
 
   TitleView view(lines, codecs, slots, window, audioBoxes, cut);
   view.list();

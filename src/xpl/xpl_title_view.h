@@ -36,4 +36,11 @@ std::vector<PlaylistBoxLabel> showXplTitle(std::vector<std::string>& lines, cons
                                            const std::array<int, AUDIO_BOX_COUNT>* audioBoxes = nullptr,
                                            XplCutValues* cut = nullptr);
 
+/// Shows a title already found, as showXplTitle does once it has found one: lines is cut to the title's
+/// lines [first, last], which the tree and the boxes then show. Throws ConvertError as showXplTitle does.
+std::vector<PlaylistBoxLabel> showXplTitleLines(std::vector<std::string>& lines, std::size_t first, std::size_t last,
+                                                const CodecTables& codecs, StreamSlotTable& slots, Window& window,
+                                                const std::array<int, AUDIO_BOX_COUNT>* audioBoxes = nullptr,
+                                                XplCutValues* cut = nullptr);
+
 }  // namespace ardunex

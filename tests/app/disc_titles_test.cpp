@@ -1,7 +1,8 @@
-// ardunex-cli --disc DIR --titles over a generated disc: the title list, and the marks of clips that
-// cannot be demuxed.
+// ardunex-cli --disc DIR over a generated disc: the title list, the marks of clips that cannot be demuxed, and
+// a title demuxed clip after clip or refused before anything is written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -51,7 +52,6 @@ TEST(DiscTitles, ListsTheTitlesOfAGeneratedDiscAsJson) {
     ASSERT_EQ(0, listed.status) << listed.err;
     EXPECT_EQ(nlohmann::json::parse(replaced(EXPECTED, "ROOT", disc.root)), nlohmann::json::parse(listed.out)) << path;
   }
-  EXPECT_EQ(2, runCli(dir, {"--disc", disc.root}).status);  // a title is not demuxed yet
   const CliResult none = runCli(dir, {"--disc", dir.path(), "--titles"});
   EXPECT_EQ(1, none.status);
   EXPECT_EQ("No HD DVD disc at \"" + dir.path() + "\": no ADV_OBJ/VPLST000.XPL in it or in a folder above it.\n",
@@ -102,6 +102,75 @@ TEST(DiscTitles, MarksClipsThatCannotBeDemuxedAndReadsOddValuesWithoutFailing) {
     const CliResult listed = runCli(dir, {"--disc", disc.root, "--titles"});
     ASSERT_EQ(0, listed.status) << c.to << listed.err;
     EXPECT_NE(listed.out.find("\n" + c.line + "\n"), std::string::npos) << c.to << "\n" << listed.out;
+  }
+}
+
+TEST(DiscTitles, DemuxesATitleAsOneFileOrRefusesItBeforeWritingAnything) {
+  // The feature's three clips give the files the joined stream gives, under the names the playlist gives.
+  TempDir ref;
+  const GeneratedDisc source = makeDisc(ref.file("disc"));
+  writeFile(ref.file("FEATURE_1.EVO"), source.feature);
+  const std::vector<std::string> options{"--subpictures", "--chapters"};
+  std::vector<std::string> joined{"-o", ref.file("out"), "--xpl", source.playlist, ref.file("FEATURE_1.EVO")};
+  joined.insert(joined.begin(), options.begin(), options.end());
+  ASSERT_EQ(0, runCli(ref, joined).status);
+  const std::vector<std::string> names = folderEntries(ref.file("out"));
+  ASSERT_EQ(names, (std::vector<std::string>{
+                       "FEATURE_1.DD+.stream.0.English.mpa", "FEATURE_1.DD.stream.1.Fran&#231;ais.mpa",
+                       "FEATURE_1.Stream 0: English.8bitRLE.sup", "FEATURE_1.Stream 1: Commentary.8bitRLE.sup",
+                       "FEATURE_1.VC-1.stream.0.mpv", "FEATURE_1.chapters.txt", "FEATURE_1.chapters.xml"}));
+  const std::string third = "file:///dvddisc/HVDVD_TS/FEATURE_3.MAP";
+  enum Clip { KEEP, REMOVE, FOLDER };  // what becomes of the third clip's EVO file
+  const struct {
+    Clip clip;
+    std::string from, to;  // a change of the playlist
+    std::vector<std::string> args;
+    int status;
+    std::string err;
+  } cases[] = {
+      {KEEP, "", "", {"--full-scan"}, 0, ""},
+      {REMOVE, "", "", {}, 1, "Cannot open file \"ROOT/HVDVD_TS/FEATURE_3.EVO\". No such file or directory.\n"},
+      {FOLDER, "", "", {}, 1, "Cannot open file \"ROOT/HVDVD_TS/FEATURE_3.EVO\". Is a directory.\n"},
+      {KEEP,
+       third,
+       "file:///dvddisc/../FEATURE_3.MAP",
+       {},
+       1,
+       "Cannot demux clip 3 of title 2: src \"file:///dvddisc/../FEATURE_3.MAP\" leaves the disc folder.\n"},
+      {KEEP,
+       third,
+       "/FEATURE_3.MAP",
+       {},
+       1,
+       "Cannot demux clip 3 of title 2: src \"/FEATURE_3.MAP\" is an absolute path.\n"},
+      {KEEP, "", "", {"--title", "7"}, 2, "ardunex-cli: no title 7 on the disc ROOT; its titles are 1, 2\n"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const GeneratedDisc disc = makeDisc(dir.file("disc"));
+    if (c.clip != KEEP)
+      std::filesystem::remove(fsPath(disc.clips[2]));
+    if (c.clip == FOLDER)
+      std::filesystem::create_directory(fsPath(disc.clips[2]));
+    const std::string playlist = replaced(readText(disc.playlist), c.from, c.to);
+    writeFile(disc.playlist, Bytes(playlist.begin(), playlist.end()));
+    std::vector<std::string> args{"--disc", disc.root, "-o", dir.file("out")};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliResult demuxed = runCli(dir, args);
+    EXPECT_EQ(c.status, demuxed.status) << c.to << demuxed.err;
+    EXPECT_EQ(replaced(c.err, "ROOT", disc.root), demuxed.err.substr(0, demuxed.err.find("Usage:"))) << c.to;
+    if (c.status != 0) {
+      EXPECT_FALSE(std::filesystem::exists(fsPath(dir.file("out")))) << c.to;  // nothing made, not even the folder
+      continue;
+    }
+    // The full scan, then the demux, go on to every clip.
+    const std::vector<std::string> logged = lines(demuxed.out);
+    for (const char* line : {"Continue on feature_2.evo", "Continue on FEATURE_3.EVO"})
+      EXPECT_EQ(2, std::count(logged.begin(), logged.end(), line)) << demuxed.out;
+    ASSERT_EQ(names, folderEntries(dir.file("out")));
+    for (const std::string& name : names)
+      EXPECT_EQ(readFile(ref.file("out/" + name)), readFile(dir.file("out/" + name))) << name;
   }
 }
 

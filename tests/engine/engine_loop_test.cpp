@@ -125,6 +125,20 @@ TEST(EngineLoop, DemuxIgnoresFastScanAndReportsEveryFourMebibytes) {
   EXPECT_TRUE(h.engine.run().Demuxing);
 }
 
+TEST(EngineLoop, ALaterClipOfATitleReportsOverTheTitleAndKeepsTheSlots) {
+  // The second of two 8 MiB clips, AC-3 in its first pack: 4 MiB read in 2 s, 4 MiB of the title left.
+  const PackFile f = packFile(8 * MIB / PACK_SIZE, {0});
+  EngineHarness h;
+  twoSecondsPerReport(h);
+  h.slots.Claim(18, 0x81);  // left by the first clip
+  h.setInput(f.bytes);
+  h.engine.demux(Mode::Scan, {true, false}, {8 * MIB, 16 * MIB}, true);
+  EXPECT_EQ(progressTexts(h.window),
+            std::vector<std::string>{" Reading FEATURE_1.EVO 12/16 Mbytes, Remaining time: " + formatRemainingTime(2)});
+  EXPECT_EQ(h.slots.Get(18), 0x81);
+  EXPECT_EQ(h.slots.Get(17), 0x80);
+}
+
 TEST(EngineLoop, PartialLastBlockMakesNoReport) {
   PackFile f = packFile(10 * MIB / PACK_SIZE);
   const Bytes tail = PsBuilder().padding(100).bytes();

@@ -27,6 +27,7 @@
 #include <memory>
 
 #include "base/errors.h"
+#include "support/disc_builder.h"
 #include "support/feature_builder.h"
 #include "support/ps_builder.h"
 #include "ui/jpeg_logo.h"
@@ -521,6 +522,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(child<QLineEdit>("eAudioExt")->text(), QString("ac3"));
     QCOMPARE(window->workdir(), std::string("/out"));
     QVERIFY(!child<QCheckBox>("cbFastCheck")->isChecked());
+  }
+
+  void titlesPageOfADisc() {
+    // A dropped disc folder brings the Titles page with the default title chosen; a title chosen by a click
+    // fills the path fields, Demux then reads its clips in turn, and an EVO file dropped by hand leaves it.
+    const ardunex::test::GeneratedDisc disc = ardunex::test::makeDisc(dir.file("disc"));
+    auto* pages = child<QTabWidget>("PageControl");
+    drop({QUrl::fromLocalFile(QString::fromStdString(disc.root))});
+    QCOMPARE(pages->count(), 7);
+    QCOMPARE(pages->tabText(6), QString("Titles"));
+    QCOMPARE(pages->currentIndex(), 6);
+    auto* titles = child<QTreeWidget>("tvTitles");
+    QCOMPARE(titles->topLevelItemCount(), 2);
+    QCOMPARE(titles->topLevelItem(1)->text(1), QString("Kids & Castles"));
+    QCOMPARE(titles->currentItem(), titles->topLevelItem(1));
+    auto* evo = child<QLineEdit>("eEVOfile");
+    QCOMPARE(evo->text(), QString::fromStdString(disc.clips[0]));
+    QCOMPARE(child<QLineEdit>("eXPLfile")->text(), QString::fromStdString(disc.playlist));
+    for (const auto& [row, path] : {std::pair{0, disc.trailer}, {1, disc.clips[0]}}) {
+      QTest::mouseClick(titles->viewport(), Qt::LeftButton, {},
+                        titles->visualItemRect(titles->topLevelItem(row)).center());
+      QCOMPARE(evo->text(), QString::fromStdString(path));
+    }
+    window->setWorkdir(dir.file("titles"));
+    for (const char* command : {"bCheck", "bReadXPL", "bDemux"})
+      QTest::mouseClick(child<QPushButton>(command), Qt::LeftButton);
+    QCOMPARE(errors, QStringList());
+    window->flushLog();
+    QVERIFY(child<QPlainTextEdit>("mMessage")
+                ->toPlainText()
+                .endsWith("Continue on feature_2.evo\nContinue on FEATURE_3.EVO\nDone."));
+    QVERIFY(QFile::exists(QString::fromStdString(dir.file("titles/FEATURE_1.DD+.stream.0.English.mpa"))));
+    drop({QUrl::fromLocalFile(QString::fromStdString(disc.trailer))});
+    QCOMPARE(titles->currentItem(), nullptr);
   }
 
   void logoDecoding() {

@@ -137,14 +137,14 @@ class WindowUseTest : public QObject {
     window.flushLog();
     window.findChild<QLineEdit*>("eEVOfile")->setFocus();
     QStringList visited;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 12; ++i) {
       QWidget* focused = QApplication::focusWidget();
       visited << (focused->parentWidget() == window.findChild<QTabWidget*>("PageControl") ? "PageControl"
                                                                                           : focused->objectName());
       QTest::keyClick(focused, Qt::Key_Tab);
     }
     QCOMPARE(visited, QStringList({"eEVOfile", "bCheck", "eXPLfile", "bDemux", "PageControl", "mMessage", "bReadXPL",
-                                   "bCancel", "bbEVO", "bbXPL", "bAbout"}));
+                                   "bCancel", "bbEVO", "bbXPL", "bAbout", "bbDisc"}));
     QCOMPARE(QApplication::focusWidget()->objectName(), QString("eEVOfile"));
     QCOMPARE(log->toPlainText(), QString("a line"));  // no Tab went into the log
 
