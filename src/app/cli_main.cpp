@@ -23,6 +23,7 @@
 #include "app/utf8_arguments.h"
 #include "base/errors.h"
 #include "jobs/disc.h"
+#include "jobs/mkvmerge_runner.h"
 #include "jobs/options.h"
 #include "jobs/session.h"
 
@@ -80,8 +81,9 @@ constexpr const char* HELP_END =
     "  -h, --help            show this help\n"
     "\n"
     "The log lines go to standard output, progress to standard error when it is a\n"
-    "terminal. Ctrl-C stops the run cleanly: the files written so far are closed.\n"
-    "SIGTERM and SIGHUP stop it the same way.\n"
+    "terminal. Ctrl-C stops the run cleanly: the files written so far are closed,\n"
+    "and a running mkvmerge is stopped and its partial MKV removed. SIGTERM and\n"
+    "SIGHUP stop it the same way.\n"
     "\n"
     "Exit status: 0 on success, 1 on a failure (its message on standard error) or\n"
     "when the scan found no stream (the log says so; nothing is demuxed), 2 on a\n"
@@ -107,7 +109,7 @@ struct Arguments {
   std::optional<std::set<int>> video;
   std::optional<std::set<int>> audio;
   std::optional<std::set<int>> sub;
-  std::array<bool, OPTION_COUNT> options{};
+  std::array<bool, OPTION_COUNT> options = defaultOptions();
 };
 
 struct UsageError {
@@ -152,7 +154,8 @@ void printHelp(std::FILE* out) {
   for (const OptionInfo& info : OPTION_INFO) {
     std::string line = "      " + std::string(info.flag);
     line.resize(std::max(line.size() + 1, FLAG_COLUMN), ' ');
-    std::string_view words = info.hint;
+    const std::string hint = (info.onByDefault ? "turns off (on by default): " : "") + std::string(info.hint);
+    std::string_view words = hint;
     while (!words.empty()) {
       std::size_t take = words.size();
       if (line.size() + take > LINE_WIDTH) {
@@ -218,7 +221,7 @@ Arguments parseArguments(int argc, char** argv, bool& help) {
         throw UsageError{"invalid title number '" + number + "' for --title"};
       args.title = std::stoi(number);
     } else if (const OptionInfo* info = findOption(arg))
-      args.options[static_cast<std::size_t>(info->option)] = true;
+      args.options[static_cast<std::size_t>(info->option)] = !info->onByDefault;
     else if (arg == "--")
       for (++i; i < argc; ++i)
         files.emplace_back(argv[i]);
@@ -368,6 +371,12 @@ int main(int argc, char** argv) {
   }
   if (args.disc && args.titles)
     return listTitles(*args.disc, args.json);
+  // Without mkvmerge an MKV cannot be made: refused before anything is read or written.
+  if (args.options[static_cast<std::size_t>(Option::MakeMkv)] && !args.scanOnly && !args.json &&
+      findMkvmerge().empty()) {
+    std::fprintf(stderr, "ardunex-cli: %s\n%s", MKVMERGE_MISSING, USAGE);
+    return 2;
+  }
 
   ConsoleWindow window(args.json ? nullptr : stdout, stderr, isatty(fileno(stderr)) != 0);
   Session session(window);

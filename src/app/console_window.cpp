@@ -41,7 +41,7 @@ bool ConsoleWindow::checkOutput() {
 void ConsoleWindow::slog(std::string_view text, std::uint8_t panel) {
   // Panel 1 carries the progress of a running job while it reads a file; it is only worth showing on a
   // terminal. What a job leaves there at its end (no stream found) is a line of the log already.
-  const bool reading = !session || session->run().InputFile;
+  const bool reading = !session || session->run().InputFile || session->muxing();
   if (panel != 1 || !m_showProgress || text.empty() || !reading)
     return;
   std::fprintf(m_err, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());

@@ -14,8 +14,9 @@ namespace ardunex {
 /// The command buttons and the browse buttons; BrowseDisc also stands for choosing a title of the open disc.
 enum class Button { ReadEvo, ReadXpl, Demux, Cancel, BrowseEvo, BrowseXpl, BrowseDisc };
 
-/// The opt-in options beyond the file extensions, folder, continuation and fast check. Every one is off
-/// by default, and with all of them off scan and demux behave exactly as without them.
+/// The opt-in options beyond the file extensions, folder, continuation and fast check. Every one but
+/// KeepStreams (which only matters to MakeMkv) is off by default, and with all of them off scan and demux
+/// behave exactly as without them.
 enum class Option {
   EveryStream,   ///< streams whose number is taken, and MPEG audio, get boxes of their own
   DelayNames,    ///< audio and subpicture names carry the stream's delay against the video
@@ -23,8 +24,10 @@ enum class Option {
   Chapters,      ///< the playlist's chapters are written beside the streams
   MkvmergeFile,  ///< an mkvmerge option file is written after the demux
   LpcmWav,       ///< LPCM streams are written as WAV files
+  MakeMkv,       ///< mkvmerge makes one Matroska file of the streams after the demux
+  KeepStreams,   ///< the stream files stay beside the Matroska file (on by default)
 };
-inline constexpr int OPTION_COUNT = 6;
+inline constexpr int OPTION_COUNT = 8;
 
 /// Pages of the window's page control, in tab order; the Titles page is there only once a disc is opened.
 enum class Page { Status = 0, Video, Audio, Subpicture, Xpl, Options, Titles };

@@ -50,6 +50,14 @@ void DemuxJob::guardOutputs(RemuxFiles& remux) {
 }
 
 void DemuxJob::createOutputs(RemuxFiles& remux) {
+  // A box's second output (a WAV for the mux after the raw file) takes the same packets as its first.
+  std::unique_ptr<StreamWriter> held;
+  int heldBox = -1;
+  Route heldRoute;
+  const auto handOver = [&] {
+    if (held)
+      m_engine.router().add(heldRoute, heldBox, std::move(held));
+  };
   for (const PlannedOutput& output : m_plan.outputs) {
     const auto box = static_cast<std::size_t>(output.box);
     std::unique_ptr<OutputFile> file = m_guard.create(output.path);
@@ -74,10 +82,18 @@ void DemuxJob::createOutputs(RemuxFiles& remux) {
         writer = m_written.watch(std::make_unique<RawWriter>(std::move(file)), output.name);
         break;
     }
-    m_engine.router().add(output.route, output.box, std::move(writer));
+    if (held && heldBox == output.box) {
+      writer = std::make_unique<TeeWriter>(std::move(held), std::move(writer));
+    } else {
+      handOver();
+    }
+    held = std::move(writer);
+    heldBox = output.box;
+    heldRoute = output.route;
     if (remux.wanted())
-      remux.streamFile(output.box, output.name, output.kind == OutputKind::Wav);
+      remux.streamFile(output.box, output.name, output.kind == OutputKind::Wav, output.forMux);
   }
+  handOver();
 }
 
 void DemuxJob::runParts(const RunOptions& options) {

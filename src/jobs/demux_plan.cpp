@@ -38,14 +38,15 @@ bool writes(const DemuxRequest& request, int box, const Route& route) {
   return request.options.optionOn(Option::Subpictures) && (request.scannedSubpictures & (1u << route.value)) != 0;
 }
 
-/// The format of a box's output: LPCM whose format the scan read as WAV under the option (one whose header
-/// cannot be read stays raw), subpictures as SUP, everything else raw.
+/// The format of a box's output: LPCM whose format the scan read as WAV under the option, or for an MKV (one
+/// whose header cannot be read stays raw), subpictures as SUP, everything else raw.
 OutputKind kindOf(const DemuxRequest& request, int box, const Route& route, bool& unreadableLpcm) {
   unreadableLpcm = false;
   if (route.by == Route::By::SubpictureNumber)
     return OutputKind::Sup;
   const StreamRecord* stream = request.boxes[static_cast<std::size_t>(box)].stream;
-  if (box < audioBox(0) || !request.options.optionOn(Option::LpcmWav) || !stream ||
+  const JobOptions& options = request.options;
+  if (box < audioBox(0) || !(options.optionOn(Option::LpcmWav) || options.optionOn(Option::MakeMkv)) || !stream ||
       stream->coding != StreamCoding::Lpcm)
     return OutputKind::Raw;
   const StreamParams& params = stream->params;
@@ -103,6 +104,17 @@ DemuxPlan planDemux(const DemuxRequest& request) {
     std::string caption = planBox.caption;
     if (options.optionOn(Option::DelayNames) && planBox.stream)
       caption += delayNamePart(*planBox.stream);
+    // A WAV the user did not ask for, while the stream files are kept: the raw file as without an MKV,
+    // then the WAV for the mux.
+    const bool muxWav = output.kind == OutputKind::Wav && !options.optionOn(Option::LpcmWav);
+    if (muxWav && options.optionOn(Option::KeepStreams)) {
+      PlannedOutput raw = output;
+      raw.kind = OutputKind::Raw;
+      raw.name = outputName(plan.outputBase, caption, extensionOf(options, box, raw.kind));
+      raw.path = plan.createBase + raw.name;
+      plan.outputs.push_back(std::move(raw));
+    }
+    output.forMux = muxWav;
     output.name = outputName(plan.outputBase, caption, extensionOf(options, box, output.kind));
     output.path = plan.createBase + output.name;
     plan.outputs.push_back(std::move(output));

@@ -56,6 +56,9 @@ struct PlannedOutput {
   Route route;
   /// LPCM written raw under the option to write LPCM as WAV, as the scan could not read its header.
   bool unreadableLpcm = false;
+  /// A WAV made only for the MKV (LPCM as WAV is off): removed once the MKV is made. While the stream files
+  /// are kept, it follows the box's raw file in the plan and takes the same packets.
+  bool forMux = false;
 
   bool operator==(const PlannedOutput&) const = default;
 };
@@ -96,7 +99,8 @@ struct DemuxPlan {
 /// The plan of a demux. Only a box the user can see ticked gets an output: video boxes 0 and 1 by their
 /// number, audio boxes by theirs, boxes of streams of their own by their code, and with the Subpictures option
 /// the subpicture boxes of the streams the scan found. A FEATURE_1.EVO continues on FEATURE_2.EVO when the
-/// option says so; a title reads its clips in turn instead.
+/// option says so; a title reads its clips in turn instead. Making an MKV takes LPCM as WAV: with the stream
+/// files kept, a WAV for the mux follows the raw file; without, the WAV is the stream's only file.
 DemuxPlan planDemux(const DemuxRequest& request);
 
 }  // namespace ardunex

@@ -33,6 +33,10 @@ std::string mkvmergeOptionFile(const RemuxPlan& plan) {
       args.push_back("--sync");
       args.push_back(TRACK + std::to_string(*track.delayMs));
     }
+    if (!track.defaultDuration.empty()) {
+      args.push_back("--default-duration");
+      args.push_back(TRACK + track.defaultDuration);
+    }
     args.push_back(track.path);
   }
   return args.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";

@@ -16,6 +16,8 @@ struct RemuxTrack {
   std::string language;
   /// Delay against the video in milliseconds; written when known and not 0.
   std::optional<int> delayMs;
+  /// The duration of each frame as mkvmerge takes it ("24000/1001fps"); none when empty.
+  std::string defaultDuration;
 };
 
 /// What the Matroska file is made of.

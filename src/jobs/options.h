@@ -16,7 +16,8 @@ struct OptionInfo {
   std::string_view caption;      ///< check box caption
   std::string_view hint;         ///< check box hint, also the flag's line in the tool's help
   std::string_view settingsKey;  ///< value name in the settings
-  std::string_view flag;         ///< ardunex-cli flag
+  std::string_view flag;         ///< ardunex-cli flag; for an option on by default, the flag turns it off
+  bool onByDefault = false;
 };
 
 /// Every opt-in option, in the order of the Options page.
@@ -32,7 +33,20 @@ inline constexpr std::array<OptionInfo, OPTION_COUNT> OPTION_INFO{{
     {Option::MkvmergeFile, "cbMkvmergeFile", "Write mkvmerge option file",
      "Demux also writes an option file that mkvmerge turns into one Matroska file", "MkvmergeFile", "--mkvmerge"},
     {Option::LpcmWav, "cbLpcmWav", "LPCM as WAV", "LPCM streams are written as WAV files", "LpcmWav", "--lpcm-wav"},
+    {Option::MakeMkv, "cbMakeMkv", "Make MKV",
+     "Demux ends with mkvmerge making one Matroska file of the streams: OUTPUT/BASE.mkv", "MakeMkv", "--mkv"},
+    {Option::KeepStreams, "cbKeepStreams", "Keep stream files",
+     "Make MKV keeps the stream files beside the MKV; off, they are removed once it is made", "KeepStreams",
+     "--no-keep-streams", true},
 }};
+
+/// Every option as it stands before the user or the settings change it.
+constexpr std::array<bool, OPTION_COUNT> defaultOptions() {
+  std::array<bool, OPTION_COUNT> on{};
+  for (const OptionInfo& info : OPTION_INFO)
+    on[static_cast<std::size_t>(info.option)] = info.onByDefault;
+  return on;
+}
 
 /// The entry of an option.
 constexpr const OptionInfo& optionInfo(Option option) { return OPTION_INFO[static_cast<std::size_t>(option)]; }

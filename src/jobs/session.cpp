@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 
 #include "base/ascii_text.h"
 #include "base/errors.h"
@@ -13,6 +14,8 @@
 #include "jobs/inventory_report.h"
 #include "jobs/job_scope.h"
 #include "jobs/job_warnings.h"
+#include "jobs/make_mkv.h"
+#include "jobs/mkvmerge_runner.h"
 #include "jobs/output_guard.h"
 #include "jobs/remux_files.h"
 #include "jobs/stream_names.h"
@@ -76,6 +79,11 @@ void Session::cbVideoClick() {
 }
 
 void Session::bCancelClick() {
+  if (m_muxing) {
+    if (m_window.confirm("Are you sure to stop making the MKV?"))
+      m_engine.run().CancelRequested = true;
+    return;
+  }
   if (!m_engine.run().Demuxing) {
     m_engine.run().CancelRequested = true;
     return;
@@ -284,6 +292,10 @@ void Session::bDemuxClick() {
   scope.demuxAfter(JobScope::DemuxAfter::Disabled);  // after a failure, until the next box change
   const JobOptions options = JobOptions::of(m_window);
   m_window.showPage(Page::Status);
+  // An MKV that cannot be made fails the demux before anything is written.
+  const std::string mkvmerge = options.optionOn(Option::MakeMkv) ? findMkvmerge() : std::string();
+  if (options.optionOn(Option::MakeMkv) && mkvmerge.empty())
+    throw Error(MKVMERGE_MISSING);
 
   // Plan: every output, its name and format and the packets it takes, and the parts of the input (a title's
   // clips).
@@ -319,7 +331,7 @@ void Session::bDemuxClick() {
   for (const StreamRecord& record : inventory())
     if (record.box >= 0 && outcome.created[static_cast<std::size_t>(record.box)] && record.scrambledPackets > 0)
       m_wroteEncrypted = true;
-  afterDemux(remux, outcome);
+  afterDemux(remux, outcome, mkvmerge);
 
   m_window.log("Done.");
   m_window.slog("Ready", 0);
@@ -327,18 +339,35 @@ void Session::bDemuxClick() {
   scope.demuxAfter(JobScope::DemuxAfter::Enabled);
 }
 
-void Session::afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome) {
-  // The steps that take the finished streams further: the chapter and option files for remuxing (a mux by
-  // mkvmerge would follow them here).
+void Session::afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome, const std::string& mkvmerge) {
+  // The steps that take the finished streams further: the chapter and option files for remuxing, then the
+  // MKV that mkvmerge makes of them.
   if (!remux.wanted())
     return;
   for (const StreamRecord& record : inventory()) {
     const auto box = static_cast<std::size_t>(record.box);
     if (record.box >= 0 && outcome.created[box])
-      remux.streamOutcome(record.box, record.payloadBytes > 0 && !outcome.silentWav[box],
-                          record.coding == StreamCoding::Lpcm, record.delayMs);
+      remux.streamOutcome(record.box, record.payloadBytes > 0 && !outcome.silentWav[box], record);
   }
   remux.write();
+  if (mkvmerge.empty())
+    return;
+  RunState& run = m_engine.run();
+  if (run.CancelRequested) {
+    m_window.log("No MKV made: the demux was stopped");
+    return;
+  }
+  m_muxing = true;
+  struct MuxEnd {
+    bool& muxing;
+    ~MuxEnd() { muxing = false; }
+  } muxEnd{m_muxing};
+  const std::function<bool()> stopRequested = [this, &run] {
+    if (m_stopFlag != nullptr && m_stopFlag->load(std::memory_order_relaxed))
+      run.CancelRequested = true;
+    return run.CancelRequested;
+  };
+  makeMkv(m_window, mkvmerge, remux.muxFiles(), stopRequested);
 }
 
 void Session::EVOadj() {

@@ -39,7 +39,7 @@ class Session {
   void bReadXPLClick();
   /// The selection rule, run after every change of a stream box's checked state.
   void cbVideoClick();
-  /// Cancel: stops a scan at once, a demux after confirmation.
+  /// Cancel: stops a scan at once, a demux or its mux after confirmation.
   void bCancelClick();
   /// Disables all 40 stream boxes and gives them their reset captions.
   void Resetcbs();
@@ -74,8 +74,14 @@ class Session {
 
   /// Stops the running job at its next progress report, without the question a demux asks on Cancel.
   void requestCancel() { m_engine.run().CancelRequested = true; }
-  /// A flag a signal handler raises: the running job stops before its next read and closes its files.
-  void setStopFlag(const std::atomic<bool>* flag) { m_engine.setStopFlag(flag); }
+  /// A flag a signal handler raises: the running job stops before its next read and closes its files, and a
+  /// running mux stops mkvmerge.
+  void setStopFlag(const std::atomic<bool>* flag) {
+    m_stopFlag = flag;
+    m_engine.setStopFlag(flag);
+  }
+  /// Whether mkvmerge is making the MKV of a demux.
+  bool muxing() const { return m_muxing; }
 
   /// The path texts; the saved settings fill in the two folders at start-up.
   PathState& paths() { return m_paths; }
@@ -114,8 +120,9 @@ class Session {
   void reportInventory(bool demux, const JobOptions& options);
   /// The boxes, options and paths a demux starts from.
   DemuxRequest demuxRequest(const JobOptions& options) const;
-  /// What follows a demux once its files are closed.
-  void afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome);
+  /// What follows a demux once its files are closed: the files for remuxing, and the MKV when mkvmerge (its
+  /// path) is given.
+  void afterDemux(RemuxFiles& remux, const DemuxOutcome& outcome, const std::string& mkvmerge);
   /// The title chosen on the open disc; null when files are chosen by hand.
   const DiscTitle* chosen() const { return m_title ? &m_disc->titles[*m_title] : nullptr; }
   /// Leaves the title of the disc: a file was chosen by hand.
@@ -135,6 +142,8 @@ class Session {
   std::uint16_t m_scannedSubpictures = 0;
   std::optional<PlaylistTitle> m_playlistTitle;
   bool m_jobRunning = false;
+  bool m_muxing = false;
+  const std::atomic<bool>* m_stopFlag = nullptr;
   /// The stream each box stands for after the last scan.
   BoxAssignment m_boxes;
   /// The captions the last scan gave the boxes.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/window.h"
+#include "jobs/options.h"
 
 namespace ardunex {
 
@@ -36,8 +37,8 @@ class ValueWindow : public Window {
   std::string audioExtText = "mpa";
   bool continueChecked = true;
   bool fastCheckChecked = true;
-  /// The opt-in options, indexed by Option; all off.
-  std::array<bool, OPTION_COUNT> optionsOn{};
+  /// The opt-in options, indexed by Option; as they stand by default.
+  std::array<bool, OPTION_COUNT> optionsOn = defaultOptions();
   /// Whether the Options page is available (it is not while a job runs).
   bool optionsEnabled = true;
 

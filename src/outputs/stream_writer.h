@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <span>
 #include <string>
@@ -47,6 +48,49 @@ class RawWriter final : public StreamWriter {
 
  private:
   std::unique_ptr<OutputFile> m_file;
+};
+
+/// One stream written to two outputs (raw and as WAV): each takes every call. Closing closes both, and
+/// reports the first failure after trying both.
+class TeeWriter final : public StreamWriter {
+ public:
+  TeeWriter(std::unique_ptr<StreamWriter> first, std::unique_ptr<StreamWriter> second)
+      : m_first(std::move(first)), m_second(std::move(second)) {}
+
+  const std::string& path() const override { return m_first->path(); }
+  void packetStart(std::int64_t pts) override {
+    m_first->packetStart(pts);
+    m_second->packetStart(pts);
+  }
+  void write(LpcmHeader lpcmHeader, const std::uint8_t* data, std::size_t count) override {
+    m_first->write(lpcmHeader, data, count);
+    m_second->write(lpcmHeader, data, count);
+  }
+  void cutBack() override {
+    m_first->cutBack();
+    m_second->cutBack();
+  }
+  void finish(bool cutShort) override {
+    m_first->finish(cutShort);
+    m_second->finish(cutShort);
+  }
+  void close() override {
+    std::exception_ptr failure;
+    for (StreamWriter* writer : {m_first.get(), m_second.get()}) {
+      try {
+        writer->close();
+      } catch (...) {
+        if (!failure)
+          failure = std::current_exception();
+      }
+    }
+    if (failure)
+      std::rethrow_exception(failure);
+  }
+
+ private:
+  std::unique_ptr<StreamWriter> m_first;
+  std::unique_ptr<StreamWriter> m_second;
 };
 
 }  // namespace ardunex

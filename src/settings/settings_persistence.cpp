@@ -128,11 +128,11 @@ void RegWrite(SettingsStore& store, const SettingsTarget& target, const PathStat
   writeString(store, XPL_DIR, paths.XPLdir);
   writeInteger(store, CONTINUE, target.continueOnSecond() ? 1 : 0);
   writeInteger(store, FAST_CHECK, target.fastCheck() ? 1 : 0);
-  // An option is written once it has been ticked, so that files of users who never tick one stay as
-  // they were.
+  // An option is written once it has been changed from its default, so that files of users who never
+  // change one stay as they were.
   for (const OptionInfo& info : OPTION_INFO) {
     const bool on = target.optionOn(info.option);
-    if (on || store.valueExists(info.settingsKey))
+    if (on != info.onByDefault || store.valueExists(info.settingsKey))
       writeInteger(store, info.settingsKey, on ? 1 : 0);
   }
   if (!store.valueExists(INSTALL))

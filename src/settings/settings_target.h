@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/window.h"
+#include "jobs/options.h"
 
 namespace ardunex {
 
@@ -53,8 +54,8 @@ class SettingsTarget {
   virtual void setContinueOnSecond(bool ticked) = 0;
   virtual bool fastCheck() const = 0;
   virtual void setFastCheck(bool ticked) = 0;
-  /// The opt-in options' check boxes; a target without them keeps them off.
-  virtual bool optionOn(Option) const { return false; }
+  /// The opt-in options' check boxes; a target without them keeps them as they stand by default.
+  virtual bool optionOn(Option option) const { return defaultOptions()[static_cast<std::size_t>(option)]; }
   virtual void setOptionOn(Option, bool) {}
 
   /// A line for the window's log (a damaged settings file kept aside); a target without a log drops it.

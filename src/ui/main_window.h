@@ -289,6 +289,8 @@ class TfMain : public QWidget, public Window {
   QCheckBox* m_cbContinue = nullptr;
   QCheckBox* m_cbFastCheck = nullptr;
   std::array<QCheckBox*, OPTION_COUNT> m_optionBoxes{};
+  /// Whether mkvmerge was found when the window was made: without it, Make MKV stays off and greyed.
+  bool m_mkvmergeFound = false;
   int m_treeWidth = 0;
 
   ErrorReporter m_reportError;

@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "jobs/mkvmerge_runner.h"
 #include "jobs/options.h"
 #include "ui/jpeg_logo.h"
 #include "ui/main_window.h"
@@ -42,8 +43,9 @@ constexpr int BOX_HEIGHT = 17;
 constexpr int BOX_COLUMN_LEFT[2] = {9, 165};
 constexpr int BOX_ROW_TOP[8] = {9, 31, 53, 75, 98, 120, 142, 165};
 /// Rows of the check boxes under the Options page's group box (as many as the page holds below its tabs in
-/// any style), and the left edges of its two columns.
-constexpr int OPTION_ROW_TOP[4] = {83, 106, 129, 152};
+/// any style: after the seed's two rows, 22 pixels apart as the stream boxes mostly are), and the left edges of
+/// its two columns.
+constexpr int OPTION_ROW_TOP[5] = {83, 106, 128, 150, 172};
 constexpr int OPTION_COLUMN_LEFT[2] = {3, 165};
 constexpr int OPTION_BOX_HEIGHT = 17;
 constexpr int OPTION_SLOTS = 2 * static_cast<int>(std::size(OPTION_ROW_TOP)) - 2;  // two rows hold the seed's boxes
@@ -443,18 +445,30 @@ void TfMain::createOptionsPage(QWidget* page) {
   setHint(m_cbFastCheck, QStringLiteral("Read EVO checks only the first 4 MB of the file"));
   m_cbFastCheck->setGeometry(designRect(3, 106, 112, 17));
 
-  // The opt-in options follow, all off: down the first column below the seed's two boxes, then down the
-  // second column, so that all of them fit the page at the design size.
+  // The opt-in options follow, as they stand by default: down the first column below the seed's two boxes,
+  // then down the second column.
   constexpr int ROWS = static_cast<int>(std::size(OPTION_ROW_TOP));
   int slot = 2;
   for (const OptionInfo& info : OPTION_INFO) {
     auto* box = new QCheckBox(utf8Text(info.caption), page);
     box->setObjectName(utf8Text(info.boxName));
     setHint(box, utf8Text(info.hint));
+    box->setChecked(info.onByDefault);
     box->setGeometry(designRect(OPTION_COLUMN_LEFT[slot / ROWS], OPTION_ROW_TOP[slot % ROWS], 112, OPTION_BOX_HEIGHT));
     m_optionBoxes[static_cast<std::size_t>(info.option)] = box;
     ++slot;
   }
+  // Making an MKV needs mkvmerge, looked for once, when the window is made; keeping the stream files is a
+  // choice only while an MKV is made.
+  QCheckBox* makeMkv = m_optionBoxes[static_cast<std::size_t>(Option::MakeMkv)];
+  QCheckBox* keepStreams = m_optionBoxes[static_cast<std::size_t>(Option::KeepStreams)];
+  m_mkvmergeFound = !findMkvmerge().empty();
+  if (!m_mkvmergeFound) {
+    makeMkv->setEnabled(false);
+    makeMkv->setToolTip(QString::fromLatin1(MKVMERGE_MISSING));
+  }
+  keepStreams->setEnabled(false);
+  connect(makeMkv, &QCheckBox::toggled, keepStreams, &QWidget::setEnabled);
 }
 
 int TfMain::fitOptionsPage(int pageWidth) {

@@ -181,6 +181,8 @@ void TfMain::setAudioExt(const std::string& text) { m_eAudioExt->setText(QString
 void TfMain::setContinueOnSecond(bool checked) { m_cbContinue->setChecked(checked); }
 void TfMain::setFastCheck(bool checked) { m_cbFastCheck->setChecked(checked); }
 void TfMain::setOptionOn(Option option, bool checked) {
+  if (option == Option::MakeMkv && !m_mkvmergeFound)
+    return;  // an MKV cannot be made here
   m_optionBoxes[static_cast<std::size_t>(option)]->setChecked(checked);
 }
 

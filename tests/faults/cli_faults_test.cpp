@@ -290,6 +290,41 @@ TEST(CliFaults, TermAndHangupStopTheDemuxAndCloseTheFilesWithWhatTheyHold) {
   }
 }
 
+// An MKV without mkvmerge is refused before anything is written; mkvmerge's failure is the run's; Ctrl-C
+// during the mux stops mkvmerge and removes the MKV it began. The stream files stay.
+TEST(CliFaults, MkvRefusedFailedOrStoppedKeepsTheStreamFiles) {
+  const struct {
+    std::string mkvmerge;  // what the stand-in does once it began the MKV; empty: there is none
+    int status;
+    std::string logEnd, err;
+  } cases[] = {
+      {"", 2, "", "ardunex-cli: mkvmerge was not found: install MKVToolNix to make MKV files\n"},
+      {"echo '#GUI#error Bad file.'; exit 2", 1, "mkvmerge failed: Bad file.", "mkvmerge failed: Bad file.\n"},
+      {"touch started; exec sleep 30", 130, "Done.", ""},  // Ctrl-C once it has begun
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    TempDir dir;
+    writeFile(dir.file("A.EVO"), makeFeature(100'000).file);
+    const std::string script = "#!/bin/sh\nprintf partial > A.mkv\n" + c.mkvmerge;
+    if (!c.mkvmerge.empty())
+      writeFile(dir.file("mkvmerge"), Bytes(script.begin(), script.end()));
+    const std::string stop =
+        "n=0; while [ ! -e started ] && [ $((n += 1)) -lt 400 ]; do sleep 0.05; done; kill -INT $!; ";
+    const CliResult result =
+        runProgram(dir, "sh",
+                   {"-c",
+                    "cd \"$1\"; chmod +x mkvmerge 2>/dev/null; ARDUNEX_MKVMERGE=\"$1/mkvmerge\" \"$2\" --mkv A.EVO & " +
+                        (c.status == 130 ? stop : "") + "wait $!",
+                    "sh", dir.path(), ARDUNEX_CLI_PATH});
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(lines(result.out).empty() ? "" : lines(result.out).back(), c.logEnd);
+    EXPECT_EQ(result.err.substr(0, c.err.size()), c.err);
+    EXPECT_FALSE(fileExists(dir.file("A.mkv")));
+    EXPECT_EQ(fileExists(dir.file(VIDEO_NAME)) && fileExists(dir.file(AUDIO_NAME)), !c.mkvmerge.empty());
+  }
+}
+
 TEST(CliFaults, LostStandardOutputIsReportedAndTheDemuxStillEnds) {
   TempDir dir;
   const Feature feature = makeFeature(100'000);

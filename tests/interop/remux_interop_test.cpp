@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "jobs/mkvmerge_runner.h"
 #include "support/cli_runner.h"
 #include "support/ps_builder.h"
 
@@ -323,6 +325,71 @@ TEST(RemuxInterop, HostilePlaylistTextGivesFilesMkvmergeTakes) {
       demux(dir.file("out\xFF")).find("No mkvmerge option file written: the path \"" + dir.file("out\xEF\xBF\xBD")),
       std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.file("out\xFF/FEATURE_1.mkvmerge.json")));
+}
+
+// One step to the MKV: every track of the title (with every stream, the others too) with the title's names,
+// languages, chapters and name, as long as the title. A disc's title is the same with the arguments naming it.
+TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
+  if (!haveFfmpeg() || findMkvmerge().empty())
+    GTEST_SKIP() << "ffmpeg or mkvmerge is missing; install ffmpeg and mkvtoolnix to run this test";
+  TempDir dir;
+  std::vector<std::string> args = ffmpegHead();
+  std::istringstream words(
+      "-f lavfi -i testsrc=size=320x240:rate=24000/1001:d=6 -f lavfi -i sine=f=440:d=6 -f lavfi -i sine=f=660:d=6 "
+      "-f lavfi -i anoisesrc=seed=9:a=0.5:d=6 -f lavfi -i sine=f=880:d=6 -map 0 -map 1 -map 2 -map 3 -map 4 -c:v "
+      "libx264 -c:a ac3 -c:a:2 pcm_dvd -sample_fmt:a:2 s32 -c:a:3 dca -strict -2 -ar:a:3 48000 -f dvd " +
+      dir.file("whole.vob"));
+  for (std::string word; words >> word;)
+    args.push_back(word);
+  ASSERT_EQ(runProgram(dir, "ffmpeg", args).status, 0);
+  Bytes bytes = readFile(dir.file("whole.vob"));
+  ASSERT_NO_FATAL_FAILURE(retagSubStream(bytes, 0xA0, 0xA2));  // LPCM: the title's third audio track
+  ASSERT_NO_FATAL_FAILURE(retagSubStream(bytes, 0x88, 0x8B));  // DTS: in no track of the title
+  std::filesystem::create_directories(dir.file("HVDVD_TS"));
+  const auto cut = static_cast<std::ptrdiff_t>(bytes.size() / PACK_SIZE / 2 * PACK_SIZE);
+  writeFile(dir.file("HVDVD_TS/FEATURE_1.EVO"), Bytes(bytes.begin(), bytes.begin() + cut));
+  writeFile(dir.file("HVDVD_TS/FEATURE_2.EVO"), Bytes(bytes.begin() + cut, bytes.end()));
+  writeFile(dir.file("VPLST000.XPL"), Bytes(PLAYLIST.begin(), PLAYLIST.end()));
+  const std::vector<std::string> title{"--full-scan", "--xpl", dir.file("VPLST000.XPL"),
+                                       dir.file("HVDVD_TS/FEATURE_1.EVO")};
+
+  const std::string tracks =
+      "V_MPEG4/ISO/AVC  und;A_AC3 English eng;A_AC3 Fran\xC3\xA7"
+      "ais fre;A_PCM/INT/LIT Stereo jpn;";
+  const struct {
+    std::vector<std::string> options;
+    std::string tracks;
+    std::string files;  // the extensions of the files left, in the order of their names
+  } cases[] = {
+      {{}, tracks, ".mpa .mpa .mpa .mpv .mkv "},
+      {{"--every-stream", "--mkvmerge"}, tracks + "A_DTS  und;", ".mpa .mpa .mpa .mpa .mpv .mkv .json "},
+      {{"--every-stream", "--no-keep-streams"}, tracks + "A_DTS  und;", ".mkv "},
+  };
+  for (const auto& c : cases) {
+    const std::string out = dir.file("out" + std::to_string(&c - cases));
+    std::vector<std::string> cli{"--mkv", "-o", out};
+    cli.insert(cli.end(), c.options.begin(), c.options.end());
+    cli.insert(cli.end(), title.begin(), title.end());
+    const CliResult made = runCli(dir, cli);
+    ASSERT_EQ(0, made.status) << made.out << made.err;
+    std::string files;
+    for (const std::string& name : folderEntries(out))
+      files += name.substr(name.rfind('.')) + " ";
+    EXPECT_EQ(files, c.files);
+    // The frame rate the scan read is the AVC track's default duration.
+    if (fileExists(out + "/FEATURE_1.mkvmerge.json")) {
+      EXPECT_NE(readText(out + "/FEATURE_1.mkvmerge.json").find("\"0:24000/1001fps\""), std::string::npos);
+    }
+    const nlohmann::json info = nlohmann::json::parse(runProgram(dir, "mkvmerge", {"-J", out + "/FEATURE_1.mkv"}).out);
+    EXPECT_EQ(info["container"]["properties"]["title"], "Test Feature & Friends");
+    EXPECT_NEAR(info["container"]["properties"]["duration"].get<double>() / 1e9, 6.0, 0.2);
+    EXPECT_EQ(info["chapters"][0]["num_entries"], 3);
+    std::string got;
+    for (const nlohmann::json& track : info["tracks"])
+      got += track["properties"]["codec_id"].get<std::string>() + " " + track["properties"].value("track_name", "") +
+             " " + track["properties"].value("language", "und") + ";";
+    EXPECT_EQ(got, c.tracks);
+  }
 }
 
 }  // namespace

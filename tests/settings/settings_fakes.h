@@ -30,7 +30,7 @@ class FakeSettingsTarget : public SettingsTarget {
   std::string work;
   bool continueTicked = true;
   bool fastTicked = true;
-  std::array<bool, OPTION_COUNT> options{};
+  std::array<bool, OPTION_COUNT> options = defaultOptions();
   std::vector<std::string> applied;
 
   int windowLeft() const override { return left; }

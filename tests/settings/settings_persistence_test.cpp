@@ -245,7 +245,7 @@ TEST(SettingsPersistence, OptInOptionsAreWrittenOnceTickedAndReadBack) {
   FakeSettingsTarget untouched;
   PathState paths;
   RegRead(store, untouched, paths);
-  EXPECT_EQ(untouched.options, (std::array<bool, OPTION_COUNT>{}));
+  EXPECT_EQ(untouched.options, defaultOptions());
   EXPECT_EQ(std::find(untouched.applied.begin(), untouched.applied.end(), "Chapters"), untouched.applied.end());
 
   // Ticked, the option is kept; unticked later, it is kept off rather than dropped.

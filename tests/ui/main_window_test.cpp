@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
@@ -27,6 +28,7 @@
 #include <memory>
 
 #include "base/errors.h"
+#include "jobs/mkvmerge_runner.h"
 #include "support/disc_builder.h"
 #include "support/feature_builder.h"
 #include "support/ps_builder.h"
@@ -131,7 +133,10 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
   }
 
-  void cleanup() { window.reset(); }
+  void cleanup() {
+    window.reset();
+    qunsetenv("ARDUNEX_MKVMERGE");
+  }
 
   void designStateAfterFirstActivation() {
     QCOMPARE(window->screen()->logicalDotsPerInchX(), 96.0);
@@ -268,6 +273,42 @@ class MainWindowTest : public QObject {
     const QStringList log = child<QPlainTextEdit>("mMessage")->toPlainText().split('\n');
     QCOMPARE(log.count("Done."), 2);  // both jobs' lines accumulate
     QCOMPARE(window->panelText(0), QString(" Ready"));
+  }
+
+  void makeMkvShowsTheMuxAsASecondPhase() {
+    // Without mkvmerge the box is greyed and says why.
+    qputenv("ARDUNEX_MKVMERGE", QByteArray::fromStdString(dir.file("none")));
+    window = std::make_unique<TfMain>();
+    QVERIFY(!child<QCheckBox>("cbMakeMkv")->isEnabled() && !child<QCheckBox>("cbMakeMkv")->isChecked());
+    QCOMPARE(child<QCheckBox>("cbMakeMkv")->toolTip(), QString(ardunex::MKVMERGE_MISSING));
+
+    // A stand-in that takes its time over the mux and knows the two tracks of the MKV it made.
+    const QString out = QString::fromStdString(dir.file("mux"));
+    const std::string script =
+        "#!/bin/sh\n[ \"$1\" = -J ] && exec echo '{\"tracks\": [{}, {}]}'\n"
+        "for p in 25 50 75; do echo \"#GUI#progress $p%\"; sleep 0.3; done\nprintf mkv > '" +
+        out.toStdString() + "/MOVIE.mkv'\n";
+    const std::string mkvmerge = writeEvo("mkvmerge", Bytes(script.begin(), script.end()));
+    QFile::setPermissions(QString::fromStdString(mkvmerge), QFile::ReadOwner | QFile::ExeOwner);
+    qputenv("ARDUNEX_MKVMERGE", QByteArray::fromStdString(mkvmerge));
+    init();
+    child<QCheckBox>("cbMakeMkv")->setChecked(true);
+    child<QLineEdit>("eWorkdir")->setText(out);
+    scan(writeEvo("MOVIE.EVO", makeFeature(300 * 1024).file));
+    QStringList seen;  // panel 0, panel 1 and the progress bar, as the mux goes on
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+      seen << window->panelText(0) + "|" + window->panelText(1) + "|" +
+                  QString::number(child<QProgressBar>("Progress")->value());
+    });
+    watch.start(50);
+    QTest::mouseClick(child<QPushButton>("bDemux"), Qt::LeftButton);
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+    QVERIFY2(seen.indexOf(QRegularExpression(R"(^ Muxing\| Muxing MOVIE\.mkv 50%, Remaining time: .+\|50$)")) >= 0,
+             qPrintable(seen.join('\n')));
+    const QStringList log = child<QPlainTextEdit>("mMessage")->toPlainText().split('\n');
+    QCOMPARE(log.mid(log.size() - 3), (QStringList{"Made " + out + "/MOVIE.mkv: 2 tracks, 0 chapters.",
+                                                   "Removing " + out + "/MOVIE.mkvmerge.json", "Done."}));
   }
 
   void cancelDuringScanAsksNothing() {
