@@ -327,8 +327,8 @@ TEST(RemuxInterop, HostilePlaylistTextGivesFilesMkvmergeTakes) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("out\xFF/FEATURE_1.mkvmerge.json")));
 }
 
-// One step to the MKV: every track of the title (with every stream, the others too) with the title's names,
-// languages, chapters and name, as long as the title. A disc's title is the same with the arguments naming it.
+// One step to the MKV: every track of a disc's title in three clips (with every stream, the others too) with the
+// title's names, languages, chapters and name, as long as the title.
 TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
   if (!haveFfmpeg() || findMkvmerge().empty())
     GTEST_SKIP() << "ffmpeg or mkvmerge is missing; install ffmpeg and mkvtoolnix to run this test";
@@ -345,13 +345,25 @@ TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
   Bytes bytes = readFile(dir.file("whole.vob"));
   ASSERT_NO_FATAL_FAILURE(retagSubStream(bytes, 0xA0, 0xA2));  // LPCM: the title's third audio track
   ASSERT_NO_FATAL_FAILURE(retagSubStream(bytes, 0x88, 0x8B));  // DTS: in no track of the title
-  std::filesystem::create_directories(dir.file("HVDVD_TS"));
-  const auto cut = static_cast<std::ptrdiff_t>(bytes.size() / PACK_SIZE / 2 * PACK_SIZE);
-  writeFile(dir.file("HVDVD_TS/FEATURE_1.EVO"), Bytes(bytes.begin(), bytes.begin() + cut));
-  writeFile(dir.file("HVDVD_TS/FEATURE_2.EVO"), Bytes(bytes.begin() + cut, bytes.end()));
-  writeFile(dir.file("VPLST000.XPL"), Bytes(PLAYLIST.begin(), PLAYLIST.end()));
-  const std::vector<std::string> title{"--full-scan", "--xpl", dir.file("VPLST000.XPL"),
-                                       dir.file("HVDVD_TS/FEATURE_1.EVO")};
+  // The disc: the stream cut in three clips at pack boundaries, the title playing them in turn.
+  std::filesystem::create_directories(dir.file("disc/HVDVD_TS"));
+  std::filesystem::create_directories(dir.file("disc/ADV_OBJ"));
+  const std::size_t packs = bytes.size() / PACK_SIZE;
+  const std::size_t cuts[] = {0, packs / 3 * PACK_SIZE, packs * 2 / 3 * PACK_SIZE, bytes.size()};
+  for (int clip = 0; clip < 3; ++clip)
+    writeFile(dir.file("disc/HVDVD_TS/FEATURE_" + std::to_string(clip + 1) + ".EVO"),
+              Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(cuts[clip]),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(cuts[clip + 1])));
+  const std::string secondClip = "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_2.MAP\"";
+  const std::string thirdClip = R"(      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/FEATURE_3.MAP" titleTimeBegin="00:00:04:00">
+        <Video track="1" mediaAttr="1"/>
+      </PrimaryAudioVideoClip>
+)";
+  std::string playlist = PLAYLIST;
+  playlist.insert(playlist.find("      <TrackNavigationList>"), thirdClip);
+  ASSERT_NE(playlist.find(secondClip), std::string::npos);
+  writeFile(dir.file("disc/ADV_OBJ/VPLST000.XPL"), Bytes(playlist.begin(), playlist.end()));
+  const std::vector<std::string> title{"--full-scan", "--disc", dir.file("disc"), "--title", "1"};
 
   const std::string tracks =
       "V_MPEG4/ISO/AVC  und;A_AC3 English eng;A_AC3 Fran\xC3\xA7"
@@ -372,6 +384,7 @@ TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
     cli.insert(cli.end(), title.begin(), title.end());
     const CliResult made = runCli(dir, cli);
     ASSERT_EQ(0, made.status) << made.out << made.err;
+    EXPECT_NE(made.out.find("Continue on FEATURE_3.EVO\n"), std::string::npos) << made.out;
     std::string files;
     for (const std::string& name : folderEntries(out))
       files += name.substr(name.rfind('.')) + " ";
