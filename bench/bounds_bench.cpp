@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Time and peak memory of the reads that hostile files could make unbounded: playlists of the largest size
 // read, and settings files of many foreign keys and values. Every case runs in a process of its own, so that
 // its peak memory is its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Measures the engine's scan and demux throughput against a plain read loop and a plain copy loop.
 //
 // ardunex-bench [size in MiB, default 1024] [folder, default $TMPDIR or /tmp] [repeats, default 3]

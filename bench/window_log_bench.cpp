@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Measures a full scan in the real window of a damaged file that makes the walker log one line per packet:
 // the time it takes and how many lines the Status log holds. Run it under /usr/bin/time -v for the memory.
 //

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Cross-compiles for 64-bit Windows with Debian's mingw-w64 (the posix thread model, which std::thread
 # needs) and runs the programs built, the tests among them, through wine.
 set(CMAKE_SYSTEM_NAME Windows)

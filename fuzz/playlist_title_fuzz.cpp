@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: the playlist title reader over arbitrary playlists, and the conversions of its values (XML
 // references, UTF-8, language codes, title times).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: the chapter files and the mkvmerge option file made from arbitrary playlist values.
 //
 // Input: fields separated by zero bytes: the time base, the default language, the title, then pairs of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The replay main of builds without libFuzzer: runs the target once on each file named on the command line.
 #pragma once
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds every fuzz target with clang and libFuzzer and runs each for a bounded time on a copy of its seed corpus.
 #   fuzz/run-all.sh [build-folder]     (default: build-fuzz next to the sources)
 #   ARDUNEX_FUZZ_SECONDS   seconds per target (default 60)

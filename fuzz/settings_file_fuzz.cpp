@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: the settings file parser on arbitrary bytes, and the round trip of whatever it accepts.
 //
 // A parsed file written out must parse again to the same keys and values, and writing that gives the same text.

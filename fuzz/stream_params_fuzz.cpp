@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: arbitrary bytes through the parameter probe of one coding, in one piece and in many.
 //
 // The first input byte chooses the coding, the second the piece size (1 to 1786 bytes). Fed whole or in

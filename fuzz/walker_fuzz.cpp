@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: arbitrary bytes, cut into arbitrary blocks, through the walker and routing in both modes,
 // with subpicture streams recognised and not.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: LPCM packets with arbitrary header bytes and payloads, made into a program stream and walked
 // by the walker into a WAV writer whose file may fail at any byte, buffered or not.
 //

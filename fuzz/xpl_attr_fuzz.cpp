@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: attribute extraction and the integer conversion, each against a plain reference.
 //
 // Input: one byte giving the length (0 to 31) of the attribute name, the name, then the tag text. The

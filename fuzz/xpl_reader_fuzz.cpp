@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Fuzz target: arbitrary bytes, cut into arbitrary blocks, through the playlist reader and the title view.
 //
 // Input: one byte giving the length (0 to 31) of the EVO base name, the name itself, four bytes choosing the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Fails when a source file lacks its licence line, differs from clang-format's layout or clang-tidy finds
 # anything.
 #   tools/check-style.sh BUILD_DIR   (a configured build folder with compile_commands.json)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Writes the table of ISO 639-2 language codes that playlist language codes are checked against, from the
 # iso-codes package's iso_639-2.json:
 #   cmake -P tools/iso639-table.cmake                     rewrites src/xpl/iso639_table.inc

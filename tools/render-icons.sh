@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Renders the icon's PNG sizes from packaging/icons/ardunex.svg (needs rsvg-convert, Debian librsvg2-bin).
 # The PNGs are kept in the repository, so building and packaging need no renderer.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs what is missing on a Debian/Ubuntu machine, builds, and then starts the program or runs the tests.
 #   tools/setup.sh run    build and start the window
 #   tools/setup.sh test   build and run every test (with CI=true also a sanitizer build, the fuzzers, the

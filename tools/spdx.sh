@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The licence line every source file begins with (after a shebang line): C++ sources and headers, CMake files
 # and shell scripts among the files git tracks.
 #   tools/spdx.sh check   lists the files without the line and fails when there is one

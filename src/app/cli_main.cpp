@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ardunex-cli: scans and demuxes EVO files from the command line, through the same jobs as the window.
 #include <algorithm>
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The console window's output and its answer to Ctrl-C.
 #include "app/console_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window of the command-line tool: controls as plain values, log on stdout, progress on stderr.
 #pragma once
 

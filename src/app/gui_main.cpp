@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The ardunex program: the toolkit, the main window with its saved settings, and the event loop.
 #include <QApplication>
 #include <QCommandLineParser>

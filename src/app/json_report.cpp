@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Composes the JSON report of a scan with nlohmann/json.
 #include "app/json_report.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The JSON report of a scan that ardunex-cli --json prints: the file, every stream met and every box.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes the title list of a disc as text lines and as JSON (with nlohmann/json, as the scan report).
 #include "app/title_listing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The titles of a disc as ardunex-cli --disc DIR --titles prints them: lines for people, or one JSON object.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows: the wide command line converted to UTF-8 arguments; other systems pass theirs through.
 #include "app/utf8_arguments.h"
 

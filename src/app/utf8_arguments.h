@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The command line as UTF-8 on every system: Windows hands it to a program as UTF-16.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Text helpers of the core: ASCII case folding, finding a part, hexadecimal digits, two-digit numbers and UTF-8
 // encoding.
 #pragma once

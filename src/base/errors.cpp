@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Messages of the core's failures.
 #include "base/errors.h"
 

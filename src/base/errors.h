@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The failures that reach the user, each carrying the message the user reads.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // POSIX files: unbuffered 64 KiB reads for the input, buffered appends for the outputs.
 #include "base/file_io.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files as the core sees them: an input with a 64-bit size and position, appendable outputs, and the
 // file system that opens them (replaceable, so that tests can make any step fail).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What an engine run tells the program around it, and the one thing it asks: the narrow port of the engine,
 // the outputs and the codecs. The window extends it for the jobs; a run without a window observes it alone.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The 40 stream check boxes by one flat index: video 0-7, then audio 00-15, then subpicture 00-15.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The abstract window that the core drives: stream boxes, buttons, options, path fields, log and status bar.
 #pragma once
 

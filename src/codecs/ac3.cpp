@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AC-3 and E-AC-3 parameters from the sync frame header (ATSC A/52 5.3, E.1.2).
 #include "codecs/codec_readers.h"
 

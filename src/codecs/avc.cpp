@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // AVC parameters from the sequence parameter set and the start of its VUI (ISO/IEC 14496-10 7.3.2.1.1, E.1.1).
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reads codec header fields bit by bit, most significant first.
 #pragma once
 

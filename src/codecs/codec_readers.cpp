@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the header readers share: fractions, unescaped units, start codes and confirmed frames.
 #include "codecs/codec_readers.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The header readers of the codec families, and what they share: each reader looks at one position of a
 // stream's first bytes and says whether the header it knows stands there, with the parameters it holds.
 #pragma once

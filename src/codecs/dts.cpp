@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // DTS parameters from the core frame header (ETSI TS 102 114 5.3.1).
 #include "codecs/codec_readers.h"
 

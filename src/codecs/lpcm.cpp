@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // LPCM parameters from the three further header bytes of an LPCM packet.
 #include <array>
 

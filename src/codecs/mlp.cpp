@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MLP and TrueHD parameters from the major sync.
 #include "codecs/codec_readers.h"
 

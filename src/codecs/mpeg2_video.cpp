@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MPEG-2 video parameters from the sequence header and its extension (ISO/IEC 13818-2 6.2.2.1, 6.2.2.3).
 #include "codecs/codec_readers.h"
 

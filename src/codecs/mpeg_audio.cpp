@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MPEG audio parameters from the frame header (ISO/IEC 11172-3 2.4.2.3, ISO/IEC 13818-3).
 #include "codecs/codec_readers.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The identifiers of the elementary streams of an HD DVD program stream: which stream_id, stream_id_extension
 // or private_stream_1 sub-stream id stands for which codec (ISO/IEC 13818-1 Table 2-22 and the HD DVD ids),
 // and the sub-stream header bytes before a private_stream_1 payload.

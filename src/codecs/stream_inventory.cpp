@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stream inventory: records by code, parameter probes while they want bytes, delays against the video.
 #include "codecs/stream_inventory.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The inventory of every elementary stream a walk met: its kind, codec, number, counts, first time stamp,
 // protection and parameters, whether or not it got a box.
 #pragma once

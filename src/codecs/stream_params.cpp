@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reads picture size and rate, channels and sample rate from the first bytes of an elementary stream.
 //
 // Every reader looks for its sync word or start code anywhere in the bytes collected so far (a stream may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Stream parameters read from the first bytes of an elementary stream: picture size and rate, channels,
 // sample rate and sample size.
 #pragma once

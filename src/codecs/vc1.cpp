@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // VC-1 advanced profile parameters from the sequence header (SMPTE 421M 6.1).
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The engine loop and its progress text.
 #include "engine/engine.h"
 

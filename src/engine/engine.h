@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The engine loop: reads the input in 64 KiB blocks, walks them, reports progress every 4 MiB and obeys Cancel.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Bitstream constants of MPEG-2 program streams (ISO/IEC 13818-1): start codes, pack and PES header fields
 // and time stamps; the stream identifiers are in codecs/stream_ids.h.
 #pragma once

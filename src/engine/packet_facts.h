@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The mode of an engine run, the classes of the packets the walker meets, and what it knows of the packet a
 // payload run belongs to.
 #pragma once

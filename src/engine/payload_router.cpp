@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Payload routing: a payload run goes to the output of its stream's own code, else to the output of its
 // number when the stream is the one that claimed that number's slot.
 #include "engine/payload_router.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Payload routing: which output of a demux receives each payload run the walker marks.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A view of a PES header whose bytes are all in one block: its fields at their places (ISO/IEC 13818-1
 // Table 2-21).
 #pragma once

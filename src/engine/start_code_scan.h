@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Start-code scanning: the classes that start codes begin, the window of the last four bytes, and fast ways
 // to find the 0x01 bytes after which a start code can complete, in a run of bytes or in a pack's headers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Which elementary stream each stream check box stands for: 48 slots, video, audio and subpicture.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The walker's per-byte steps and its shortcuts over packet headers and whole packs.
 #include "engine/walker.h"
 

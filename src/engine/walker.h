@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program stream walker: a byte-wise state machine with countdown counters that classifies PES
 // packets, claims stream slots and hands each payload run, with the facts of its packet, to the router.
 #pragma once

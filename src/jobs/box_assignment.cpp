@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The boxes of the slots first, each standing for the stream that claimed it; then, with every stream, the
 // others in free boxes of their own.
 #include "jobs/box_assignment.h"

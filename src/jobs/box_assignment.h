@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Which stream each stream box stands for after a scan.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Chapter files from the playlist title: times at the title's time base, names decoded from XML references.
 #include "jobs/chapter_files.h"
 

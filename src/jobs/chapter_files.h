@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The playlist title's chapters as a Matroska XML chapter file and as an OGM chapter file.
 #pragma once
 

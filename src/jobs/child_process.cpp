@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Child processes: posix_spawn, a non-blocking pipe and waitpid on POSIX; CreateProcessW, an anonymous pipe
 // asked with PeekNamedPipe and the process handle on Windows.
 #include "jobs/child_process.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Another program run as a child of this one: started without a shell, its output read without blocking,
 // and ended on request, so that a single-threaded window stays live while it runs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The steps of a demux after its plan.
 #include "jobs/demux_job.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The steps of a demux that follow its plan: open the first part, take and check every name, create the
 // outputs and hand them to the router, read the parts in turn, and finish and close the outputs.
 #pragma once

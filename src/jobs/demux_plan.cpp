@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The demux plan: which box gets which file, in which format, fed by which packets and parts.
 #include "jobs/demux_plan.h"
 

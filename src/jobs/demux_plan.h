@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The plan of a demux, made before anything is opened: every output with its box, name, path, format and the
 // packets it takes, the parts of the input in the order they are read, and the files no output may be.
 #pragma once

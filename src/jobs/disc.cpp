@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Opens a disc folder: finds its root and playlist, reads the playlist into titles and finds each clip's EVO
 // file on the disc, names matched without regard to case since copies of discs spell them either way.
 #include "jobs/disc.h"

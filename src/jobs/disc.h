@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A disc folder as titles: its playlist read into titles, each with its clips found on the disc, its tracks
 // and chapters, and the default title.
 #pragma once

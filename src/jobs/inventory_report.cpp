@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Texts about the stream inventory, for the log, the tooltips and the output names.
 #include "jobs/inventory_report.h"
 

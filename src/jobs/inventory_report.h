@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the jobs say about the stream inventory: skipped streams, encrypted packets, the detail of a box.
 #pragma once
 

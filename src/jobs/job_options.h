@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Options page as a command reads it once, at its start.
 #pragma once
 

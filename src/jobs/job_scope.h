@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Keeps a second job from starting while one runs.
 #pragma once
 

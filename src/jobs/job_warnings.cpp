@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The texts of the jobs' warnings, the playlist's codec names, and the count of what reaches each file.
 #include "jobs/job_warnings.h"
 

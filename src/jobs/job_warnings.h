@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the jobs say besides the streams they met: a scan that met none, playlist labels that contradict
 // the stream found, and stream files that stayed empty.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Making the MKV after a demux: mkvmerge as the job's second phase.
 #include "jobs/make_mkv.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The last phase of a demux that makes an MKV: mkvmerge run on the option file, its progress in the status
 // bar, its warnings and errors in the log, and the files made for the MKV removed once it is made.
 #pragma once

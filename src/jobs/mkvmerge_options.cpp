@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Builds mkvmerge's JSON option file; mkvmerge reads it with "mkvmerge @FILE.json".
 #include "jobs/mkvmerge_options.h"
 

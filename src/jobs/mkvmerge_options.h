@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The mkvmerge option file: a JSON array of arguments that turns the demuxed streams into one Matroska file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // mkvmerge as a child process: its gui-mode lines read as they come, its end turned into one result.
 #include "jobs/mkvmerge_runner.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs mkvmerge on an option file as a child process: finds it, passes on its progress, warnings and errors,
 // stops it on request, and reads back what the Matroska file holds.
 #pragma once

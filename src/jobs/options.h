@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The opt-in options as the window, the settings file and the command-line tool name them.
 #pragma once
 

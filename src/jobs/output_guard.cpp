@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The demux's check of output names against its inputs and against each other.
 #include "jobs/output_guard.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Keeps a demux from writing into the file it reads or into one file twice.
 #pragma once
 

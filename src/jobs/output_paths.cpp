@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Output names and the second part of a feature.
 #include "jobs/output_paths.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the files of a demux go and what they are called, from the path fields and the Options page.
 #pragma once
 

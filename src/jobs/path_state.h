@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The texts derived from the two path fields and what the open-file dialogs remember.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "Read XPL": reads the playlist file into tag lines and codec tables, then shows the current EVO file's title.
 #include <algorithm>
 #include <array>

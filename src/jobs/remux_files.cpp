@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Chapter files and the mkvmerge option file, written after the streams of a demux.
 #include "jobs/remux_files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The files a demux writes beside the streams for remuxing: the chapter files and the mkvmerge option file.
 #pragma once
 

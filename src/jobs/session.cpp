@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The scan and demux jobs, the selection rule, the box reset and path derivation.
 #include "jobs/session.h"
 

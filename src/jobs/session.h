@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Everything a run of the program holds besides its widgets, and the commands that act on it.
 #pragma once
 

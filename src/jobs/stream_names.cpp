@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Code-to-name tables of the scan labels.
 #include "jobs/stream_names.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Names of the streams found by a scan, as the check boxes and output files show them.
 #pragma once
 

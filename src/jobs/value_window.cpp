@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The value window's check boxes: a change runs the selection rule, a click toggles an enabled box.
 #include "jobs/value_window.h"
 

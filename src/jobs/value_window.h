@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A window whose controls are plain values: the base of the console front end and of the test window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // One output of a demux: the payload of one stream written to one file in one format.
 #pragma once
 

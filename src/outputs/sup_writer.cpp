@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The units of a subpicture stream, gathered from its packets and written behind their headers.
 #include "outputs/sup_writer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes one subpicture stream as a SUP file: a sequence of units, each behind a ten-byte header.
 #pragma once
 

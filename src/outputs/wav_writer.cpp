@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The WAV writer: LPCM header bytes to a format, grouped big-endian samples to little-endian PCM, and a
 // RIFF (or RF64) header whose sizes are filled in at the end.
 #include "outputs/wav_writer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // LPCM written as a RIFF/WAVE file: the disc's grouped big-endian samples unpacked into little-endian PCM.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings file: loading, copying aside when unparsable, and atomic replacement.
 #ifndef _WIN32
 

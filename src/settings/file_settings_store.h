@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings store of systems without a registry: one registry export file per user.
 #pragma once
 

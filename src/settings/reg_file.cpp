@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading and writing the text of registry export files.
 #include "settings/reg_file.h"
 

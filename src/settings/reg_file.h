@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The text of a registry export file: keys in brackets, each followed by its "Name"=data lines.
 #pragma once
 

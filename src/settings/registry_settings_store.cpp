@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Windows registry behind the settings store interface.
 #ifdef _WIN32
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings store of Windows: the current user's part of the registry.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // RegRead and RegWrite: the settings values, their order, kinds and the rules for applying them.
 #include "settings/settings_persistence.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Saving the window's placement, options and last folders at close and applying them at start-up.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Typed reads and writes of settings values, and the UTF-8/UTF-16 conversion of their texts.
 #include "settings/settings_store.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings store: a registry-shaped key of named, typed values, and the typed reads and writes on it.
 #pragma once
 

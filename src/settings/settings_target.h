@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the settings read from and apply to: the window's placement, the playlist tree and the options.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Decoding of the window's JPEG logo with libjpeg, straight from memory into an RGB image.
 #include "ui/jpeg_logo.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window: its construction, the commands forwarded to the session, start-up and shutdown, and the
 // controls as the core's Window interface sees them.
 #include "ui/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program's one window: every control, the status bar, the command handlers and start-up and shutdown.
 // The class is defined over several files: main_window.cpp (commands, start-up and shutdown, the Window
 // interface), main_window_pages.cpp (building the controls and pages, anchoring), main_window_files.cpp

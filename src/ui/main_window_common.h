@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the files of the main window share: the design measures and the conversions of texts and paths.
 #pragma once
 

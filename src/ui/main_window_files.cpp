@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Naming files: the two open-file dialogs, the output folder's and the disc's dialogs, and files and folders
 // dropped on the window.
 #include <QDir>

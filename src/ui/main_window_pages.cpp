@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window's controls at their design places, its six pages, and the anchoring that keeps the
 // controls at their edges when the window is resized.
 #include <QCheckBox>

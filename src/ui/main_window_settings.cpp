@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The values the settings read and write on the main window: its outer bounds and state, the tree's width
 // and the Options page.
 #include <QCheckBox>

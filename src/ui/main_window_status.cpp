@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window's reporting: the Status log, the status bar's two panels and the progress of a job.
 #include <QApplication>
 #include <QFontMetrics>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Status page's log: collapsing runs of identical lines, dropping the oldest, and showing the changes.
 #include "ui/status_log.h"
 

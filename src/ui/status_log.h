@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The Status page's log: a bounded memo in which a run of identical lines shows once, with its count.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's two-panel status bar and the shortening of texts that do not fit their panel.
 #include "ui/status_panels.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The window's two-panel status bar: texts and widths as slog sets them, shortened to fit a narrow bar.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window as the settings see it: placement, tree width and options.
 #pragma once
 

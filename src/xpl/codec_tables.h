@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The codec names that playlist reads collect from media attribute items, kept for the program's life.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The current EVO file's playlist title as data, and the conversions its values need: title times, XML
 // references, UTF-8 checking and language codes.
 #include "xpl/playlist_title.h"

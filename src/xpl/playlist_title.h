@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The playlist title that plays the current EVO file as plain data: its name, time base, language, tracks
 // and chapters, for the files written beside the streams (chapters, the mkvmerge option file).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The title cut: anchor, start tag above it, end tag below that.
 #include "xpl/title_cut.h"
 

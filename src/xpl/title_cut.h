@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where a title stands in the playlist's tag lines: the title that plays an EVO file, and where any title ends.
 #pragma once
 

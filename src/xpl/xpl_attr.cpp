@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Attribute extraction from playlist tag lines and the integer conversion of attribute values.
 #include "xpl/xpl_attr.h"
 

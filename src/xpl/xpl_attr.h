@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Attribute values of playlist tag lines, found by plain text search, and the number conversion used on them.
 #pragma once
 

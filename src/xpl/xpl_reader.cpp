@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The playlist reader's byte rules (tag text, nesting depth, indentation and attribute items), and the reading
 // of a playlist file into it.
 #include "xpl/xpl_reader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Turns the bytes of a playlist into indented tag lines and collects the codec of every media attribute item.
 #pragma once
 

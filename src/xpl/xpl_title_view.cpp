@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The title view: anchor by the EVO file's base name, trim to the title, list its tracks and chapters.
 #include "xpl/xpl_title_view.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The title of the playlist that plays the current EVO file: narrowed tag lines, a tree and labelled boxes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ardunex-cli run as a user runs it: arguments in, log and files out, exit status checked.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ardunex-cli --disc DIR over a generated disc: the title list, the marks of clips that cannot be demuxed, and
 // a title demuxed clip after clip or refused before anything is written.
 #include <gtest/gtest.h>

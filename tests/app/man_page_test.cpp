@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The manual pages against the programs' --help: the same options, the same version.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The ASCII text helpers: folding leaves every byte but a to z alone, hex digits round-trip, two digits pad.
 #include "base/ascii_text.h"
 

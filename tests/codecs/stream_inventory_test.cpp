@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stream inventory: the sums, time stamps and parameters it keeps, and delays across the clock wrap.
 #include "codecs/stream_inventory.h"
 

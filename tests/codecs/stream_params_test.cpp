@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Stream parameters read from the first bytes of a stream: streams encoded by ffmpeg against ffprobe's
 // reading of them, hand-built headers ffmpeg cannot write, and damaged input.
 #include "codecs/stream_params.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The engine loop: 64 KiB blocks, progress every 4 MiB, fast scan, Cancel, read and write failures.
 #include <fcntl.h>
 #include <gtest/gtest.h>

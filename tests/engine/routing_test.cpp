@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Payload routing: which bytes of which packets reach which output file, however the input is split.
 #include <gtest/gtest.h>
 

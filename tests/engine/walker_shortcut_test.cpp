@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The walker's shortcuts over packet headers and the bytes between packets must end exactly where its
 // single-byte steps end: same files, log, slots and state, wherever the blocks are cut.
 #include <gtest/gtest.h>

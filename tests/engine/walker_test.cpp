@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stream slot table and the program stream walker: classification, slots, log lines, header steps.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ardunex-cli against a full disk, output folders it cannot write into, signals and a lost standard output:
 // exit status, message, and what is left on disk.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Outputs that are the input or each other, and inputs that are not regular files: through the core and
 // through ardunex-cli alike, nothing read is overwritten and nothing hangs.
 #include <fcntl.h>

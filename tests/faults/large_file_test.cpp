@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A fast scan of a real file beyond 4 GiB: 64-bit sizes in the log and the progress text, and only the
 // first 4 MiB read.
 #include <fcntl.h>

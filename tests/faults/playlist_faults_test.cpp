@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "Read XPL" on real files that are missing, not files, empty, UTF-16, made of one huge tag or too large.
 #include <gtest/gtest.h>
 

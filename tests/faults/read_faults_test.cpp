@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // An EVO file whose read fails or delivers nothing before its end, met by "Read EVO" and "Demux": the
 // message, the files closed with every byte routed before the failure, and the window usable again.
 #include <gtest/gtest.h>

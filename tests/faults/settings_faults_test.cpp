@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Settings files that cannot be used or are huge: a folder or a pipe in the file's place, UTF-16 exports cut
 // short, and 100,000 foreign keys and values.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ardunex-cli against ffmpeg: program streams written by ffmpeg's DVD and VOB muxers are split, and every
 // output file must equal what ffmpeg's own demuxer extracts from the same file.
 #include <gtest/gtest.h>

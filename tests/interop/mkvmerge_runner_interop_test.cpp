@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The runner with the installed mkvmerge: a small ffmpeg-made video and audio become one Matroska file with
 // progress to 100%, and identification counts its tracks and chapters; a stopped run leaves no file.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // From demux to Matroska: LPCM written as WAV must hold ffmpeg's decoding of the stream, and the mkvmerge
 // option file must give mkvmerge a file with the playlist's names, languages, chapters and delays.
 #include <gtest/gtest.h>

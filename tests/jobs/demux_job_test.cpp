@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The demux job: output names and contents, two-part features, Cancel, one job at a time, and failures.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The demux plan: which box gets which file, named how, in which format, and which parts are read.
 #include "jobs/demux_plan.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The golden table: what scan and demux write from generated damaged program streams, pinned by the md5 of
 // every output file and of the log. A change of the table is a change of the program's output.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // LPCM as WAV in the demux job: the file name, its samples, continuation onto a second part, and a valid
 // WAV after Cancel.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The mkvmerge runner against stand-in scripts: progress, warnings, failures, a hang, a child deaf to
 // SIGTERM, and where mkvmerge is looked for.
 #include "jobs/mkvmerge_runner.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "Read XPL" driven through a session and a fake window: log, status bar, memo, tree, boxes, failures.
 #include <gtest/gtest.h>
 

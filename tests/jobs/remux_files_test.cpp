@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Chapter files and the mkvmerge option file written by a demux: contents, names, languages, what is left
 // out and the log lines for what cannot be written.
 #include <gtest/gtest.h>

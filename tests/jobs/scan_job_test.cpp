@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The scan job: labels of the boxes per codec and number, its log and status bar, and its failures.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The selection rule: "Demux" is available exactly when some stream box is ticked, enabled or not.
 #include <gtest/gtest.h>
 

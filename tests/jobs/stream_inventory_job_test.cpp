@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the jobs make of the stream inventory: skipped and encrypted streams in the log, boxes of their own
 // for every stream, the delay in names and tooltips.
 #include <gtest/gtest.h>

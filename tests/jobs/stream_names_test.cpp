@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The stream names behind the scan labels, over every code and the unnamed gaps between the ranges.
 #include "jobs/stream_names.h"
 

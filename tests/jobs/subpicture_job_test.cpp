@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Subpicture streams through "Read EVO", "Read XPL" and "Demux": boxes, names, SUP files across the two
 // parts of a feature, Cancel in the middle of a unit; with the option off, nothing differs from before.
 #include <gtest/gtest.h>

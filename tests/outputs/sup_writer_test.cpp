@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // SUP units from a subpicture stream's packets and time stamps.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The WAV writer: sample layouts of 16, 20 and 24 bits across packet splits, the header, format changes,
 // RF64, and a valid header on every way out.
 #include "outputs/wav_writer.h"

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs a build into a temporary prefix and checks what a desktop finds there: the programs, the menu
 # entry (as desktop-file-validate reads it), the MIME type of .EVO files (as update-mime-database builds it),
 # the icons, the AppStream metadata, the compressed manual pages, the copyright file and the changelog. Exits

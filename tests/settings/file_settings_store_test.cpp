@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The settings file: its text as written, atomic replacement, unparsable files, foreign values, encodings.
 #include "settings/file_settings_store.h"
 

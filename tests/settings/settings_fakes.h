@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Test doubles for the settings: a window made of plain values, an in-memory store, file helpers.
 #pragma once
 

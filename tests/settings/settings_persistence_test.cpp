@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // RegRead and RegWrite over the settings file and over a registry-like store: order, kinds, rules, failures.
 #include "settings/settings_persistence.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs ardunex-cli and other command-line programs from tests: arguments in, exit status and output out.
 #pragma once
 

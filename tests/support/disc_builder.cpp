@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The generated test disc: program streams from PsBuilder, cut into clips, and the fixture playlist.
 #include "support/disc_builder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes a disc folder for tests: a playlist with a first-play title, a trailer and a feature in three clips,
 // and the program streams of its clips.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // An engine wired to a fake window, in-memory input and in-memory outputs for every stream number.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The text of the error a command reports, for tests that check what the user is told.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The fake window's reporting: panel texts as the status bar shows them, user actions during a job.
 #include "support/fake_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A window made of plain values, for driving the core headless in tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Features of several streams in packs, in one part or two.
 #include "support/feature_builder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Features for tests: program streams of packs that carry packets of several streams in turn, with what each
 // stream's file must hold; built twice, they make the two parts of a feature (NAME_1.EVO and NAME_2.EVO).
 #pragma once

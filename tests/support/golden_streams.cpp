@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The golden table's inputs: program streams built from one recipe per family, each case from its own seed,
 // with garbage, start-code emulations, cut and mislabelled packets, unusual headers and changed bytes.
 #include "support/golden_streams.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Program streams of the kinds that break walkers, made from fixed seeds: the inputs of the golden table.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A window that shows nothing and holds nothing, for running the engine without one (benchmarks,
 // fuzzing); a user overrides what it needs to see or answer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A compact MD5: no library that has one is at hand in every build the tests run in (mingw-w64 among them).
 #include "support/md5.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MD5 digests (RFC 1321) of test outputs, so that tables of them can be checked with md5sum.
 #pragma once
 

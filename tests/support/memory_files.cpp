@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // In-memory files for tests: fault injection on read, append, close, open and create.
 #include "support/memory_files.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Files held in memory, with injectable failures, read and written through the core's file interface.
 #pragma once
 

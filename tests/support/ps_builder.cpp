@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program-stream builder: valid MPEG-2 pack headers, system headers and PES packets for tests.
 #include "support/ps_builder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Writes program-stream bytes for tests: packs, system headers, PES packets of every kind the engine meets.
 #pragma once
 

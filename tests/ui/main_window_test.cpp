@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window driven through real widgets and events, offscreen: design state, anchoring, status bar,
 // a scan and demux by clicks, Cancel with its question, error boxes, drops, dialogs, close and settings hooks.
 #include "ui/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The main window in use, offscreen: placement across restarts, keyboard use, closing when the settings
 // cannot be saved, the status texts after a failure and a stop, and the bounded Status log.
 #include <QAccessible>

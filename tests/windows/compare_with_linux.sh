@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Demuxes one two-part feature, made by ffmpeg under a name beyond ASCII, with the Linux ardunex-cli and with
 # ardunex-cli.exe under wine, and requires the same files with the same bytes from both.
 # Exits 77 (skipped) when the Linux build, ffmpeg or wine is missing.

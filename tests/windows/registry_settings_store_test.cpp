@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The registry behind the settings, through the real Win32 calls: values written, read back, others kept.
 #include "settings/registry_settings_store.h"
 

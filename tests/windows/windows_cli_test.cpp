@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // ardunex-cli.exe on Windows: a two-part feature and playlist labels under names beyond ASCII, given on the
 // command line as UTF-16 and opened and created through the wide calls.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Windows paths: drive letters, backslashes and forward slashes in the path split, the playlist guess and
 // the output names.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The playlist title as data: which title, its tracks, languages and chapters, and the conversions of its
 // values (title times, XML references, UTF-8, language codes).
 #include "xpl/playlist_title.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The reader's byte rules: tag lines, indentation, control bytes and the codec tables.
 #include "xpl/xpl_reader.h"
 

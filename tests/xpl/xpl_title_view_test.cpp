@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The title view: choosing the title by the EVO file's base name, trimming, the tree, labels and slots.
 #include "xpl/xpl_title_view.h"
 
