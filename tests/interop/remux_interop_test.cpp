@@ -355,14 +355,13 @@ TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
     writeFile(dir.file("disc/HVDVD_TS/FEATURE_" + std::to_string(clip + 1) + ".EVO"),
               Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(cuts[clip]),
                     bytes.begin() + static_cast<std::ptrdiff_t>(cuts[clip + 1])));
-  const std::string secondClip = "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_2.MAP\"";
-  const std::string thirdClip = R"(      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/FEATURE_3.MAP" titleTimeBegin="00:00:04:00">
+  const std::string thirdClip =
+      R"(      <PrimaryAudioVideoClip src="file:///dvddisc/HVDVD_TS/FEATURE_3.MAP" titleTimeBegin="00:00:04:00">
         <Video track="1" mediaAttr="1"/>
       </PrimaryAudioVideoClip>
 )";
   std::string playlist = PLAYLIST;
   playlist.insert(playlist.find("      <TrackNavigationList>"), thirdClip);
-  ASSERT_NE(playlist.find(secondClip), std::string::npos);
   writeFile(dir.file("disc/ADV_OBJ/VPLST000.XPL"), Bytes(playlist.begin(), playlist.end()));
   const std::vector<std::string> title{"--full-scan", "--disc", dir.file("disc"), "--title", "1"};
 
