@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/ascii_text.h"
 #include "base/errors.h"
 #include "base/file_io.h"
 
@@ -274,8 +275,16 @@ std::optional<ChildProcess> ChildProcess::start(const std::string& program, cons
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
+  std::vector<std::string> parent;
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    parent.emplace_back(*entry);
+  std::vector<std::string> environment = childEnvironment(parent);
+  std::vector<char*> envp;
+  for (std::string& entry : environment)
+    envp.push_back(entry.data());
+  envp.push_back(nullptr);
   pid_t pid = -1;
-  const int error = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  const int error = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
   ::posix_spawn_file_actions_destroy(&actions);
   ::posix_spawnattr_destroy(&attributes);
   ::close(pipe[1]);
@@ -391,5 +400,28 @@ bool isExecutableFile(const std::string& path) {
 #endif
 
 ChildProcess::~ChildProcess() { release(); }
+
+std::vector<std::string> childEnvironment(const std::vector<std::string>& parent) {
+  const auto valueOf = [&parent](std::string_view name) -> std::string_view {
+    for (const std::string& entry : parent)
+      if (entry.size() > name.size() && entry.starts_with(name) && entry[name.size()] == '=')
+        return std::string_view(entry).substr(name.size() + 1);
+    return {};
+  };
+  std::string_view locale = valueOf("LC_ALL");
+  if (locale.empty())
+    locale = valueOf("LC_CTYPE");
+  if (locale.empty())
+    locale = valueOf("LANG");
+  const std::string folded = asciiUpper(locale);
+  if (contains(folded, "UTF-8") || contains(folded, "UTF8"))
+    return parent;
+  std::vector<std::string> environment;
+  for (const std::string& entry : parent)
+    if (!entry.starts_with("LC_ALL="))
+      environment.push_back(entry);
+  environment.emplace_back("LC_ALL=C.UTF-8");
+  return environment;
+}
 
 }  // namespace ardunex

@@ -73,6 +73,11 @@ std::optional<FileStamp> fileStamp(const std::string& path);
 /// Removes a file; true when it is gone.
 bool removeFile(const std::string& path);
 
+/// The environment a child starts with, made from this process's: the paths and text handed to a child are
+/// UTF-8, so when the locale the environment names (LC_ALL, else LC_CTYPE, else LANG) is not a UTF-8 one, as
+/// under "C" or with none set, the child gets LC_ALL=C.UTF-8 in its place. Otherwise it is unchanged.
+std::vector<std::string> childEnvironment(const std::vector<std::string>& parent);
+
 /// The value of an environment variable as UTF-8, nothing when it is not set.
 std::optional<std::string> environmentValue(const char* name);
 /// Whether path names a regular file this process may run.

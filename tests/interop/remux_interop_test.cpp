@@ -30,6 +30,12 @@ void ffmpeg(const TempDir& dir, std::vector<std::string> args) {
   ASSERT_EQ(0, result.status) << result.err;
 }
 
+/// Runs mkvmerge under a UTF-8 locale, as a user's desktop has one: the option files and names are UTF-8.
+CliResult mkvmerge(const TempDir& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), {"LC_ALL=C.UTF-8", "mkvmerge"});
+  return runProgram(dir, "env", args);
+}
+
 /// Gives the private_stream_1 packets of sub-stream `from` the id `to` (ffmpeg numbers each codec's
 /// streams from 0, so a mux of AC-3 and LPCM would otherwise share audio number 0).
 void retagSubStream(Bytes& bytes, std::uint8_t from, std::uint8_t to) {
@@ -255,11 +261,11 @@ TEST(RemuxInterop, TwoPartFeatureBecomesOneMatroskaFile) {
   if (!programOnPath("mkvmerge"))
     GTEST_SKIP() << "mkvmerge is not on PATH; install mkvtoolnix to check the option file";
   // From another folder: every path in the option file is absolute.
-  const CliResult merge =
-      runProgram(dir, "sh", {"-c", "cd / && exec mkvmerge \"$0\"", "@" + out + "/FEATURE_1.mkvmerge.json"});
+  const CliResult merge = runProgram(
+      dir, "sh", {"-c", "export LC_ALL=C.UTF-8; cd / && exec mkvmerge \"$0\"", "@" + out + "/FEATURE_1.mkvmerge.json"});
   ASSERT_LE(merge.status, 1) << merge.out << merge.err;  // 1: warnings only
   const std::string mkv = out + "/FEATURE_1.mkv";
-  const CliResult identify = runProgram(dir, "mkvmerge", {"-J", mkv});
+  const CliResult identify = mkvmerge(dir, {"-J", mkv});
   ASSERT_EQ(0, identify.status) << identify.err;
   const nlohmann::json info = nlohmann::json::parse(identify.out);
   EXPECT_EQ(info["container"]["properties"]["title"], "Test Feature & Friends");
@@ -312,10 +318,9 @@ TEST(RemuxInterop, HostilePlaylistTextGivesFilesMkvmergeTakes) {
     return runCli(dir, {"--xpl", dir.file("VPLST000.XPL"), "--chapters", "--mkvmerge", "-o", folder, evo}).out;
   };
   EXPECT_NE(demux(dir.file("out")).find("Unknown language code \"zz:00\" for "), std::string::npos);
-  const CliResult merge = runProgram(dir, "mkvmerge", {"@" + dir.file("out/FEATURE_1.mkvmerge.json")});
+  const CliResult merge = mkvmerge(dir, {"@" + dir.file("out/FEATURE_1.mkvmerge.json")});
   ASSERT_LE(merge.status, 1) << merge.out;  // 1: warnings only
-  const nlohmann::json info =
-      nlohmann::json::parse(runProgram(dir, "mkvmerge", {"-J", dir.file("out/FEATURE_1.mkv")}).out);
+  const nlohmann::json info = nlohmann::json::parse(mkvmerge(dir, {"-J", dir.file("out/FEATURE_1.mkv")}).out);
   // The title names no video track, so the greyed video box is not written: the audio track is the only one.
   ASSERT_EQ(info["tracks"].size(), 1u);
   EXPECT_EQ(info["tracks"][0]["properties"]["track_name"], "Fran\xEF\xBF\xBDois");
@@ -382,7 +387,9 @@ TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
     std::vector<std::string> cli{"--mkv", "-o", out};
     cli.insert(cli.end(), c.options.begin(), c.options.end());
     cli.insert(cli.end(), title.begin(), title.end());
-    const CliResult made = runCli(dir, cli);
+    // Under the "C" locale, as from a service or a bare shell: mkvmerge still gets the UTF-8 names right.
+    cli.insert(cli.begin(), {"LC_ALL=C", "LANG=", ARDUNEX_CLI_PATH});
+    const CliResult made = runProgram(dir, "env", cli);
     ASSERT_EQ(0, made.status) << made.out << made.err;
     EXPECT_NE(made.out.find("Continue on FEATURE_3.EVO\n"), std::string::npos) << made.out;
     std::string files;
@@ -393,7 +400,7 @@ TEST(RemuxInterop, MakeMkvHoldsEveryTrackOfTheTitle) {
     if (fileExists(out + "/FEATURE_1.mkvmerge.json")) {
       EXPECT_NE(readText(out + "/FEATURE_1.mkvmerge.json").find("\"0:24000/1001fps\""), std::string::npos);
     }
-    const nlohmann::json info = nlohmann::json::parse(runProgram(dir, "mkvmerge", {"-J", out + "/FEATURE_1.mkv"}).out);
+    const nlohmann::json info = nlohmann::json::parse(mkvmerge(dir, {"-J", out + "/FEATURE_1.mkv"}).out);
     EXPECT_EQ(info["container"]["properties"]["title"], "Test Feature & Friends");
     EXPECT_NEAR(info["container"]["properties"]["duration"].get<double>() / 1e9, 6.0, 0.2);
     EXPECT_EQ(info["chapters"][0]["num_entries"], 3);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "jobs/child_process.h"
 #include "support/cli_runner.h"
 #include "support/ps_builder.h"
 
@@ -151,6 +152,30 @@ TEST(MkvmergeRunner, FindsMkvmergeOnPathOrWhereTheVariableSays) {
   ::unsetenv(MKVMERGE_VARIABLE);
   ::setenv("PATH", savedPath.c_str(), 1);
   std::filesystem::current_path(oldFolder);
+}
+
+}  // namespace
+}  // namespace ardunex
+
+namespace ardunex {
+namespace {
+
+// The paths and text a child is given are UTF-8: a child under a locale that is not gets C.UTF-8 instead.
+TEST(ChildEnvironment, AChildSpeaksUtf8) {
+  const struct {
+    std::vector<std::string> parent, child;
+  } cases[] = {
+      {{"PATH=/bin"}, {"PATH=/bin", "LC_ALL=C.UTF-8"}},
+      {{"LANG=C", "HOME=/root"}, {"LANG=C", "HOME=/root", "LC_ALL=C.UTF-8"}},
+      {{"LC_ALL=POSIX", "LANG=de_DE.UTF-8"}, {"LANG=de_DE.UTF-8", "LC_ALL=C.UTF-8"}},
+      {{"LANG=de_DE.UTF-8"}, {"LANG=de_DE.UTF-8"}},
+      {{"LC_CTYPE=en_US.utf8", "LANG=C"}, {"LC_CTYPE=en_US.utf8", "LANG=C"}},
+      {{"LC_ALL=", "LC_CTYPE=fr_FR.ISO-8859-1", "LANG=fr_FR.UTF-8"},
+       {"LC_CTYPE=fr_FR.ISO-8859-1", "LANG=fr_FR.UTF-8", "LC_ALL=C.UTF-8"}},
+      {{"LC_ALLX=en_US.UTF-8"}, {"LC_ALLX=en_US.UTF-8", "LC_ALL=C.UTF-8"}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(childEnvironment(c.parent), c.child) << c.parent.front();
 }
 
 }  // namespace
