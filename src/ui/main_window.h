@@ -122,6 +122,8 @@ class TfMain : public QWidget, public Window {
   void bbWorkdirClick();
   /// The disc's browse button: a folder dialog for a disc to open.
   void bbDiscClick();
+  /// A modal folder dialog; the folder chosen in native form, empty when none was.
+  QString chooseFolder(const QString& title, const QString& objectName, const QString& start);
   /// A title chosen on the titles page (its row).
   void tvTitlesClick(int row);
   /// The About box: version, licence and the licences of the parts the program is built with.

@@ -103,19 +103,25 @@ void TfMain::bbXPLClick() {
   });
 }
 
+QString TfMain::chooseFolder(const QString& title, const QString& objectName, const QString& start) {
+  QFileDialog dialog(this, title, start);
+  dialog.setObjectName(objectName);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+}
+
 void TfMain::bbWorkdirClick() {
   const QString current = m_eWorkdir->text();
   const QString start = !current.isEmpty() && QFileInfo(current).isDir() ? current
                         : !m_session.paths().EVOdir.empty()              ? pathText(m_session.paths().EVOdir)
                                                                          : QDir::currentPath();
-  QFileDialog dialog(this, QString::fromLatin1(WORKDIR_DIALOG_TITLE), start);
-  dialog.setObjectName(QStringLiteral("odWorkdir"));
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-    return;
+  const QString folder = chooseFolder(QString::fromLatin1(WORKDIR_DIALOG_TITLE), QStringLiteral("odWorkdir"), start);
   // The field is read when a demux starts, so a folder chosen during a job applies to the next one.
-  m_eWorkdir->setText(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+  if (!folder.isEmpty())
+    m_eWorkdir->setText(folder);
 }
 
 void TfMain::bbDiscClick() {
@@ -125,13 +131,10 @@ void TfMain::bbDiscClick() {
   const QString start = disc                                ? pathText(disc->root)
                         : !m_session.paths().EVOdir.empty() ? pathText(m_session.paths().EVOdir)
                                                             : QDir::currentPath();
-  QFileDialog dialog(this, QString::fromLatin1(DISC_DIALOG_TITLE), start);
-  dialog.setObjectName(QStringLiteral("odDisc"));
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+  const QString folder = chooseFolder(QString::fromLatin1(DISC_DIALOG_TITLE), QStringLiteral("odDisc"), start);
+  if (folder.isEmpty())
     return;
-  const std::string path = pathString(QDir::toNativeSeparators(dialog.selectedFiles().constFirst()));
+  const std::string path = pathString(folder);
   command([this, path] { m_session.openDisc(path); });
 }
 
