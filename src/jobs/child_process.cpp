@@ -280,6 +280,7 @@ std::optional<ChildProcess> ChildProcess::start(const std::string& program, cons
     parent.emplace_back(*entry);
   std::vector<std::string> environment = childEnvironment(parent);
   std::vector<char*> envp;
+  envp.reserve(environment.size() + 1);
   for (std::string& entry : environment)
     envp.push_back(entry.data());
   envp.push_back(nullptr);
